@@ -1,0 +1,225 @@
+#include "platform/text_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace tw::platform {
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string BaseNameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string TemporaryDirectory() {
+    const char* dir = std::getenv("TMPDIR");
+    if (dir != nullptr && *dir != '\0') return dir;
+    return "/tmp";
+}
+
+// ---- LineReader ----
+
+LineReader::~LineReader() { Close(); }
+
+bool LineReader::Open(const std::string& path) {
+    Close();
+    file_ = std::fopen(path.c_str(), "rbe");
+    error_ = file_ ? 0 : errno;
+    return file_ != nullptr;
+}
+
+bool LineReader::ReadLine(std::string& line) {
+    line.clear();
+    if (!file_) return false;
+    bool any = false;
+    int c;
+    while ((c = std::getc(file_)) != EOF) {
+        any = true;
+        if (c == '\n') break;
+        line.push_back(static_cast<char>(c));
+    }
+    if (!any) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+void LineReader::Close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
+    LineReader reader;
+    if (!reader.Open(path)) {
+        errno = reader.Error();
+        return std::nullopt;
+    }
+    std::vector<std::string> lines;
+    std::string line;
+    while (reader.ReadLine(line)) lines.push_back(line);
+    return lines;
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            errno = err;
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        content.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return content;
+}
+
+// ---- AtomicFileWriter ----
+
+AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(targetPath)) {}
+
+AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
+
+bool AtomicFileWriter::Fail(int err) {
+    error_ = err;
+    Abandon();
+    return false;
+}
+
+bool AtomicFileWriter::Open() {
+    Abandon();
+    std::string pattern = DirectoryOf(target_) + "/.~tw" + BaseNameOf(target_) + ".XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        error_ = errno;
+        return false;
+    }
+    fd_ = fd;
+    temp_ = std::move(pattern);
+    error_ = 0;
+    return true;
+}
+
+bool AtomicFileWriter::Write(std::string_view bytes) {
+    if (fd_ < 0) return false;
+    if (!WriteAll(fd_, bytes)) return Fail(errno);
+    return true;
+}
+
+bool AtomicFileWriter::Commit() {
+    if (fd_ < 0) return false;
+    struct stat st {};
+    mode_t mode;
+    if (::stat(target_.c_str(), &st) == 0) {
+        mode = st.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0644 & ~mask;
+    }
+    if (::fchmod(fd_, mode) != 0) return Fail(errno);
+    if (::fsync(fd_) != 0) return Fail(errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return Fail(errno);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) return Fail(errno);
+    temp_.clear();
+    // The rename is durable only once the directory entry is on disk.
+    const int dirFd = ::open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+void AtomicFileWriter::Abandon() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, int* error) {
+    AtomicFileWriter writer(path);
+    if (writer.Open() && writer.Write(bytes) && writer.Commit()) return true;
+    if (error) *error = writer.Error();
+    return false;
+}
+
+// ---- TempFile ----
+
+std::optional<TempFile> TempFile::Create(std::string_view prefix, std::string dir) {
+    if (dir.empty()) dir = TemporaryDirectory();
+    std::string pattern = dir;
+    if (pattern.back() != '/') pattern += '/';
+    pattern.append(prefix);
+    pattern += "XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    return TempFile(std::move(pattern), fd);
+}
+
+TempFile::TempFile(TempFile&& other) noexcept
+    : path_(std::move(other.path_)), fd_(other.fd_), keep_(other.keep_) {
+    other.path_.clear();
+    other.fd_ = -1;
+}
+
+TempFile& TempFile::operator=(TempFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        if (!keep_ && !path_.empty()) ::unlink(path_.c_str());
+        path_ = std::move(other.path_);
+        fd_ = other.fd_;
+        keep_ = other.keep_;
+        other.path_.clear();
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+TempFile::~TempFile() {
+    Close();
+    if (!keep_ && !path_.empty()) ::unlink(path_.c_str());
+}
+
+void TempFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace tw::platform
