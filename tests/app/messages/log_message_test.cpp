@@ -7,6 +7,7 @@
 #include "app/messages/string_table.h"
 #include "app/messages/ui_interfaces.h"
 #include "platform/text_file.h"
+#include "support/recording_messages.h"
 #include "support/scratch_dir.h"
 
 namespace tw {
@@ -197,6 +198,19 @@ TEST(Formatting, LongResultsAreCutNeverOverflow) {
     EXPECT_EQ(message.texts[1].size(), kMaxMessageChars * 3);
     EXPECT_EQ(message.Count(), 2);
     EXPECT_EQ(CutToChars("ab\xE2\x82", 3), "ab\xE2");  // a broken sequence counts by bytes
+}
+
+TEST(ProgramMessages, DiscardUntilInstalledAndRestoreAfter) {
+    FormatMessageTo(errorMessages(), "before");
+    const auto countBefore = errorMessages().Count();
+    {
+        test::RecordedMessages recorded;
+        FormatMessageTo(errorMessages(), "Cannot open %s.", "x");
+        FormatMessageTo(logMessages(), "progress");
+        EXPECT_EQ(recorded.error.Texts(), std::vector<std::string>{"Cannot open x."});
+        EXPECT_EQ(recorded.log.Texts(), std::vector<std::string>{"progress"});
+    }
+    EXPECT_EQ(errorMessages().Count(), countBefore);
 }
 
 TEST(Formatting, ResourcesAndExceptions) {
