@@ -345,6 +345,12 @@ bool HeadlessPrompter::AskYesNo(const std::string& question) {
     return answer_;
 }
 
+void HeadlessUiBridge::PostEndOfPass() { endOfPass_.Set(); }
+
+bool HeadlessUiBridge::WaitForEndOfPass(std::chrono::milliseconds timeout) {
+    return endOfPass_.WaitFor(timeout);
+}
+
 void HeadlessStatusSink::SetStatusText(const std::string& text) {
     std::lock_guard lock(mutex_);
     text_ = text;

@@ -2,9 +2,12 @@
 // What the core needs from a user interface, as small interfaces. The Qt front end implements
 // them with widgets; unattended runs plug in the headless versions below, which never block.
 
+#include <chrono>
 #include <mutex>
 #include <ostream>
 #include <string>
+
+#include "platform/event.h"
 
 namespace tw {
 
@@ -24,6 +27,30 @@ class StatusSink {
 public:
     virtual ~StatusSink() = default;
     virtual void SetStatusText(const std::string& text) = 0;
+};
+
+// What the monitor needs from the application's user interface thread.
+class UiBridge {
+public:
+    virtual ~UiBridge() = default;
+    // The poll monitor finished its run (after its pass, or earlier on a failure). Called on the
+    // monitor's worker thread; must return at once (post, never wait for the UI thread).
+    virtual void PostEndOfPass() = 0;
+    // Called on a thread that waits for a worker, at least every 250 ms, so that the thread's
+    // own events are serviced (a UI thread stays responsive while it stops a monitor).
+    virtual void PumpEvents() = 0;
+};
+
+// For unattended runs: nothing to pump; the end-of-pass notice sets an event the run waits on.
+class HeadlessUiBridge final : public UiBridge {
+public:
+    void PostEndOfPass() override;
+    void PumpEvents() override {}
+    // True once the notice was posted; false when the time-out passed first.
+    bool WaitForEndOfPass(std::chrono::milliseconds timeout);
+
+private:
+    platform::Event endOfPass_{platform::Event::Reset::Manual};
 };
 
 // Never waits for anyone: notices go to an optional stream, questions get a fixed answer.
