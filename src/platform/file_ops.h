@@ -1,0 +1,39 @@
+#pragma once
+// Plain file and directory operations for the local file system, with errno on failure.
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace tw::platform {
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false;
+    std::time_t modified = 0;  // last write, UTC seconds
+    std::uint64_t size = 0;
+};
+
+// Every entry of a directory, "." and ".." included, in the order the system gives. Entries
+// that vanish while listed are skipped; symbolic links are described by their targets. False
+// with *error = errno when the directory cannot be read.
+bool ListDirectory(const std::string& directory, std::vector<DirEntry>& entries, int* error);
+
+// Describes one path (following links). False with *error = errno.
+bool StatPath(const std::string& path, DirEntry& entry, int* error);
+
+// Copies a regular file over target (replacing it) and gives the copy the source's last-write
+// time. Data is flushed to disk before returning true. False with *error = errno; a partly
+// written target is removed.
+bool CopyFileKeepingTime(const std::string& from, const std::string& to, int* error);
+
+// Sets the last-write time only (the access time is left alone).
+bool SetModificationTime(const std::string& path, std::time_t utcSeconds, int* error);
+
+bool RemoveFile(const std::string& path, int* error);
+bool MakeDirectory(const std::string& path, int* error);
+// Renames within one file system, replacing an existing target.
+bool RenameFile(const std::string& from, const std::string& to, int* error);
+
+}  // namespace tw::platform
