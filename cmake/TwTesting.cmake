@@ -1,16 +1,25 @@
-# tw_add_test(<name> SOURCES ... [LIBS ...] [LABELS unit|gui|interop|bench])
-# One GoogleTest executable; each test case becomes a ctest test carrying the labels.
+# tw_add_test(<name> SOURCES ... [LIBS ...] [LABELS unit|gui|interop|bench] [WHOLE])
+# One GoogleTest executable; each test case becomes a ctest test carrying the labels. WHOLE
+# registers the program as one ctest test instead (for suites that share a server they start
+# once); such programs never run in parallel with each other.
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
 function(tw_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "WHOLE" "" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tw_testsupport GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABELS}")
+  set(environment "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp")
+  if(ARG_WHOLE)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+      LABELS "${ARG_LABELS}" RESOURCE_LOCK servers ENVIRONMENT "${environment}")
+  else()
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      PROPERTIES LABELS "${ARG_LABELS}" ENVIRONMENT "${environment}")
+  endif()
 endfunction()

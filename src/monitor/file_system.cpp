@@ -30,6 +30,29 @@ void FileSystem::SetFileTime(const std::string& directory, const std::string& na
     SetFileTime(path + name, modified);
 }
 
+bool FileSystem::FailListing(const std::string& pattern, int error) {
+    char text[1024];
+    std::snprintf(text, sizeof text, "Error finding file matching %s.  Error %d: %s",
+                  pattern.c_str(), error, platform::SystemErrorText(error).c_str());
+    SetLastError(text);
+    SendMessageText(logMessages(), text);
+    return false;
+}
+
+void FileSystem::AddMatching(DirFileList& list, const std::string& directory,
+                             const std::string& mask, std::vector<platform::DirEntry>& entries) {
+    for (auto& entry : entries) {
+        if (!platform::MatchMask(mask, entry.name)) continue;
+        FileInfo info;
+        info.directory = directory;
+        info.name = std::move(entry.name);
+        info.modified = platform::OleDate::FromFileTime(entry.modified);
+        info.size = static_cast<std::uint32_t>(entry.size);
+        info.isDirectory = entry.isDirectory;
+        list.Add(std::move(info));
+    }
+}
+
 // ---- LocalWinFileSystem ----
 
 LocalWinFileSystem::LocalWinFileSystem(platform::PathResolver resolver)
@@ -73,25 +96,9 @@ bool LocalWinFileSystem::List(DirFileList& list, const std::string& directory,
     }
     std::vector<platform::DirEntry> entries;
     int error = 0;
-    if (!platform::ListDirectory(local, entries, &error)) {
-        char text[1024];
-        std::snprintf(text, sizeof text, "Error finding file matching %s.  Error %d: %s",
-                      pattern.c_str(), error, platform::SystemErrorText(error).c_str());
-        SetLastError(text);
-        SendMessageText(logMessages(), text);
-        return false;
-    }
+    if (!platform::ListDirectory(local, entries, &error)) return FailListing(pattern, error);
     SetLastError({});
-    for (auto& entry : entries) {
-        if (!platform::MatchMask(mask, entry.name)) continue;
-        FileInfo info;
-        info.directory = directory;
-        info.name = std::move(entry.name);
-        info.modified = platform::OleDate::FromFileTime(entry.modified);
-        info.size = static_cast<std::uint32_t>(entry.size);
-        info.isDirectory = entry.isDirectory;
-        list.Add(std::move(info));
-    }
+    AddMatching(list, directory, mask, entries);
     return !list.Empty();
 }
 

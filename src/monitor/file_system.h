@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "platform/file_ops.h"
 #include "platform/ole_date.h"
 #include "platform/paths.h"
 
@@ -85,6 +87,12 @@ public:
 
 protected:
     void SetLastError(std::string text) { lastError_ = std::move(text); }
+    // Sets and logs "Error finding file matching %s.  Error %d: %s" for a directory that
+    // cannot be listed; returns false.
+    bool FailListing(const std::string& pattern, int error);
+    // Adds the entries whose names match mask to list (modification times in local time).
+    static void AddMatching(DirFileList& list, const std::string& directory,
+                            const std::string& mask, std::vector<platform::DirEntry>& entries);
 
 private:
     std::string lastError_;
