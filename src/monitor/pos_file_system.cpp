@@ -1,0 +1,42 @@
+#include "monitor/pos_file_system.h"
+
+#include "monitor/smb_file_system.h"
+
+namespace tw {
+
+std::string ServerPartOf(const std::string& salesPath) {
+    platform::ResolvedPath resolved;
+    platform::PathResolver plain;  // the server as written, whatever is mapped
+    if (!platform::PathResolver::IsUncPath(salesPath) || !plain.Resolve(salesPath, resolved, nullptr)) {
+        return {};
+    }
+    return "\\\\" + resolved.server;
+}
+
+CountedPtr<FileSystem> MakePosFileSystem(const PosFileSystemSettings& settings,
+                                         const platform::PathResolver& resolver,
+                                         const RasAutomationFactory& createRas) {
+    platform::ResolvedPath resolved;
+    CountedPtr<FileSystem> direct;
+    if (resolver.Resolve(settings.salesPath, resolved, nullptr) &&
+        resolved.kind == platform::ResolvedPath::Kind::Network) {
+        direct = CountedPtr<FileSystem>(new SmbFileSystem(settings.salesPath, settings.userName,
+                                                          settings.password, resolver));
+    } else {
+        direct = CountedPtr<FileSystem>(new LocalWinFileSystem(resolver));
+    }
+    if (!settings.useRas) return direct;
+
+    auto connector = CountedPtr<RasConnector>(new RasConnector(createRas ? createRas() : CountedPtr<RasAutomation>()));
+    connector->entryName = settings.rasEntry;
+    connector->phoneNumber = settings.rasPhoneNumber;
+    connector->callbackNumber = settings.rasCallbackNumber;
+    connector->userName = settings.rasUserName;
+    connector->password = settings.rasPassword;
+    connector->domain = settings.rasDomain;
+    return CountedPtr<FileSystem>(new RasWinFileSystem(connector, direct,
+                                                       ServerPartOf(settings.salesPath),
+                                                       settings.rasLoginRetries));
+}
+
+}  // namespace tw
