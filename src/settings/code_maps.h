@@ -47,7 +47,7 @@ using StringPair = std::pair<std::string, std::string>;
 // A mapping of string codes. Lookups compare exactly (case-sensitive). Not synchronised:
 // concurrent const use is safe, changes need the caller's exclusion.
 class StringMapper {
-  public:
+public:
     virtual ~StringMapper() = default;
     virtual void Add(const std::string& key, const std::string& value) = 0;
     // False when the key has no value.
@@ -63,7 +63,7 @@ class StringMapper {
 
 // Ordered by key, one value per key: Add keeps the first value given for a key.
 class StandardStringMapper : public StringMapper {
-  public:
+public:
     void Add(const std::string& key, const std::string& value) override;
     bool Lookup(const std::string& key, std::string& value) const override;
     std::vector<std::string> FindKeys(const std::string& value) const override;
@@ -71,14 +71,14 @@ class StandardStringMapper : public StringMapper {
     void Clear() override { pairs_.clear(); }
     std::vector<StringPair> GetPairs() const override;
 
-  private:
+private:
     std::map<std::string, std::string> pairs_;
 };
 
 // Pairs in the order added; a key may occur several times and Lookup gives the value of the
 // last pair with that key.
 class StandardListStringMapper : public StringMapper {
-  public:
+public:
     void Add(const std::string& key, const std::string& value) override;
     bool Lookup(const std::string& key, std::string& value) const override;
     std::vector<std::string> FindKeys(const std::string& value) const override;
@@ -86,7 +86,7 @@ class StandardListStringMapper : public StringMapper {
     void Clear() override { pairs_.clear(); }
     std::vector<StringPair> GetPairs() const override { return pairs_; }
 
-  private:
+private:
     std::vector<StringPair> pairs_;
 };
 
@@ -102,7 +102,7 @@ bool SaveMapFile(const StringMapper& mapper, const std::string& path);
 // A mapping that remembers the file it was last loaded from or saved to.
 template <class Mapper>
 class FileStringMapping : public Mapper {
-  public:
+public:
     bool Load(const std::string& path) {
         fileName_ = path;
         return LoadMapFile(*this, path);
@@ -113,7 +113,7 @@ class FileStringMapping : public Mapper {
     }
     const std::string& FileName() const { return fileName_; }
 
-  private:
+private:
     std::string fileName_;
 };
 

@@ -26,7 +26,7 @@ std::string BytesFromHex(std::string_view text);
 
 // A symmetric cipher over byte strings (bytes are held in std::string).
 class CryptAlgorithm {
-  public:
+public:
     virtual ~CryptAlgorithm() = default;
     // With final = false the cipher state carries over to the next call; with final = true the
     // next call starts again at the beginning of the key stream. An empty result means failure
@@ -50,12 +50,12 @@ std::optional<Rc4Key> DeriveRc4Key(std::string_view passPhrase, Rc4KeyLength len
 
 // RC4 with a fixed key. Not thread-safe (the stream state is shared between calls).
 class Rc4CryptAlgorithm final : public CryptAlgorithm {
-  public:
+public:
     explicit Rc4CryptAlgorithm(const Rc4Key& key);
     std::string Encrypt(std::string_view bytes, bool final) override;
     std::string Decrypt(std::string_view bytes, bool final) override;
 
-  private:
+private:
     void Reset();
     std::string Apply(std::string_view bytes, bool final);
 
@@ -66,7 +66,7 @@ class Rc4CryptAlgorithm final : public CryptAlgorithm {
 
 // Enciphers and deciphers the dial-up password. Thread-safe.
 class CryptSetup {
-  public:
+public:
     // The pass phrase built into the program.
     static constexpr std::string_view kPassPhrase = "R7t204w11x";
 
@@ -85,7 +85,7 @@ class CryptSetup {
     // the 128-bit key and that result is taken.
     std::string Decipher(std::string_view hex) const;
 
-  private:
+private:
     bool providerAvailable_ = false;
     mutable std::mutex mutex_;
     std::unique_ptr<CryptAlgorithm> algorithm_;  // 40-bit key

@@ -31,7 +31,7 @@ std::int32_t LeadingInteger(std::string_view text);
 // Builds the text of a key file, one "%s = ..." line per call, in the call order. A value is
 // cut at its first line break.
 class KeyFileText {
-  public:
+public:
     void Text(std::string_view key, std::string_view value);
     void Bool(std::string_view key, bool value);               // "TRUE" / "FALSE"
     void Signed(std::string_view key, std::int32_t value);     // "%d"
@@ -39,7 +39,7 @@ class KeyFileText {
 
     const std::string& Content() const { return content_; }
 
-  private:
+private:
     std::string content_;
 };
 

@@ -34,7 +34,7 @@ bool IsDigit(char c) {
 // Reads an integer the way the C library's %d does: blanks skipped, an optional sign, then
 // digits up to the first non-digit. Values beyond 32 bits are clamped rather than wrapped.
 class IntScanner {
-  public:
+public:
     explicit IntScanner(std::string_view text) : text_(text) {}
 
     bool Next(std::int32_t& value) {
@@ -66,7 +66,7 @@ class IntScanner {
         while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
     }
 
-  private:
+private:
     std::string_view text_;
     std::size_t pos_ = 0;
 };

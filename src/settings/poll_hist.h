@@ -79,7 +79,7 @@ OleDate ParseHistDate(std::string_view text);
 
 // Base of the history formats: the file, the header values and the current record.
 class PollHist {
-  public:
+public:
     explicit PollHist(std::string path);
     // Closes the file.
     virtual ~PollHist();
@@ -143,7 +143,7 @@ class PollHist {
     const OleDate& End() const { return current_.end; }
     void SetCurrent(const HistRecord& record) { current_ = record; }
 
-  protected:
+protected:
     std::int32_t FindMatching(const OleDate& begin, const OleDate& end, double tolerance,
                               bool inclusive);
 
@@ -168,7 +168,7 @@ class PollHist {
 
 // The fixed-record format described at the top of this file.
 class GenericHist : public PollHist {
-  public:
+public:
     explicit GenericHist(std::string path) : PollHist(std::move(path)) {}
 
     bool Open() override;
@@ -184,7 +184,7 @@ class GenericHist : public PollHist {
 // A site's history in its data directory: "POLHISTD.nnn" for kind 2, "POLHISTS.nnn" otherwise.
 // An existing file is found whatever the case of its name (the files were made on Windows).
 class RadiantHist : public GenericHist {
-  public:
+public:
     RadiantHist(const std::string& dataDirectory, int site, int kind);
 };
 

@@ -35,7 +35,7 @@ std::string NumberedFileName(std::string_view baseName, int siteNumber);
 platform::ProcessLauncher& DefaultProcessLauncher();
 
 class PollerSetup {
-  public:
+public:
     // Job flags of CommandLine.
     enum JobFlag : unsigned {
         kDialUp = 1,
@@ -140,7 +140,7 @@ class PollerSetup {
     bool postNewItems = true;
     std::uint16_t unknownItemDept = 99;
 
-  protected:
+protected:
     enum class KeyFile { Setup, PostSetup };
 
     // Applies every "key = value" line of an open file.
@@ -153,7 +153,7 @@ class PollerSetup {
     // The table of string mappings by kind.
     std::map<int, std::unique_ptr<StdStringMapping>>& Mappings() { return mappings_; }
 
-  private:
+private:
     bool ReadPathMap();
     void StartRavelin();
     bool ResolveLocalDirectory(const std::string& stored, std::string& local) const;

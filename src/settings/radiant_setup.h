@@ -17,7 +17,7 @@ namespace tw {
 // Marks settings whose POS exchanges NAXML maintenance files (callers test for it with
 // dynamic_cast before they write such files).
 class NaxmlSetup {
-  public:
+public:
     virtual ~NaxmlSetup() = default;
 };
 
@@ -33,7 +33,7 @@ platform::OleDate ParseFileDateTime(std::string_view text);
 std::string FormatFileDateTime(const platform::OleDate& value);
 
 class RadiantSetup : public PollerSetup, public NaxmlSetup {
-  public:
+public:
     static constexpr const char* kProgramName = "Tidewell";
     static constexpr const char* kExecutableName = "tidewell";
 
@@ -78,11 +78,11 @@ class RadiantSetup : public PollerSetup, public NaxmlSetup {
     bool totalDeposits = false;
     std::string naxmlVersion = "3.3";
 
-  protected:
+protected:
     bool ApplyKey(std::string_view key, std::string_view value) override;
     std::string WriteKeys(KeyFile which) const override;
 
-  private:
+private:
     const CryptSetup& crypt_;
     mutable std::mutex fileDateTimeMutex_;
     platform::OleDate fileDateTime_;

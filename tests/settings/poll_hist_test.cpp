@@ -17,7 +17,7 @@ OleDate At(int y, int mo, int d, int h, int mi, int s = 0) {
 
 // A scratch data directory with the day history of site 1.
 class HistoryFile : public ::testing::Test {
-  protected:
+protected:
     void Make(int slots) {
         ASSERT_TRUE(CreateHistoryFile(path, slots));
         history = OpenHistory(dir.Path(), 1, kDayHistory);

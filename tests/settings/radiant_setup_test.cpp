@@ -20,7 +20,7 @@ using ::testing::IsEmpty;
 const std::string kFixtures = std::string(TW_FIXTURES_DIR) + "/settings/";
 
 class FakeLauncher : public platform::ProcessLauncher {
-  public:
+public:
     platform::ProcessOutcome Run(const std::vector<std::string>& argv,
                                  const platform::ProcessOptions& options) override {
         calls.push_back(argv);
@@ -57,7 +57,7 @@ struct PosixSite {
 // ---- a site written on Windows ----
 
 class WindowsSite : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         fs::create_directories(program);
         fs::create_directories(data);
