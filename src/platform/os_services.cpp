@@ -23,6 +23,16 @@ std::string HomeDirectory() {
     return {};
 }
 
+std::string ExecutablePath() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) return {};
+        if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 void* LoadPinnedSymbol(const std::string& path, const char* symbol, bool* loaded, std::string* error) {
     // dlerror() is per thread, but keep load and message together anyway.
     static std::mutex loaderMutex;

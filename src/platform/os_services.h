@@ -9,6 +9,9 @@ bool IsSuperUser();
 // $HOME, else the password database entry; empty when neither is known.
 std::string HomeDirectory();
 
+// The full path of the running program (/proc/self/exe); empty when unknown.
+std::string ExecutablePath();
+
 // Loads a shared object and keeps it loaded for the life of the process (RTLD_NODELETE): COM
 // servers are never unloaded, so objects and class factories can never outlive their code.
 // Returns the address of symbol, or nullptr with *error set (the loader's message). *loaded

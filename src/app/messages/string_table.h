@@ -15,6 +15,11 @@ inline constexpr int kCmdViewItemsToSend = 40001;
 inline constexpr int kCmdViewItemsLastSent = 40002;
 inline constexpr int kApplicationTitle = 57344;          // "Tidewell"
 inline constexpr int kSiteTitle = 61204;                 // "Site %d"
+// Ravelin's texts.
+inline constexpr int kRavelinCannotOpen = 61209;         // "Cannot open %s."
+inline constexpr int kRavelinNoDocuments = 61212;
+inline constexpr int kRavelinPathDoesNotExist = 61213;
+inline constexpr int kRavelinUnableToCopy = 61214;       // "Unable to copy file %s to %s."
 inline constexpr int kNoDocuments = 61222;
 inline constexpr int kUnableToInitCom = 61223;
 inline constexpr int kCannotOpenSite = 61224;
