@@ -339,7 +339,7 @@ void HeadlessPrompter::ShowMessage(const std::string& text) {
     if (echo_) *echo_ << text << '\n' << std::flush;
 }
 
-bool HeadlessPrompter::AskYesNo(const std::string& question) {
+bool HeadlessPrompter::AskYesNo(const std::string& /*title*/, const std::string& question) {
     std::lock_guard lock(mutex_);
     if (echo_) *echo_ << question << (answer_ ? " Yes" : " No") << '\n' << std::flush;
     return answer_;

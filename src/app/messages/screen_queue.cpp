@@ -41,6 +41,9 @@ ScreenMessageQueue::~ScreenMessageQueue() {
     worker_.request_stop();
     wakeEvent_.Set();
     worker_.join();
+    std::lock_guard lock(documentMutex_);
+    if (document_) document_->ForgetQueue(this);
+    document_ = nullptr;
 }
 
 void ScreenMessageQueue::Post(std::string text) {

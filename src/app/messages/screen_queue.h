@@ -38,7 +38,8 @@ public:
     MessageDocument(const MessageDocument&) = delete;
     MessageDocument& operator=(const MessageDocument&) = delete;
 
-    // Makes this the document the queue feeds (the queue must outlive the link).
+    // Makes this the document the queue feeds. Either may be destroyed first: each unlinks
+    // itself from the other.
     void LinkQueue(ScreenMessageQueue& queue);
 
     // The list of the document's first view; null when it has no view.
@@ -54,6 +55,12 @@ public:
     void SetMaxLines(int maxLines) { maxLines_ = maxLines; }
 
 private:
+    friend class ScreenMessageQueue;
+    // Called by a queue that goes away while linked.
+    void ForgetQueue(const ScreenMessageQueue* queue) {
+        if (queueLink_ == queue) queueLink_ = nullptr;
+    }
+
     std::mutex viewMutex_;
     MessageListControl* view_ = nullptr;
     ScreenMessageQueue* queueLink_ = nullptr;

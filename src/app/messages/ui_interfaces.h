@@ -18,8 +18,8 @@ public:
     virtual ~Prompter() = default;
     // An information box with an OK button; returns when it is dismissed.
     virtual void ShowMessage(const std::string& text) = 0;
-    // A Yes/No box; true for Yes.
-    virtual bool AskYesNo(const std::string& question) = 0;
+    // A Yes/No box with its title, No being the default button; true for Yes.
+    virtual bool AskYesNo(const std::string& title, const std::string& question) = 0;
 };
 
 // The status bar's first pane. Called from any thread. Must not throw.
@@ -59,7 +59,7 @@ public:
     explicit HeadlessPrompter(std::ostream* echo = nullptr, bool answer = false)
         : echo_(echo), answer_(answer) {}
     void ShowMessage(const std::string& text) override;
-    bool AskYesNo(const std::string& question) override;
+    bool AskYesNo(const std::string& title, const std::string& question) override;
 
 private:
     std::mutex mutex_;

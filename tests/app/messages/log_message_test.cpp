@@ -153,7 +153,7 @@ TEST_F(LogTest, LastLineTextRules) {
 TEST_F(LogTest, ErrorMessageGoesToLogScreenAndBox) {
     struct Box : Prompter {
         void ShowMessage(const std::string& text) override { shown.push_back(text); }
-        bool AskYesNo(const std::string&) override { return false; }
+        bool AskYesNo(const std::string&, const std::string&) override { return false; }
         std::vector<std::string> shown;
     } box;
     struct List : MessageListControl {

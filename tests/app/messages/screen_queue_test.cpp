@@ -75,6 +75,14 @@ TEST(ScreenQueue, TextsWithoutDocumentAreDroppedAndDocumentUnlinksItself) {
     viewless.AddMessage("nowhere");
 }
 
+TEST(ScreenQueue, QueueGoingFirstLeavesTheDocumentSafe) {
+    MessageDocument document;
+    {
+        ScreenMessageQueue queue(nullptr, false);
+        document.LinkQueue(queue);
+    }
+}  // the document's destructor must not reach the destroyed queue
+
 TEST(ScreenQueue, StopsCleanlyWithTextsPending) {
     VectorList list;
     MessageDocument document;

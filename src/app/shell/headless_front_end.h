@@ -1,0 +1,47 @@
+#pragma once
+// The front end of runs without a display: the message list is printed, message boxes are
+// never waited for, and the end-of-pass notice ends the run.
+
+#include <ostream>
+#include <string>
+
+#include "app/messages/screen_queue.h"
+#include "app/messages/stream_message_list.h"
+#include "app/messages/ui_interfaces.h"
+#include "app/shell/radiant_poll_app.h"
+
+namespace tw {
+
+class HeadlessFrontEnd final : public AppFrontEnd {
+public:
+    // out receives the message list; err the texts of message boxes.
+    HeadlessFrontEnd(std::ostream& out, std::ostream& err);
+
+    MessageDocument* Document() override { return &document_; }
+    Prompter& GetPrompter() override { return prompter_; }
+    StatusSink& Status() override { return status_; }
+    UiBridge& Bridge() override { return bridge_; }
+    void SetTitle(const std::string& documentTitle) override { title_ = documentTitle; }
+    void InstallMenu(bool) override {}
+
+    HeadlessUiBridge& HeadlessBridge() { return bridge_; }
+    const std::string& TitleText() const { return title_; }
+
+private:
+    StreamMessageList list_;
+    MessageDocument document_;
+    HeadlessPrompter prompter_;
+    HeadlessStatusSink status_;
+    HeadlessUiBridge bridge_;
+    std::string title_;
+};
+
+// An automatic run from start to exit code: start-up (which starts the pass), the wait for
+// the end-of-pass notice, the exit. A run that could not start its pass (no site, missing
+// paths, monitor failure, another poller on the site) ends at once with the exit rule's code.
+// An interactive command line needs the window: it is refused with 1.
+int RunAutomatic(CRadiantPollApp& app, HeadlessFrontEnd& frontEnd, int argc,
+                 const char* const* argv, std::ostream& err,
+                 const std::string& executablePath = {});
+
+}  // namespace tw
