@@ -115,7 +115,8 @@ bool PollerSetup::ReadPathMap() {
 
 void PollerSetup::StartRavelin() {
     const std::string directory = AbsoluteDirectory(ravelinDirectory_);
-    std::vector<std::string> argv{directory + "ravelin", directory};
+    std::vector<std::string> argv{ravelinProgram_.empty() ? directory + "ravelin" : ravelinProgram_,
+                                  directory};
     platform::ProcessOptions options;
     options.workingDirectory = directory;
     if (unattended_) {

@@ -115,6 +115,9 @@ public:
     // In an unattended run Ravelin is started with "/AUTO" and "/SITE=n" (it then shows no
     // dialog) and its wait has a time limit.
     void SetUnattended(bool unattended) { unattended_ = unattended; }
+    // The Ravelin program to start (a path, or a name looked up in PATH); by default "ravelin"
+    // in the program directory.
+    void SetRavelinProgram(std::string program) { ravelinProgram_ = std::move(program); }
     static constexpr std::chrono::minutes kUnattendedRavelinLimit{10};
 
     int SiteNumber() const { return siteNumber_; }
@@ -164,6 +167,7 @@ private:
     const std::string programName_;
     const std::string executableName_;
     platform::ProcessLauncher& launcher_;
+    std::string ravelinProgram_;
     bool unattended_ = false;
 
     platform::PathResolver resolver_;

@@ -147,6 +147,7 @@ bool CRadiantPollApp::OpenSite(int siteNumber) {
     CloseSite();
     setup_ = std::make_unique<RadiantSetup>(siteNumber, programDirectory_, launcher_);
     setup_->SetUnattended(IsAutomatic());
+    setup_->SetRavelinProgram(RavelinProgram());
     if (!setup_->Load(true)) {
         FormatResourceMessageTo(errorMessages(), strings::kCannotOpenSite);
         CloseSite();
@@ -177,6 +178,16 @@ void CRadiantPollApp::WriteVersionPoller() {
     versionLog.SetPath(setup_->LogFilePath(SiteFileName("VersionPoller.%03d", siteNumber_)));
     versionLog.SetSiteNumber(static_cast<std::int16_t>(siteNumber_));
     FormatMessageTo(versionLog, "%s %s", strings::LoadString(strings::kApplicationTitle), kVersion);
+}
+
+std::string CRadiantPollApp::RavelinProgram() const {
+    // Installed programs stand side by side; a site home may also carry its own copy.
+    platform::DirEntry entry;
+    for (const std::string& directory : {info_.programDirectory, programDirectory_}) {
+        const std::string candidate = platform::JoinPath(directory, "ravelin");
+        if (!directory.empty() && platform::StatPath(candidate, entry, nullptr)) return candidate;
+    }
+    return "ravelin";  // found through PATH
 }
 
 std::string CRadiantPollApp::Title() const {

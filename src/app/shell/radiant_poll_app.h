@@ -118,6 +118,7 @@ public:
 
 private:
     void CreateMessageObjects();
+    std::string RavelinProgram() const;
     void WriteVersionPoller();
 
     AppFrontEnd& frontEnd_;

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <sstream>
 #include <thread>
 
@@ -124,6 +126,17 @@ TEST_F(AppTest, RunsThatCannotStartEndAtOnceWithTheExitRule) {
     EXPECT_EQ(Run({"5"}), 1) << "an interactive run needs the window";
     EXPECT_NE(err.str().find("not part of this build"), std::string::npos);
 }
+
+#ifdef RAVELIN_PROGRAM
+TEST_F(AppTest, ASiteWithoutItsFileIsSetUpByRavelinUnattendedThenPolled) {
+    ASSERT_EQ(::symlink(RAVELIN_PROGRAM, home.File("ravelin").c_str()), 0);
+    home.Write("SETUP.STA", "SalesPath=/pos/export/\r\nImportDestinationPath=/pos/import/\r\n");
+    EXPECT_EQ(Run({"2", "/AUTO"}), 0) << out.str();
+    EXPECT_EQ(passes.size(), 1u);
+    EXPECT_EQ(test::ReadAll(home.File("RAVELIN.002")).substr(0, home.Path().size() + 5),
+              home.File("002") + "\n");
+}
+#endif
 
 TEST_F(AppTest, SiteChoicesAndPurgePending) {
     HeadlessFrontEnd frontEnd(out, err);
