@@ -1,0 +1,511 @@
+#include "qorcom/remote/ras.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <set>
+#include <stop_token>
+#include <thread>
+#include <utility>
+
+#include "comlite/bstr.h"
+#include "platform/os_services.h"
+#include "qorcom/frame/exports.h"
+#include "platform/os_support.h"
+
+namespace tw::qorcom {
+namespace {
+
+constexpr const char* kProviderVariable = "QORCOM_RAS_PROVIDER";
+constexpr const char* kProviderFileName = "libqorcom-ras.so";
+constexpr const char* kStatusCaption = "Connection Status";
+constexpr std::size_t kErrorTextBuffer = 256;
+// How long HangUp follows a connection on its way out, and how often it looks.
+constexpr auto kHangUpLimit = std::chrono::seconds(3);
+constexpr auto kHangUpPoll = std::chrono::milliseconds(50);
+// How often a connection notification looks at the active connections.
+constexpr auto kWatchInterval = std::chrono::milliseconds(250);
+
+// ---- Loading the provider ----
+
+std::string ProviderPath() {
+    if (const char* path = std::getenv(kProviderVariable); path && *path)
+        return path;
+    return ModuleDirectory() + kProviderFileName;
+}
+
+// The table, or nullptr when there is no usable provider library.
+const QorRasProvider* LoadProviderTable() {
+    bool loaded = false;
+    std::string error;
+    void* entry =
+        platform::LoadPinnedSymbol(ProviderPath(), QOR_RAS_PROVIDER_SYMBOL, &loaded, &error);
+    if (!entry)
+        return nullptr;
+    const QorRasProvider* table = reinterpret_cast<QorcomRasProviderFunction>(entry)();
+    if (!table || table->version != QOR_RAS_PROVIDER_VERSION ||
+        table->size < sizeof(QorRasProvider))
+        return nullptr;
+    return table;
+}
+
+// The first function the table lacks, in the order the component looks them up; nullptr when
+// none is missing.
+const char* MissingFunction(const QorRasProvider& t) {
+    if (!t.RasEnumEntries)
+        return "RasEnumEntries";
+    if (!t.RasEnumConnections)
+        return "RasEnumConnections";
+    if (!t.RasDial)
+        return "RasDial";
+    if (!t.RasGetConnectStatus)
+        return "RasGetConnectStatus";
+    if (!t.RasGetEntryDialParams)
+        return "RasGetEntryDialParams";
+    if (!t.RasHangUp)
+        return "RasHangUp";
+    if (!t.RasGetErrorString)
+        return "RasGetErrorString";
+    return nullptr;
+}
+
+// ---- The status window ----
+
+class SilentStatusWindow final : public DialStatusWindow {
+public:
+    void Open(const std::string&, std::function<void()>) override {}
+    void SetText(const std::string&) override {}
+    void Close() override {}
+};
+
+std::mutex g_windowFactoryMutex;
+DialStatusWindowFactory g_windowFactory;
+
+std::shared_ptr<DialStatusWindow> MakeStatusWindow() {
+    DialStatusWindowFactory factory;
+    {
+        std::lock_guard lock(g_windowFactoryMutex);
+        factory = g_windowFactory;
+    }
+    std::shared_ptr<DialStatusWindow> window = factory ? factory() : nullptr;
+    return window ? window : std::make_shared<SilentStatusWindow>();
+}
+
+// ---- One dial attempt ----
+
+// Shared between Dial's thread, the provider's notification thread and the window's cancel.
+// Notifications find their session through a registry by number, so one arriving late (after
+// Dial returned) finds nothing instead of freed memory.
+struct DialSession {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool finished = false;
+    bool cancelled = false;
+    bool connected = false;
+    std::uint32_t error = 0;
+    std::shared_ptr<DialStatusWindow> window;
+
+    void Finish(bool isConnected, std::uint32_t failure, bool byCancel) {
+        std::lock_guard lock(mutex);
+        if (finished)
+            return;
+        finished = true;
+        connected = isConnected;
+        error = failure;
+        cancelled = byCancel;
+        changed.notify_all();
+    }
+};
+
+class DialSessions {
+public:
+    static DialSessions& Instance() {
+        static DialSessions sessions;
+        return sessions;
+    }
+    std::uintptr_t Add(std::shared_ptr<DialSession> session) {
+        std::lock_guard lock(mutex_);
+        const std::uintptr_t id = ++last_;
+        sessions_.emplace(id, std::move(session));
+        return id;
+    }
+    std::shared_ptr<DialSession> Find(std::uintptr_t id) {
+        std::lock_guard lock(mutex_);
+        const auto it = sessions_.find(id);
+        return it == sessions_.end() ? nullptr : it->second;
+    }
+    void Remove(std::uintptr_t id) {
+        std::lock_guard lock(mutex_);
+        sessions_.erase(id);
+    }
+
+private:
+    std::mutex mutex_;
+    std::uintptr_t last_ = 0;
+    std::map<std::uintptr_t, std::shared_ptr<DialSession>> sessions_;
+};
+
+void OnDialProgress(void* context, QorRasConnection, std::uint32_t state, std::uint32_t error) {
+    const auto session = DialSessions::Instance().Find(reinterpret_cast<std::uintptr_t>(context));
+    if (!session)
+        return;
+    if (error != 0 || state == QOR_RASCS_DISCONNECTED) {
+        session->Finish(false, error, false);
+    } else if (state == QOR_RASCS_CONNECTED) {
+        session->Finish(true, 0, false);
+    } else if (const std::string text = DialStateText(state); !text.empty()) {
+        session->window->SetText(text);
+    }
+}
+
+// Copies a text into a fixed field; false when it does not fit.
+template <std::size_t N>
+bool CopyField(char (&field)[N], const std::string& text) {
+    if (text.size() >= N)
+        return false;
+    text.copy(field, text.size());
+    field[text.size()] = '\0';
+    return true;
+}
+
+// Wipes what held a password; volatile so the stores are not dropped as dead.
+void Wipe(char* bytes, std::size_t size) {
+    volatile char* p = bytes;
+    for (std::size_t i = 0; i < size; ++i) p[i] = 0;
+}
+
+std::string UnknownError(LONG result) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Unknown RAS error %ld.", static_cast<long>(result));
+    return text;
+}
+
+HRESULT ReturnBool(bool flag, VARIANT_BOOL* value) {
+    *value = flag ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT ReturnText(const std::string& text, BSTR* out) {
+    *out = comlite::AllocBstrUtf8(text);
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+std::set<QorRasConnection> ActiveConnections(const QorRasProvider& ras) {
+    std::set<QorRasConnection> active;
+    ras.RasEnumConnections(
+        [](void* context, QorRasConnection connection, const char*) {
+            static_cast<std::set<QorRasConnection>*>(context)->insert(connection);
+        },
+        &active);
+    return active;
+}
+
+}  // namespace
+
+// ---- Connection notification ----
+
+// Looks at the active connections a few times a second and signals the caller's event when one
+// appears or goes, as asked. Stops (and joins) on destruction.
+class ConnectionWatcher {
+public:
+    ConnectionWatcher(const QorRasProvider& ras, platform::EventDescriptor event, bool onConnect,
+                      bool onDisconnect)
+        : thread_([this, &ras, event = std::move(event), onConnect, onDisconnect](
+                      std::stop_token stop) { Run(stop, ras, event, onConnect, onDisconnect); }) {}
+    ~ConnectionWatcher() {
+        thread_.request_stop();
+        wake_.notify_all();
+    }
+
+private:
+    void Run(std::stop_token stop, const QorRasProvider& ras, const platform::EventDescriptor& event,
+             bool onConnect, bool onDisconnect) {
+        std::set<QorRasConnection> known = ActiveConnections(ras);
+        std::mutex mutex;
+        while (!stop.stop_requested()) {
+            {
+                std::unique_lock lock(mutex);
+                wake_.wait_for(lock, stop, kWatchInterval, [] { return false; });
+            }
+            if (stop.stop_requested())
+                break;
+            const std::set<QorRasConnection> now = ActiveConnections(ras);
+            bool appeared = false, went = false;
+            for (QorRasConnection c : now) appeared |= !known.contains(c);
+            for (QorRasConnection c : known) went |= !now.contains(c);
+            if ((appeared && onConnect) || (went && onDisconnect))
+                event.Signal();
+            known = now;
+        }
+    }
+
+    std::condition_variable_any wake_;
+    std::jthread thread_;  // last: started once everything it uses exists
+};
+
+// ---- Public helpers ----
+
+void SetDialStatusWindowFactory(DialStatusWindowFactory factory) {
+    std::lock_guard lock(g_windowFactoryMutex);
+    g_windowFactory = std::move(factory);
+}
+
+std::string DialStateText(std::uint32_t state) {
+    switch (state) {
+        case QOR_RASCS_OPEN_PORT:
+            return "Opening port....";
+        case QOR_RASCS_CONNECT_DEVICE:
+            return "Connecting....";
+        case QOR_RASCS_AUTHENTICATE:
+            return "Authenticating....";
+        case QOR_RASCS_AUTHENTICATED:
+            return "Authenticated.";
+        case QOR_RASCS_PREPARE_FOR_CALLBACK:
+            return "Preparing for callback....";
+        default:
+            return {};
+    }
+}
+
+// ---- CRas ----
+
+CRas::CRas(IUnknown* outer) : GenericDispatchObject(outer, "QORCom.Ras") {}
+
+CRas::~CRas() = default;
+
+HRESULT CRas::Load() {
+    if (ras_)
+        return S_OK;
+    const QorRasProvider* table = LoadProviderTable();
+    if (!table)
+        return Raise("RAS not found.", kErrorPlain);
+    if (const char* missing = MissingFunction(*table))
+        return Raise(std::string(missing) + " not found.", kErrorPlain);
+    ras_ = table;
+    return S_OK;
+}
+
+HRESULT CRas::get_Installed(VARIANT_BOOL* value) {
+    if (!value)
+        return E_POINTER;
+    if (!ras_) {
+        const QorRasProvider* table = LoadProviderTable();
+        if (table && !MissingFunction(*table))
+            ras_ = table;
+    }
+    return ReturnBool(ras_ != nullptr, value);
+}
+
+HRESULT CRas::Walk(bool first, bool entries, BSTR* name, LONG* result) {
+    if (!name || !result)
+        return E_POINTER;
+    *name = nullptr;
+    if (const HRESULT hr = Load(); FAILED(hr))
+        return hr;
+    std::vector<std::string>& list = entries ? entries_ : connections_;
+    std::size_t& position = entries ? entryPosition_ : connectionPosition_;
+    *result = 0;
+    if (first) {
+        list.clear();
+        position = 0;
+        if (entries) {
+            *result = static_cast<LONG>(ras_->RasEnumEntries(
+                [](void* context, const char* entry) {
+                    static_cast<std::vector<std::string>*>(context)->emplace_back(entry ? entry
+                                                                                        : "");
+                },
+                &list));
+        } else {
+            *result = static_cast<LONG>(ras_->RasEnumConnections(
+                [](void* context, QorRasConnection, const char* entry) {
+                    static_cast<std::vector<std::string>*>(context)->emplace_back(entry ? entry
+                                                                                        : "");
+                },
+                &list));
+        }
+    }
+    const std::string next = position < list.size() ? list[position++] : std::string();
+    return ReturnText(next, name);
+}
+
+HRESULT CRas::GetFirstEntry(BSTR* entry, LONG* result) {
+    return Walk(true, true, entry, result);
+}
+HRESULT CRas::GetNextEntry(BSTR* entry, LONG* result) {
+    return Walk(false, true, entry, result);
+}
+HRESULT CRas::GetFirstConnection(BSTR* connection, LONG* result) {
+    return Walk(true, false, connection, result);
+}
+HRESULT CRas::GetNextConnection(BSTR* connection, LONG* result) {
+    return Walk(false, false, connection, result);
+}
+
+HRESULT CRas::Dial(BSTR entry, BSTR phoneNumber, BSTR callbackNumber, BSTR userName, BSTR password,
+                   BSTR domain, LONG* result) {
+    if (!result)
+        return E_POINTER;
+    *result = kDialNotConnected;
+    if (const HRESULT hr = Load(); FAILED(hr))
+        return hr;
+    std::string replacements[5] = {
+        comlite::BstrToUtf8(phoneNumber), comlite::BstrToUtf8(callbackNumber),
+        comlite::BstrToUtf8(userName), comlite::BstrToUtf8(password), comlite::BstrToUtf8(domain)};
+    *result = DialLoaded(comlite::BstrToUtf8(entry), replacements);
+    Wipe(replacements[3].data(), replacements[3].size());
+    return S_OK;
+}
+
+LONG CRas::DialLoaded(const std::string& entry, const std::string* replacements) {
+    if (connection_ != 0)
+        HangUpLoaded();
+
+    QorRasDialParams params{};
+    if (!CopyField(params.entryName, entry))
+        return QOR_RAS_ERROR_INVALID_PARAMETER;
+    if (const std::uint32_t error = ras_->RasGetEntryDialParams(params.entryName, &params))
+        return static_cast<LONG>(error);
+    params.entryName[sizeof params.entryName - 1] = '\0';
+    bool fits = CopyField(params.entryName, entry);
+    auto replace = [&fits](auto& field, const std::string& value) {
+        if (!value.empty())
+            fits &= CopyField(field, value);
+    };
+    replace(params.phoneNumber, replacements[0]);
+    replace(params.callbackNumber, replacements[1]);
+    replace(params.userName, replacements[2]);
+    replace(params.password, replacements[3]);
+    replace(params.domain, replacements[4]);
+    if (!fits) {
+        Wipe(params.password, sizeof params.password);
+        return QOR_RAS_ERROR_INVALID_PARAMETER;
+    }
+
+    auto session = std::make_shared<DialSession>();
+    session->window = MakeStatusWindow();
+    const std::uintptr_t id = DialSessions::Instance().Add(session);
+    // Weak: the window keeps its cancel function, and the session keeps the window.
+    session->window->Open(kStatusCaption, [weak = std::weak_ptr<DialSession>(session)] {
+        if (const auto alive = weak.lock())
+            alive->Finish(false, 0, true);
+    });
+
+    QorRasConnection connection = 0;
+    const std::uint32_t started =
+        ras_->RasDial(&params, &OnDialProgress, reinterpret_cast<void*>(id), &connection);
+    Wipe(params.password, sizeof params.password);
+    if (started != 0) {
+        session->Finish(false, started, false);
+    } else {
+        std::unique_lock lock(session->mutex);
+        session->changed.wait(lock, [&] { return session->finished; });
+    }
+    session->window->Close();
+
+    LONG outcome;
+    {
+        std::lock_guard lock(session->mutex);
+        if (session->connected) {
+            outcome = 0;
+        } else if (session->cancelled) {
+            outcome = kDialCancelled;
+        } else {
+            outcome = session->error != 0 ? static_cast<LONG>(session->error) : kDialNotConnected;
+        }
+    }
+    if (outcome == 0) {
+        connection_ = connection;
+    } else if (connection != 0) {
+        // A failed or abandoned attempt still holds the port until it is hung up.
+        ras_->RasHangUp(connection);
+    }
+    DialSessions::Instance().Remove(id);
+    return outcome;
+}
+
+LONG CRas::HangUpLoaded() {
+    const QorRasConnection connection = std::exchange(connection_, 0);
+    if (connection == 0)
+        return 0;
+    const LONG outcome = static_cast<LONG>(ras_->RasHangUp(connection));
+    // The line takes a moment to drop; a new dial on the same port fails until it has.
+    const auto deadline = std::chrono::steady_clock::now() + kHangUpLimit;
+    QorRasConnectionStatus status{};
+    while (ras_->RasGetConnectStatus(connection, &status) != QOR_RAS_ERROR_INVALID_HANDLE &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kHangUpPoll);
+    }
+    return outcome;
+}
+
+HRESULT CRas::HangUp(LONG* result) {
+    if (!result)
+        return E_POINTER;
+    *result = 0;
+    if (const HRESULT hr = Load(); FAILED(hr))
+        return hr;
+    *result = HangUpLoaded();
+    return S_OK;
+}
+
+HRESULT CRas::ConnectionNotification(LONG eventHandle, VARIANT_BOOL onConnect,
+                                     VARIANT_BOOL onDisconnect) {
+    if (const HRESULT hr = Load(); FAILED(hr))
+        return hr;
+    watcher_.reset();
+    if (!onConnect && !onDisconnect)
+        return S_OK;
+    auto event = platform::EventDescriptor::Adopt(eventHandle);
+    if (!event)
+        return E_HANDLE;
+    watcher_ = std::make_unique<ConnectionWatcher>(*ras_, std::move(*event), onConnect != 0,
+                                                   onDisconnect != 0);
+    return S_OK;
+}
+
+HRESULT CRas::State(LinkState wanted, VARIANT_BOOL* value) {
+    if (!value)
+        return E_POINTER;
+    *value = VARIANT_FALSE;
+    if (const HRESULT hr = Load(); FAILED(hr))
+        return hr;
+    LinkState state = LinkState::Disconnected;
+    QorRasConnectionStatus status{};
+    if (connection_ != 0 && ras_->RasGetConnectStatus(connection_, &status) == 0) {
+        if (status.state == QOR_RASCS_CONNECTED)
+            state = LinkState::Connected;
+        else if (status.state != QOR_RASCS_DISCONNECTED && status.error == 0)
+            state = LinkState::Connecting;
+    }
+    return ReturnBool(state == wanted, value);
+}
+
+HRESULT CRas::get_Connected(VARIANT_BOOL* value) {
+    return State(LinkState::Connected, value);
+}
+HRESULT CRas::get_Connecting(VARIANT_BOOL* value) {
+    return State(LinkState::Connecting, value);
+}
+HRESULT CRas::get_Disconnected(VARIANT_BOOL* value) {
+    return State(LinkState::Disconnected, value);
+}
+
+HRESULT CRas::GetResultString(LONG result, BSTR* error) {
+    if (!error)
+        return E_POINTER;
+    *error = nullptr;
+    if (const HRESULT hr = Load(); FAILED(hr))
+        return hr;
+    if (result < 600 || result > 868)
+        return ReturnText(UnknownError(result), error);
+    char text[kErrorTextBuffer] = {};
+    if (ras_->RasGetErrorString(static_cast<std::uint32_t>(result), text, sizeof text) != 0)
+        return ReturnText(UnknownError(result), error);
+    text[sizeof text - 1] = '\0';
+    return ReturnText(text, error);
+}
+
+}  // namespace tw::qorcom

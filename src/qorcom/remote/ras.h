@@ -1,0 +1,164 @@
+#pragma once
+// "QORCom.Ras" (also "QORPost.Ras"): dial-up networking through a provider library
+// (qorcom/remote/ras_provider.h). Lists phone-book entries and active connections, dials an
+// entry while a status window shows the progress, reports the dialled connection's state, hangs
+// up, and turns dial-up error numbers into text.
+//
+// Without a provider library, Installed is false and every other member raises "RAS not
+// found."; a provider lacking a function raises "<Name> not found." (both code 0).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comlite/dispatch.h"
+#include "qorcom/frame/generic_dispatch.h"
+#include "qorcom/remote/ras_provider.h"
+
+struct IQORRas : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE get_Installed(VARIANT_BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFirstEntry(BSTR* entry, LONG* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNextEntry(BSTR* entry, LONG* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetFirstConnection(BSTR* connection, LONG* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNextConnection(BSTR* connection, LONG* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Dial(BSTR entry, BSTR phoneNumber, BSTR callbackNumber,
+                                           BSTR userName, BSTR password, BSTR domain,
+                                           LONG* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE HangUp(LONG* result) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ConnectionNotification(LONG eventHandle,
+                                                             VARIANT_BOOL onConnect,
+                                                             VARIANT_BOOL onDisconnect) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Connected(VARIANT_BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Connecting(VARIANT_BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Disconnected(VARIANT_BOOL* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetResultString(LONG result, BSTR* error) = 0;
+
+protected:
+    ~IQORRas() = default;
+};
+
+inline constexpr IID IID_IQORRas = comlite::MakeGuid("{395D4680-327A-11D4-92C2-00E02950EEDE}");
+inline constexpr CLSID CLSID_QORRas = comlite::MakeGuid("{395D4681-327A-11D4-92C2-00E02950EEDE}");
+
+namespace tw::qorcom {
+
+namespace ras_members {
+using namespace comlite;
+inline constexpr DispatchMember kMembers[] = {
+    PropertyGet<&IQORRas::get_Installed>(0x60020000, "Installed", {RetVal(VT_BOOL)}),
+    Method<&IQORRas::GetFirstEntry>(0x60020001, "GetFirstEntry",
+                                    {Out(VT_BSTR, "Entry"), RetVal(VT_I4, "Result")}),
+    Method<&IQORRas::GetNextEntry>(0x60020002, "GetNextEntry",
+                                   {Out(VT_BSTR, "Entry"), RetVal(VT_I4, "Result")}),
+    Method<&IQORRas::GetFirstConnection>(0x60020003, "GetFirstConnection",
+                                         {Out(VT_BSTR, "Connection"), RetVal(VT_I4, "Result")}),
+    Method<&IQORRas::GetNextConnection>(0x60020004, "GetNextConnection",
+                                        {Out(VT_BSTR, "Connection"), RetVal(VT_I4, "Result")}),
+    Method<&IQORRas::Dial>(
+        0x60020005, "Dial",
+        {In(VT_BSTR, "Entry"), In(VT_BSTR, "PhoneNumber"), In(VT_BSTR, "CallbackNumber"),
+         In(VT_BSTR, "UserName"), In(VT_BSTR, "Password"), In(VT_BSTR, "Domain"),
+         RetVal(VT_I4, "Result")}),
+    Method<&IQORRas::HangUp>(0x60020006, "HangUp", {RetVal(VT_I4, "Result")}),
+    Method<&IQORRas::ConnectionNotification>(
+        0x60020007, "ConnectionNotification",
+        {In(VT_I4, "EventHandle"), In(VT_BOOL, "OnConnect"), In(VT_BOOL, "OnDisconnect")}),
+    PropertyGet<&IQORRas::get_Connected>(0x60020008, "Connected", {RetVal(VT_BOOL)}),
+    PropertyGet<&IQORRas::get_Connecting>(0x60020009, "Connecting", {RetVal(VT_BOOL)}),
+    PropertyGet<&IQORRas::get_Disconnected>(0x6002000a, "Disconnected", {RetVal(VT_BOOL)}),
+    Method<&IQORRas::GetResultString>(0x6002000b, "GetResultString",
+                                      {In(VT_I4, "Result"), RetVal(VT_BSTR, "Error")}),
+};
+}  // namespace ras_members
+
+template <>
+struct InterfaceTraits<IQORRas> {
+    static constexpr const char* kName = "IQORRas";
+    static constexpr IID kIid = IID_IQORRas;
+    static constexpr const IID* kBaseIid = nullptr;
+    static constexpr comlite::DispatchTable kMembers = ras_members::kMembers;
+};
+
+// What the user sees while an entry is dialled: a small window captioned "Connection Status"
+// with "Cancel" and "Close" buttons and one line of state text.
+class DialStatusWindow {
+public:
+    virtual ~DialStatusWindow() = default;
+    // Shown before dialling starts. While the window is open, `cancel` may be called from any
+    // thread to give up the attempt (the Cancel button).
+    virtual void Open(const std::string& caption, std::function<void()> cancel) = 0;
+    // The state text; called from the provider's notification thread.
+    virtual void SetText(const std::string& text) = 0;
+    // Dialling ended (connected, failed or cancelled).
+    virtual void Close() = 0;
+};
+
+// Makes the window of each Dial. The default shows nothing and never cancels (the library runs
+// in unattended programs). Process-wide; set it before objects dial. Thread-safe.
+using DialStatusWindowFactory = std::function<std::shared_ptr<DialStatusWindow>()>;
+void SetDialStatusWindowFactory(DialStatusWindowFactory factory);
+
+// The text the status window shows for a connection state; empty for states it does not show.
+std::string DialStateText(std::uint32_t state);
+
+// Dial's result when the user cancelled: the status window was dismissed with Cancel.
+inline constexpr LONG kDialCancelled = 2;
+// Dial's result before anything has happened, and when the connection ended without an error.
+inline constexpr LONG kDialNotConnected = 869;
+
+class ConnectionWatcher;
+
+class CRas final : public GenericDispatchObject<IQORRas> {
+public:
+    explicit CRas(IUnknown* outer);
+    ~CRas() override;
+
+    HRESULT STDMETHODCALLTYPE get_Installed(VARIANT_BOOL* value) override;
+    // First and next names, "" after the last; Result is the enumeration's error number.
+    HRESULT STDMETHODCALLTYPE GetFirstEntry(BSTR* entry, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE GetNextEntry(BSTR* entry, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE GetFirstConnection(BSTR* connection, LONG* result) override;
+    HRESULT STDMETHODCALLTYPE GetNextConnection(BSTR* connection, LONG* result) override;
+    // Reads the entry's stored parameters, lets each non-empty argument replace its value,
+    // dials and waits for the outcome with the status window open. Result: 0 when connected,
+    // the error number of the attempt, 2 when cancelled, 87 for an argument too long for the
+    // dial parameters. A connection this object dialled before is hung up first.
+    HRESULT STDMETHODCALLTYPE Dial(BSTR entry, BSTR phoneNumber, BSTR callbackNumber, BSTR userName,
+                                   BSTR password, BSTR domain, LONG* result) override;
+    // Hangs up the connection this object dialled and waits (a few seconds at most) for it to
+    // go. 0 when there is nothing to hang up.
+    HRESULT STDMETHODCALLTYPE HangUp(LONG* result) override;
+    // eventHandle is an eventfd descriptor: it is signalled when any connection is made
+    // (onConnect) or ends (onDisconnect). Both flags false stops the notification. E_HANDLE for
+    // a descriptor that is not an eventfd.
+    HRESULT STDMETHODCALLTYPE ConnectionNotification(LONG eventHandle, VARIANT_BOOL onConnect,
+                                                     VARIANT_BOOL onDisconnect) override;
+    // The state of the connection this object dialled; no such connection is disconnected.
+    HRESULT STDMETHODCALLTYPE get_Connected(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE get_Connecting(VARIANT_BOOL* value) override;
+    HRESULT STDMETHODCALLTYPE get_Disconnected(VARIANT_BOOL* value) override;
+    // "Unknown RAS error %ld." outside 600 to 868, else the provider's text.
+    HRESULT STDMETHODCALLTYPE GetResultString(LONG result, BSTR* error) override;
+
+private:
+    enum class LinkState { Connecting, Connected, Disconnected };
+
+    // Loads the provider on first need; S_OK, or the raised "not found" error.
+    HRESULT Load();
+    HRESULT Walk(bool first, bool entries, BSTR* name, LONG* result);
+    HRESULT State(LinkState wanted, VARIANT_BOOL* value);
+    LONG DialLoaded(const std::string& entry, const std::string* replacements);
+    LONG HangUpLoaded();
+
+    const QorRasProvider* ras_ = nullptr;
+    std::vector<std::string> entries_;
+    std::vector<std::string> connections_;
+    std::size_t entryPosition_ = 0;
+    std::size_t connectionPosition_ = 0;
+    QorRasConnection connection_ = 0;
+    std::unique_ptr<ConnectionWatcher> watcher_;
+};
+
+}  // namespace tw::qorcom

@@ -1,0 +1,109 @@
+// The dial-up object of libqorcom.so behind the poller's connector, with the simulated dial-up
+// provider of the qorcom tests: registered by the library's own entry point into a private
+// registry and created by ProgID, as the poller does.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "app/automation/ras_automation.h"
+#include "platform/os_services.h"
+#include "support/recording_messages.h"
+#include "support/scratch_dir.h"
+
+namespace tw {
+namespace {
+
+using ::testing::ElementsAre;
+
+constexpr const char* kPhoneBook = R"([Shop 12]
+PhoneNumber = 555-0112
+UserName = pos
+Password = stored
+States = 0,2,5,14
+Result = 0
+DelayMs = 1
+
+[Busy Line]
+States = 0,2
+Result = 678
+DelayMs = 1
+)";
+
+class QorcomRasTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bool loaded = false;
+        std::string error;
+        void* registerServer =
+            platform::LoadPinnedSymbol(QORCOM_LIBRARY, "DllRegisterServer", &loaded, &error);
+        ASSERT_TRUE(registerServer) << error;
+        ASSERT_EQ(reinterpret_cast<HRESULT (*)()>(registerServer)(), S_OK);
+    }
+
+    std::vector<std::string> Dials() {
+        std::vector<std::string> lines;
+        std::string all = test::ReadAll(dir.File("dials.log"));
+        for (std::size_t start = 0, end; (end = all.find('\n', start)) != std::string::npos;
+             start = end + 1)
+            lines.push_back(all.substr(start, end - start));
+        return lines;
+    }
+
+    test::ScratchDir dir;
+    test::ScopedEnv registry{"COMLITE_REGISTRY", dir.File("registry.reg")};
+    test::ScopedEnv lockDir{"TIDEWELL_LOCK_DIR", dir.Path()};
+    test::ScopedEnv provider{"QORCOM_RAS_PROVIDER", QORCOM_SIM_RAS};
+    test::ScopedEnv phoneBook{"QORCOM_RAS_SIM_CONFIG", dir.Write("phonebook.ini", kPhoneBook)};
+    test::ScopedEnv dialLog{"QORCOM_RAS_SIM_LOG", dir.File("dials.log")};
+    test::ScopedEnv missing{"QORCOM_RAS_SIM_MISSING", std::nullopt};
+    test::RecordedMessages messages;
+    RasAutomationFactory factory = MakeRasAutomationFactory();
+};
+
+TEST_F(QorcomRasTest, DialsReusesAndHangsUpThroughTheLibrary) {
+    {
+        RasConnector first(factory());
+        first.entryName = "Shop 12";
+        first.password = "secret";
+        ASSERT_TRUE(first.Connect()) << first.GetLastErrorText();
+        {
+            // A second handler of the same poll finds the line up and leaves it up.
+            RasConnector second(factory());
+            second.entryName = "SHOP 12";
+            EXPECT_TRUE(second.Connect()) << second.GetLastErrorText();
+            EXPECT_TRUE(second.Disconnect());
+        }
+        EXPECT_EQ(factory()->GetFirstConnection(), "Shop 12");
+        EXPECT_TRUE(first.Disconnect()) << first.GetLastErrorText();
+    }
+    EXPECT_EQ(factory()->GetFirstConnection(), "") << "hung up";
+    EXPECT_THAT(Dials(), ElementsAre("Shop 12|555-0112||pos|secret|"));
+
+    RasConnector busy(factory());
+    busy.entryName = "Busy Line";
+    EXPECT_FALSE(busy.Connect());
+    EXPECT_EQ(busy.GetLastErrorText(), "There was no answer.");
+    EXPECT_EQ(factory()->GetResultString(869), "Unknown RAS error 869.");
+    EXPECT_TRUE(messages.error.Texts().empty());
+}
+
+TEST_F(QorcomRasTest, WithoutDialUpNetworking) {
+    test::ScopedEnv none{"QORCOM_RAS_PROVIDER", dir.File("libnothing.so")};
+    RasConnector connector(factory());
+    connector.entryName = "Shop 12";
+    EXPECT_FALSE(connector.Connect());
+    EXPECT_EQ(connector.GetLastErrorText(),
+              "Unable to connect to remote system, RAS not installed.");
+
+    // The other members raise the library's error, reported with its code.
+    try {
+        factory()->GetResultString(869);
+        FAIL() << "no exception";
+    } catch (const DispatchException& e) {
+        ReportDispatchException(errorMessages(), e);
+    }
+    EXPECT_THAT(messages.error.Texts(), ElementsAre("Exception 0: RAS not found."));
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "comlite/activation.h"
+#include "comlite/com_ptr.h"
+#include "comlite/registry.h"
+#include "platform/process.h"
+#include "qorcom/frame/lock_file.h"
+#include "qorcom/frame/registration.h"
+#include "qorcom/remote/ras.h"
+#include "support/scratch_dir.h"
+
+namespace tw::qorcom {
+namespace {
+
+// key -> value name -> data, for the whole registry.
+using Snapshot = std::map<std::string, std::map<std::string, std::string>>;
+
+void Collect(const comlite::RegistryTree& tree, const std::string& key, Snapshot& out) {
+    auto& values = out[key];
+    for (const std::string& name : tree.ValueNames(key))
+        values[name] = tree.GetString(key, name).value_or("?");
+    for (const std::string& sub : tree.SubKeys(key)) Collect(tree, key + "\\" + sub, out);
+}
+
+Snapshot Take(const comlite::RegistryTree& tree) {
+    Snapshot out;
+    for (const std::string& sub : tree.SubKeys("HKEY_CLASSES_ROOT"))
+        Collect(tree, "HKEY_CLASSES_ROOT\\" + sub, out);
+    return out;
+}
+
+void AddKey(Snapshot& s, const std::string& key, const std::string& name = "",
+            std::optional<std::string> value = std::nullopt) {
+    // Parent keys exist (without values) as the registry creates them.
+    for (auto at = key.find('\\', std::string("HKEY_CLASSES_ROOT\\").size());
+         at != std::string::npos; at = key.find('\\', at + 1))
+        s[key.substr(0, at)];
+    if (value)
+        s[key][name] = *value;
+    else
+        s[key];
+}
+
+struct Row {
+    const char* clsid;
+    const char* friendly;
+    const char* progId;
+};
+
+// What registering the module at `path` writes, written out from the component list.
+Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
+    const Row rows[] = {
+        {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORPost.Ras"},
+        {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
+        {"{A532F892-189E-43E0-86C9-C8A3B6AF4518}", "QOR Lock File", "QORCom.LockFile"},
+        {"{08C1D918-0AD0-43FA-93D3-87865E06A494}", "QOR Log Message", "QORCom.LogMessage"},
+    };
+    const std::string root = "HKEY_CLASSES_ROOT\\";
+    const std::string libid = "{9F4749B4-1893-472D-99BB-ACE8E8FFBD58}";
+    Snapshot s;
+    for (const Row& r : rows) {
+        const std::string cls = root + "CLSID\\" + r.clsid;
+        const std::string p1 = r.progId, p2 = p1 + ".1";
+        AddKey(s, cls, "", r.friendly);
+        AddKey(s, cls + "\\InprocServer32", "", path);
+        AddKey(s, cls + "\\InprocServer32", "ThreadingModel", "Apartment");
+        AddKey(s, cls + "\\ProgID", "", p1);  // the unversioned one, as installed clients expect
+        AddKey(s, cls + "\\VersionIndependentProgID", "", p2);
+        AddKey(s, cls + "\\TypeLib", "", libid);
+        AddKey(s, root + p2, "", r.friendly);
+        AddKey(s, root + p2 + "\\CLSID", "", r.clsid);
+        AddKey(s, root + p2 + "\\CurVer", "", p1);
+        AddKey(s, root + p1, "", r.friendly);
+        AddKey(s, root + p1 + "\\CLSID", "", r.clsid);
+    }
+    const std::string lib = root + "TypeLib\\" + libid + "\\1.0";
+    AddKey(s, lib, "", "QORCom Type Library");
+    AddKey(s, lib + "\\0\\win32", "", path);
+    AddKey(s, lib + "\\FLAGS", "", "0");
+    AddKey(s, lib + "\\HELPDIR", "", directory);
+    const std::pair<const char*, const char*> interfaces[] = {
+        {"{395D4680-327A-11D4-92C2-00E02950EEDE}", "IQORRas"},
+        {"{69796218-70AF-444B-A2F9-4C1E2BC35AA3}", "IQORLockFile"},
+        {"{498090DF-6032-4C08-939C-DC43916AB602}", "IQOROutputMessage"},
+        {"{3BEF8858-2840-4779-BE05-48E2201BE181}", "IQORLogMessage"},
+    };
+    for (const auto& [iid, name] : interfaces) {
+        const std::string key = root + "Interface\\" + iid;
+        AddKey(s, key, "", name);
+        AddKey(s, key + "\\ProxyStubClsid", "", "{00020424-0000-0000-C000-000000000046}");
+        AddKey(s, key + "\\ProxyStubClsid32", "", "{00020424-0000-0000-C000-000000000046}");
+        AddKey(s, key + "\\TypeLib", "", libid);
+        AddKey(s, key + "\\TypeLib", "Version", "1.0");
+    }
+    return s;
+}
+
+class QorcomRegistrationTest : public ::testing::Test {
+protected:
+    Snapshot Load() const {
+        std::string error;
+        auto tree = file.Load(&error);
+        EXPECT_TRUE(tree) << error;
+        return tree ? Take(*tree) : Snapshot{};
+    }
+    bool Change(const std::function<bool(comlite::RegistryTree&)>& change) const {
+        return file.Update(change);
+    }
+
+    tw::test::ScratchDir dir;
+    tw::test::ScopedEnv locks{"TIDEWELL_LOCK_DIR", dir.Path()};
+    tw::test::ScopedEnv registryPath{"COMLITE_REGISTRY", dir.File("registry.reg")};
+    comlite::RegistryFile file{dir.File("registry.reg")};
+};
+
+TEST_F(QorcomRegistrationTest, WritesExactlyTheKeysOfEveryRowAndTheTypeLibrary) {
+    const std::string module = "/opt/qor/lib/libqorcom.so";
+    ASSERT_EQ(RegisterServer(file, module), S_OK);
+    EXPECT_EQ(Load(), ExpectedKeys(module, "/opt/qor/lib/"));
+    // Registering again changes nothing.
+    ASSERT_EQ(RegisterServer(file, module), S_OK);
+    EXPECT_EQ(Load(), ExpectedKeys(module, "/opt/qor/lib/"));
+}
+
+TEST_F(QorcomRegistrationTest, UnregisteringRemovesOurKeysOnlyAndSparesLocalServers) {
+    ASSERT_TRUE(Change([](comlite::RegistryTree& t) {
+        return t.SetValue("HKEY_CLASSES_ROOT\\Other.Thing\\CLSID", "", std::string("{1}"));
+    }));
+    ASSERT_EQ(RegisterServer(file, "/opt/qor/libqorcom.so"), S_OK);
+    const std::string lockClass =
+        "HKEY_CLASSES_ROOT\\CLSID\\{A532F892-189E-43E0-86C9-C8A3B6AF4518}";
+    ASSERT_TRUE(Change([&](comlite::RegistryTree& t) {
+        return t.SetValue(lockClass + "\\LocalServer32", "", std::string("/opt/qor/lockd"));
+    }));
+
+    ASSERT_EQ(UnregisterServer(file), S_OK);
+    Snapshot remaining = Load();
+    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\Other.Thing\\CLSID"));
+    EXPECT_TRUE(remaining.count(lockClass + "\\LocalServer32"));
+    EXPECT_FALSE(remaining.count(lockClass + "\\InprocServer32"));
+    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.LockFile\\CLSID"));
+    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.LockFile.1\\CurVer"));
+    EXPECT_FALSE(
+        remaining.count("HKEY_CLASSES_ROOT\\CLSID\\{395D4681-327A-11D4-92C2-00E02950EEDE}"));
+    for (const auto& [key, values] : remaining) {
+        EXPECT_EQ(key.find("Ras"), std::string::npos) << key;
+        EXPECT_EQ(key.find("LogMessage"), std::string::npos) << key;
+        EXPECT_NE(key.rfind("HKEY_CLASSES_ROOT\\TypeLib\\", 0), 0u) << key;
+        EXPECT_NE(key.rfind("HKEY_CLASSES_ROOT\\Interface\\", 0), 0u) << key;
+    }
+    // Unregistering what is not there is no failure.
+    EXPECT_EQ(UnregisterServer(file), S_OK);
+}
+
+TEST_F(QorcomRegistrationTest, ARegistryThatCannotBeWrittenFailsBothWays) {
+    // A path below a regular file can be neither read nor written, whoever runs the test.
+    const std::string blocker = dir.Write("blocker", "x");
+    comlite::RegistryFile unwritable(blocker + "/registry.reg");
+    EXPECT_EQ(RegisterServer(unwritable, "/opt/qor/libqorcom.so"), SELFREG_E_CLASS);
+    EXPECT_EQ(UnregisterServer(unwritable), SELFREG_E_CLASS);
+
+    const std::string malformed = "[HKEY_CLASSES_ROOT\\X]\nthis is not a value line\n";
+    const std::string path = dir.Write("malformed.reg", malformed);
+    comlite::RegistryFile broken(path);
+    EXPECT_EQ(RegisterServer(broken, "/opt/qor/libqorcom.so"), SELFREG_E_CLASS);
+    EXPECT_EQ(UnregisterServer(broken), SELFREG_E_CLASS);
+    EXPECT_EQ(tw::test::ReadAll(path), malformed) << "a malformed registry is never overwritten";
+}
+
+platform::ProcessOutcome RunTool(const std::vector<std::string>& argv) {
+    platform::PosixProcessLauncher launcher;
+    platform::ProcessOptions options;
+    options.timeLimit = std::chrono::seconds(60);
+    return launcher.Run(argv, options);
+}
+
+TEST_F(QorcomRegistrationTest, ARenamedLibraryRegistersUnderItsOwnPathAndServesBothProgIds) {
+    const std::string renamed = dir.File("libqorcom-7.2.so");
+    std::filesystem::copy_file(QORCOM_LIBRARY, renamed);
+    ASSERT_TRUE(RunTool({QORREGSVR, "-s", renamed}).Succeeded());
+    EXPECT_EQ(
+        Load()["HKEY_CLASSES_ROOT\\CLSID\\{A532F892-189E-43E0-86C9-C8A3B6AF4518}\\InprocServer32"]
+              [""],
+        renamed);
+
+    CLSID post{}, com{};
+    ASSERT_EQ(CLSIDFromProgID(u"QORPost.Ras", &post), S_OK);
+    ASSERT_EQ(CLSIDFromProgID(u"QORCom.Ras", &com), S_OK);
+    EXPECT_EQ(post, com);
+    EXPECT_EQ(post, CLSID_QORRas);
+    LPOLESTR progId = nullptr;
+    ASSERT_EQ(ProgIDFromCLSID(CLSID_QORRas, &progId), S_OK);
+    EXPECT_EQ(std::u16string_view(progId), u"QORCom.Ras") << "the later row's ProgID stays";
+    CoTaskMemFree(progId);
+
+    comlite::ComPtr<IQORLockFile> lock;
+    ASSERT_EQ(CoCreateInstance(CLSID_QORLockFile, nullptr, CLSCTX_INPROC_SERVER, IID_IQORLockFile,
+                               lock.PutVoid()),
+              S_OK)
+        << comlite::LastActivationError();
+    lock.Reset();
+
+    ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", renamed}).Succeeded());
+    EXPECT_EQ(CLSIDFromProgID(u"QORCom.LockFile", &com), CO_E_CLASSSTRING);
+    EXPECT_EQ(RunTool({QORREGSVR, "-s", dir.File("no-such-library.so")}).exitCode, 1);
+}
+
+TEST_F(QorcomRegistrationTest, TwoProcessesRegisteringAtOnceLeaveACompleteRegistry) {
+    const std::string first = dir.File("a/libqorcom.so"), second = dir.File("b/libqorcom.so");
+    std::filesystem::create_directories(dir.File("a"));
+    std::filesystem::create_directories(dir.File("b"));
+    std::filesystem::copy_file(QORCOM_LIBRARY, first);
+    std::filesystem::copy_file(QORCOM_LIBRARY, second);
+    for (int round = 0; round < 4; ++round) {
+        int error = 0;
+        auto a = platform::ChildProcess::Start({QORREGSVR, "-s", first}, "", &error);
+        auto b = platform::ChildProcess::Start({QORREGSVR, "-s", second}, "", &error);
+        ASSERT_TRUE(a && b) << error;
+        EXPECT_TRUE(a->Wait(std::chrono::seconds(60)).Succeeded());
+        EXPECT_TRUE(b->Wait(std::chrono::seconds(60)).Succeeded());
+        // Each run writes every key in one locked update, so the result is one run's whole set.
+        const Snapshot keys = Load();
+        const std::string winner = keys.at("HKEY_CLASSES_ROOT\\CLSID\\{08C1D918-0AD0-43FA-93D3-"
+                                           "87865E06A494}\\InprocServer32")
+                                       .at("");
+        ASSERT_TRUE(winner == first || winner == second) << winner;
+        const std::string directory = std::filesystem::path(winner).parent_path().string() + "/";
+        EXPECT_EQ(keys, ExpectedKeys(winner, directory));
+    }
+}
+
+}  // namespace
+}  // namespace tw::qorcom
