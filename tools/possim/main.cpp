@@ -30,7 +30,7 @@ Usage:
   possim export-dir [simulation options] --out DIR [--periods N] [--variant LIST]
                     [--movement-variant LIST] [--fuel-summary tier|position]
   possim consume    --import DIR [--time T] [--warn-every N] [--reject-every N]
-                    [--watch SECONDS [--passes N]]
+                    [--watch SECONDS [--passes N]]        (also: possim respond ...)
   possim --help
 
 journal     writes the POS journal (NAXML-POSJournal) of one report period into DIR as
@@ -362,7 +362,7 @@ int main(int argc, char** argv) {
         known = With(kSimulationOptions,
                      {"out", "periods", "variant", "movement-variant", "fuel-summary"});
         run = RunExportDir;
-    } else if (args.command == "consume") {
+    } else if (args.command == "consume" || args.command == "respond") {
         known = {"import", "time", "warn-every", "reject-every", "watch", "passes"};
         run = RunConsume;
     } else {
