@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/messages/program_messages.h"
+#include "platform/finally.h"
 #include "platform/text_file.h"
 #include "platform/wildcard.h"
 
@@ -10,19 +11,6 @@ namespace tw::FileSystemMonitor {
 namespace {
 
 constexpr int kMaxUniqueNameTries = 9999;
-
-// Runs a cleanup when the scope ends, also by an exception.
-template <typename F>
-class Finally {
-public:
-    explicit Finally(F f) : f_(std::move(f)) {}
-    ~Finally() { f_(); }
-    Finally(const Finally&) = delete;
-    Finally& operator=(const Finally&) = delete;
-
-private:
-    F f_;
-};
 
 bool CarriesNoSystemError(const std::string& text) {
     return text.empty() || text.find("completed successfully") != std::string::npos;

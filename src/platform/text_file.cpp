@@ -107,6 +107,32 @@ std::optional<std::string> ReadFile(const std::string& path) {
     return content;
 }
 
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool AppendToFile(const std::string& path, std::string_view bytes, std::string_view header,
+                  int* error) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+        if (error) *error = errno;
+        return false;
+    }
+    bool ok = true;
+    struct stat st {};
+    if (!header.empty() && ::fstat(fd, &st) == 0 && st.st_size == 0) ok = WriteAll(fd, header);
+    if (ok && !bytes.empty()) ok = WriteAll(fd, bytes);
+    const int err = errno;
+    ::close(fd);
+    if (!ok && error) *error = err;
+    return ok;
+}
+
 // ---- AtomicFileWriter ----
 
 AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(targetPath)) {}

@@ -2,6 +2,7 @@
 // Text files: line reading that accepts CR LF files, atomic replacement of files that other
 // programs read or that must survive a crash, and unique temporary files.
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -37,6 +38,16 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path);
 
 // Whole content of a file as bytes, or nullopt (errno kept).
 std::optional<std::string> ReadFile(const std::string& path);
+
+// The size of a file in bytes; nullopt when it cannot be examined.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// Appends bytes to a file with one write(2) call, so appends by several processes never
+// interleave within one call. A missing file is created first and given header (an existing
+// empty file gets it too). False, with *error = errno when given, when the file cannot be
+// opened or written.
+bool AppendToFile(const std::string& path, std::string_view bytes, std::string_view header,
+                  int* error = nullptr);
 
 // Writes a file under a unique temporary name in the target's directory and renames it over
 // the target on Commit, so readers see either the old file or the complete new one, never a

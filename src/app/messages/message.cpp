@@ -1,12 +1,6 @@
 #include "app/messages/message.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <vector>
 
 #include "app/messages/screen_queue.h"
 #include "app/messages/string_table.h"
@@ -20,18 +14,6 @@ namespace {
 constexpr std::size_t kMaxExceptionChars = 255;
 constexpr std::size_t kStampColumns = 31;  // "%-7d" site column + 24-character ctime stamp
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 std::string_view TrimRight(std::string_view text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' ||
                              text.back() == '\n')) {
@@ -44,19 +26,6 @@ std::string_view Trim(std::string_view text) {
     text = TrimRight(text);
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     return text;
-}
-
-// Opens the log for appending; a missing log is created with its header.
-int OpenForAppend(const std::string& path) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd >= 0 || errno != ENOENT) return fd;
-    fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        struct stat st {};
-        // Another writer without our lock (an older program) may have created it meanwhile.
-        if (::fstat(fd, &st) == 0 && st.st_size == 0) LogMessage::WriteHeader(fd);
-    }
-    return fd;
 }
 
 std::string FormatToString(const char* format, va_list args) {
@@ -146,9 +115,6 @@ const std::string& LogMessage::HeaderText() {
     return header;
 }
 
-std::size_t LogMessage::WriteHeader(int fd) {
-    return WriteAll(fd, HeaderText()) ? HeaderText().size() : 0;
-}
 
 std::shared_ptr<const LogMessage::Target> LogMessage::CurrentTarget() const {
     std::lock_guard lock(targetMutex_);
@@ -173,12 +139,7 @@ bool LogMessage::SetPath(const std::string& path) {
     {
         // Without a lock file writes go unserialised, as the facility never fails for that.
         const bool locked = target->lock->Lock();
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0) {
-            const int fd = OpenForAppend(path);
-            ok = fd >= 0;
-            if (fd >= 0) ::close(fd);
-        }
+        if (!platform::FileSize(path)) ok = platform::AppendToFile(path, {}, HeaderText());
         if (locked) target->lock->Unlock();
     }
     std::lock_guard lock(targetMutex_);
@@ -196,8 +157,7 @@ void LogMessage::Output(const std::string& text) {
 
 void LogMessage::TrimIfDue(const std::string& path) {
     if (maxBytes_ <= 0 || trimFraction_ <= 0) return;
-    struct stat st {};
-    const std::uint64_t size = ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    const std::uint64_t size = platform::FileSize(path).value_or(0);
     if (size <= static_cast<std::uint64_t>(maxBytes_)) return;
     const auto cut = static_cast<std::uint64_t>(static_cast<double>(size) * trimFraction_);
     if (cut > 0) TrimLogFile(path, cut);
@@ -205,8 +165,6 @@ void LogMessage::TrimIfDue(const std::string& path) {
 
 void LogMessage::AppendLocked(const Target& target, const std::string& text) {
     TrimIfDue(target.path);
-    const int fd = OpenForAppend(target.path);
-    if (fd < 0) return;
     char site[32];
     std::snprintf(site, sizeof site, "%-7d", static_cast<int>(siteNumber_.load()));
     std::string line = site;
@@ -214,80 +172,36 @@ void LogMessage::AppendLocked(const Target& target, const std::string& text) {
     line += ' ';
     line += text;
     line += '\n';
-    // One write per line: even an unserialised writer cannot split it.
-    WriteAll(fd, line);
-    ::close(fd);
+    // One write per line: even an unserialised writer cannot split it. A log deleted behind
+    // our back comes back with its header.
+    platform::AppendToFile(target.path, line, HeaderText());
 }
 
 bool TrimLogFile(const std::string& path, std::uint64_t cut) {
-    const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{in};
-    if (::lseek(in, static_cast<off_t>(cut), SEEK_SET) < 0) return false;
-
-    std::vector<char> buffer(64 * 1024);
+    // Logs are kept small by this very trimming, so reading one whole is cheap.
+    const auto content = platform::ReadFile(path);
+    if (!content || cut >= content->size()) return false;
     // Drop the partial line at the cut: everything up to and including the next newline.
-    std::string_view rest;
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;  // the end came first: nothing is replaced
-        const std::string_view chunk(buffer.data(), static_cast<std::size_t>(n));
-        const auto newline = chunk.find('\n');
-        if (newline != std::string_view::npos) {
-            rest = chunk.substr(newline + 1);
-            break;
-        }
-    }
+    const auto newline = content->find('\n', cut);
+    if (newline == std::string::npos) return false;  // the end came first: nothing is replaced
     platform::AtomicFileWriter out(path);
-    if (!out.Open() || !out.Write(LogMessage::HeaderText()) || !out.Write(rest)) return false;
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
-        if (!out.Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return false;
-    }
-    return out.Commit();
+    return out.Open() && out.Write(LogMessage::HeaderText()) &&
+           out.Write(std::string_view(*content).substr(newline + 1)) && out.Commit();
 }
 
 // ---- LogMessageNoConsecutiveDuplicates ----
 
 std::string LogMessageNoConsecutiveDuplicates::LastLineText(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size == 0) return {};
-    // Read backwards in blocks until the newline before the last line is in view.
-    std::string tail;
-    off_t end = st.st_size;
-    constexpr off_t kBlock = 4096;
-    for (;;) {
-        const off_t start = end > kBlock ? end - kBlock : 0;
-        std::string block(static_cast<std::size_t>(end - start), '\0');
-        if (::pread(fd, block.data(), block.size(), start) != static_cast<ssize_t>(block.size())) {
-            return {};
-        }
-        tail.insert(0, block);
-        std::string_view body(tail);
-        if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
-        const auto newline = body.rfind('\n');
-        if (newline != std::string_view::npos) {
-            const std::string_view last = body.substr(newline + 1);
-            if (last.size() <= kStampColumns) return {};
-            const std::string_view text = Trim(last.substr(kStampColumns));
-            return text.starts_with("---") ? std::string() : std::string(text);
-        }
-        if (start == 0) return {};  // a single line
-        end = start;
-    }
+    const auto content = platform::ReadFile(path);
+    if (!content) return {};
+    std::string_view body(*content);
+    if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+    const auto newline = body.rfind('\n');
+    if (newline == std::string_view::npos) return {};  // fewer than two lines
+    const std::string_view last = body.substr(newline + 1);
+    if (last.size() <= kStampColumns) return {};
+    const std::string_view text = Trim(last.substr(kStampColumns));
+    return text.starts_with("---") ? std::string() : std::string(text);
 }
 
 void LogMessageNoConsecutiveDuplicates::Output(const std::string& text) {

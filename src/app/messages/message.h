@@ -63,11 +63,8 @@ public:
 
     void Output(const std::string& text) override;
 
-    // The two header lines.
+    // The two header lines that every log file starts with.
     static const std::string& HeaderText();
-
-    // The header written to an open descriptor; the number of characters written.
-    static std::size_t WriteHeader(int fd);
 
 protected:
     // The log file and its lock, replaced as a whole by SetPath so that an Output running on
