@@ -1,0 +1,118 @@
+#pragma once
+// Archiving the day folders of journal event files.
+//
+// Journal splitting leaves one small file per transaction event in day folders
+// D/MM/jrnMMDD/ under the site's data directory D. At the end of every journal-processing run
+// each day folder is packed into the day's archive D/MM/JRNMMDD.ZIP, either by the built-in
+// zip wrappers or by the external archiver 7za, and its files are deleted once the archive
+// holds them. Archive names carry no year: an archive last written more than 30 days ago is
+// deleted before its day is archived again, so the same day of a later year starts afresh.
+// Damaged archives are set aside under "-ERR" names and never deleted here.
+//
+// Progress and failures go to logMessages(), the zip writer's per-file progress to
+// screenMessages().
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "platform/system_text.h"
+
+namespace tw::radiant {
+
+// Keeps numbered copies of one file, newest first: copy firstIndex is the newest, at most
+// maxIndex copies are kept and older ones are pushed out.
+class CascadeCopy {
+public:
+    CascadeCopy(std::string fileName, std::string sourceDir, std::string targetDir);
+    virtual ~CascadeCopy() = default;
+
+    // Copies sourceDir/fileName to copy firstIndex in targetDir (made when missing), moving
+    // the copies already there up by one. False, with status set and reported, when the folder
+    // cannot be made or a copy or move fails; a failed move leaves every copy where it was.
+    virtual bool Copy();
+    // Moves copy n to n + 1, first moving the later copies up as far as needed; the copy at
+    // maxIndex is overwritten.
+    virtual bool Shift(int n);
+    // The name of copy n: "%d%s" (n, fileName).
+    virtual void NumberedName(int n, std::string& out) const;
+    // Sends status to logMessages().
+    virtual void ReportStatus();
+
+    int firstIndex = 1;
+    int maxIndex = 10;
+    std::string fileName;
+    std::string sourceDir;
+    std::string targetDir;
+    std::string status = "Success";
+
+private:
+    bool Move(int from, int to);
+};
+
+// The set-aside copies of a damaged day archive: "JRNMMDD.ZIP" becomes "JRNMMDD-ERR1.ZIP" (the
+// newest) to "JRNMMDD-ERR10.ZIP" (the oldest).
+class DoderiziVizorozUrav : public CascadeCopy {
+public:
+    using CascadeCopy::CascadeCopy;
+    // The file name upper-cased with its ".ZIP" replaced by "-ERR%d.ZIP".
+    void NumberedName(int n, std::string& out) const override;
+};
+
+struct JournalArchiveOptions {
+    // How the external archiver is started; null means the real process launcher. Not owned.
+    platform::ProcessLauncher* launcher = nullptr;
+    // The clock that archive ages are measured by; null means the system clock. Not owned.
+    const platform::Clock* clock = nullptr;
+    std::string sevenZipProgram = "7za";  // found through PATH
+    std::chrono::milliseconds sevenZipTimeLimit{300000};
+};
+
+// One archiving run over a data directory. Runs on the caller's thread; the external archiver
+// is waited for synchronously. Not thread-safe.
+class JournalArchiver {
+public:
+    // dataDirectory is a local POSIX path.
+    explicit JournalArchiver(std::string dataDirectory, JournalArchiveOptions options = {});
+
+    // Packs every day folder of the months 01 to 12 with the zip wrappers. False when the run
+    // ended early (an archive that could not be written or a damaged one that could not be set
+    // aside); the day folders not yet archived stay for the next run.
+    bool ArchiveWithZip();
+    // Packs every day folder with the external archiver; never stops early.
+    void ArchiveWithSevenZip();
+
+    // Deletes the archive at path when it was last written more than 30 whole days ago.
+    void RemoveOldArchive(const std::string& path);
+
+    // The day folders ("jrn" and four characters) of a month folder, by name.
+    static std::vector<std::string> DayFolders(const std::string& monthFolder);
+
+private:
+    enum class Outcome { Continue, Stop };
+
+    Outcome ZipDayFolder(const std::string& monthFolder, const std::string& dayName);
+    Outcome ZipIntoNewArchive(const std::string& archive, const std::string& dayFolder);
+    bool SetAsideDamaged(const std::string& monthFolder, const std::string& archive,
+                         const char* failureFormat);
+    int RunSevenZip(const std::string& archive, const std::string& dayFolder);
+    void SetAsideAfterSevenZip(const std::string& monthFolder, const std::string& archive);
+
+    std::string dataDirectory_;
+    JournalArchiveOptions options_;
+    platform::ProcessLauncher& launcher_;
+    const platform::Clock& clock_;
+};
+
+// Deletes the event files ("*.XML") of dayFolder that the archive's directory lists, then the
+// folder itself when nothing else is left in it. False (with a report) when the folder stays.
+bool RemoveArchivedDayFolder(const std::string& dayFolder, const std::string& archive);
+
+// The archiving step of journal processing: with useSevenZip reports "Archiving Journal
+// files.." and runs the external archiver, else the zip wrappers. False when the zip run ended
+// early.
+bool ArchiveJournals(const std::string& dataDirectory, bool useSevenZip,
+                     const JournalArchiveOptions& options = {});
+
+}  // namespace tw::radiant

@@ -1,0 +1,229 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "radiant/item_sender.h"
+#include "site_fixture.h"
+#include "support/memory_file_system.h"
+#include "support/recording_messages.h"
+
+namespace tw::radiant {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+std::set<std::string> Names(const std::string& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(ItemFileNames, ExactNamesVersionCodesAndBackups) {
+    EXPECT_TRUE(IsMaintenanceFileName("MCT.XML"));
+    EXPECT_TRUE(IsMaintenanceFileName("SEM.XML"));
+    for (const char* other : {"itt.xml", "Mct.XML", "MCTBAK.XML", "ILG.XML", "MCT.XML.", ""}) {
+        EXPECT_FALSE(IsMaintenanceFileName(other)) << other;
+    }
+    EXPECT_STREQ(NaxmlVersionCode(3.3), "330");
+    EXPECT_STREQ(NaxmlVersionCode(3.4), "340");
+    EXPECT_STREQ(NaxmlVersionCode(3.5), "340");
+    EXPECT_STREQ(NaxmlVersionCode(3.2), "320");
+    EXPECT_STREQ(NaxmlVersionCode(0.0), "320") << "an empty NaxmlVersion";
+    // Only the name is upper-cased, never the directory.
+    EXPECT_EQ(BackupPath("/srv/Site1/ITT.XML"), "/srv/Site1/ITTBAK.XML");
+    EXPECT_EQ(BackupPath("/srv/Site1/sem.xml"), "/srv/Site1/SEMBAK.XML");
+}
+
+TEST(ItemFileList, HasExactBytesAndNamesDepartmentsFirst) {
+    const std::vector<std::string> sent{"ITT33020261206140509.XML", "SEM33020261206140509.XML",
+                                        "MMT33020261206140509.XML", "MCT33020261206140509.XML",
+                                        "ILT33020261206140509.XML", "MCT33020261206140510.XML"};
+    const std::string text = FormatFileList(sent);
+    EXPECT_EQ(text,
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261206140509.XML</File>\r\n"
+              " <File>MCT33020261206140510.XML</File>\r\n"
+              " <File>ITT33020261206140509.XML</File>\r\n"
+              " <File>ILT33020261206140509.XML</File>\r\n"
+              " <File>MMT33020261206140509.XML</File>\r\n"
+              "</FileList>");
+    EXPECT_THAT(ParseFileList(text),
+                ElementsAre("MCT33020261206140509.XML", "MCT33020261206140510.XML",
+                            "ITT33020261206140509.XML", "ILT33020261206140509.XML",
+                            "MMT33020261206140509.XML"));
+    EXPECT_THAT(ParseFileList("<File>x</File>"), IsEmpty()) << "not a file list";
+}
+
+class FixedClock : public platform::Clock {
+public:
+    std::time_t Now() const override { return now; }
+    std::time_t now = 0;
+};
+
+// The sender as the poll monitor builds it, over the site's data directory and a POS import
+// directory (a local one unless a test gives another file system).
+class ItemSender : public ::testing::Test {
+protected:
+    ItemSender() {
+        EXPECT_TRUE(platform::OleDate::FromCivil(2026, 12, 6, 14, 5, 9).ToFileTime(clock.now));
+        fs::create_directories(import);
+    }
+
+    void Pass(CountedPtr<FileSystem> pos = CountedPtr<FileSystem>(new LocalWinFileSystem),
+              bool expected = true) {
+        CountedPtr<FileSystem> backOffice(new LocalWinFileSystem);
+        transfer = MakeCounted<RadiantCopyItemFiles>(
+            MakeCounted<RadiantItemSourceFilesProcessor>(backOffice),
+            MakeCounted<FileSystemMonitor::CopyDestinationFilesProcessor>(pos), importDirectory,
+            3.3, clock);
+        auto handler = MakeCounted<RadiantPollerItemFileMaskHandler>(transfer, backOffice, pos,
+                                                                     site.data, "*.XML");
+        handler->connectSourceEachPass = handler->connectDestinationEachPass = true;
+        EXPECT_EQ(handler->Process(), expected) << "single files never fail the pass";
+    }
+
+    std::string Data(const std::string& name) { return test::ReadAll(site.data + name); }
+    std::string Imported(const std::string& name) { return test::ReadAll(import + name); }
+
+    test::ScopedTimeZone zone{"America/Chicago"};
+    test::RecordedMessages messages;
+    test::TestSite site;
+    FixedClock clock;
+    const std::string import = site.dir.Path() + "/import/";
+    std::string importDirectory = import;
+    CountedPtr<RadiantCopyItemFiles> transfer;
+};
+
+TEST_F(ItemSender, DeliversStampedFilesKeepsBackupsAndAnnouncesThemLast) {
+    site.dir.Write("site001/MCT.XML", "<departments/>");
+    site.dir.Write("site001/ITT.XML", "<items/>");
+    site.dir.Write("site001/itt.xml", "<not-sent/>");
+    site.dir.Write("site001/MCTBAK.XML", "<sent-before/>");
+    site.dir.Write("site001/ILG.XML", "<results/>");
+
+    Pass();
+
+    EXPECT_EQ(Names(import),
+              (std::set<std::string>{"ITT33020261206140509.XML", "MCT33020261206140509.XML",
+                                     "SEM33020261206140509.XML"}));
+    EXPECT_EQ(Imported("MCT33020261206140509.XML"), "<departments/>");
+    EXPECT_EQ(Imported("SEM33020261206140509.XML"),
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261206140509.XML</File>\r\n"
+              " <File>ITT33020261206140509.XML</File>\r\n"
+              "</FileList>");
+    // Each sent file is now its table's backup; what was not sent is untouched.
+    EXPECT_EQ(Data("MCTBAK.XML"), "<departments/>");
+    EXPECT_EQ(Data("ITTBAK.XML"), "<items/>");
+    EXPECT_EQ(Data("SEMBAK.XML"), Imported("SEM33020261206140509.XML"));
+    EXPECT_EQ(Data("itt.xml"), "<not-sent/>");
+    EXPECT_EQ(Data("ILG.XML"), "<results/>");
+    EXPECT_FALSE(fs::exists(site.data + "MCT.XML"));
+    EXPECT_FALSE(fs::exists(site.data + "SEM.XML"));
+    EXPECT_THAT(messages.log.Texts(),
+                ElementsAre("Transfered " + import + "ITT33020261206140509.XML.",
+                            "Transfered " + import + "MCT33020261206140509.XML.",
+                            "Transfered " + import + "SEM33020261206140509.XML."));
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+
+    // The next pass finds nothing to send and announces nothing.
+    clock.now += 60;
+    Pass();
+    EXPECT_EQ(Names(import).size(), 3u);
+    EXPECT_FALSE(fs::exists(site.data + "SEM.XML"));
+}
+
+TEST_F(ItemSender, ASemaphoreLeftBehindIsDeliveredAloneOrMergedIntoTheNextOne) {
+    // An earlier poll delivered two files but its semaphore never reached the POS; the POS has
+    // since taken one of them some other way.
+    const std::string left =
+        FormatFileList({"MCT33020261205100000.XML", "ITT33020261205100000.XML"});
+    site.dir.Write("site001/SEM.XML", left);
+    site.dir.Write("import/MCT33020261205100000.XML", "<departments/>");
+
+    Pass();  // nothing else to send: the semaphore goes as it is
+    EXPECT_EQ(Imported("SEM33020261206140509.XML"), left);
+    EXPECT_EQ(Names(import).size(), 2u);
+    EXPECT_FALSE(fs::exists(site.data + "SEM.XML"));
+
+    // Lost again; now with a new file, one semaphore announces the waiting file and the new.
+    fs::remove(import + "SEM33020261206140509.XML");
+    site.dir.Write("site001/SEM.XML", left);
+    site.dir.Write("site001/ILT.XML", "<lists/>");
+    clock.now += 60;
+    Pass();
+    EXPECT_EQ(Names(import),
+              (std::set<std::string>{"MCT33020261205100000.XML", "ILT33020261206140609.XML",
+                                     "SEM33020261206140609.XML"}));
+    EXPECT_EQ(Imported("SEM33020261206140609.XML"),
+              FormatFileList({"MCT33020261205100000.XML", "ILT33020261206140609.XML"}));
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+}
+
+// Directories in the way of the backup and of the semaphore stand for any failing write.
+TEST_F(ItemSender, WhatCannotBeBackedUpOrAnnouncedIsKeptAndReported) {
+    site.dir.Write("site001/MCT.XML", "<departments/>");
+    fs::create_directories(site.data + "MCTBAK.XML");
+
+    Pass();
+
+    EXPECT_EQ(Data("MCT.XML"), "<departments/>") << "kept, to be sent again by the next poll";
+    EXPECT_EQ(Names(import),
+              (std::set<std::string>{"MCT33020261206140509.XML", "SEM33020261206140509.XML"}))
+        << "delivered once in the pass, and announced";
+    EXPECT_EQ(Imported("SEM33020261206140509.XML"), FormatFileList({"MCT33020261206140509.XML"}));
+    EXPECT_THAT(messages.error.Texts(),
+                ElementsAre(StartsWith("Unable to rename " + site.data + "MCT.XML to " + site.data +
+                                       "MCTBAK.XML, last error: ")));
+
+    // A semaphore that cannot be written is reported, and no older one goes in its place.
+    messages.error.Clear();
+    fs::remove_all(import);
+    fs::create_directories(import);
+    fs::remove(site.data + "SEMBAK.XML");
+    fs::create_directories(site.data + "SEM.XML");
+    Pass();
+    EXPECT_EQ(Names(import), std::set<std::string>{"MCT33020261206140509.XML"});
+    EXPECT_THAT(messages.error.Texts(),
+                ElementsAre(StartsWith("Unable to rename "),
+                            StartsWith("Unable to write " + site.data + "SEM.XML, last error: ")));
+}
+
+TEST_F(ItemSender, AFailedCopyIsRetriedBeforeTheSemaphoreGoes) {
+    CountedPtr<test::MemoryFileSystem> pos(new test::MemoryFileSystem);
+    pos->failPutNumber = 1;  // the first file, ITT, fails
+    importDirectory = "/pos/import/";
+    site.dir.Write("site001/ITT.XML", "<items/>");
+    site.dir.Write("site001/MCT.XML", "<departments/>");
+
+    Pass(pos);
+
+    EXPECT_THAT(messages.error.Texts(),
+                ElementsAre("Unable copy " + site.data + "ITT.XML to " +
+                            "/pos/import/ITT33020261206140509.XML, last error: There is not "
+                            "enough space on the disk."));
+    EXPECT_EQ(pos->puts, 4);
+    EXPECT_EQ(pos->files["/pos/import/ITT33020261206140509.XML"].content, "<items/>");
+    EXPECT_EQ(pos->files["/pos/import/SEM33020261206140509.XML"].content,
+              FormatFileList({"MCT33020261206140509.XML", "ITT33020261206140509.XML"}));
+    EXPECT_EQ(Names(site.data).count("ITT.XML"), 0u);
+}
+
+TEST_F(ItemSender, NothingIsSentWithoutAnImportDirectory) {
+    site.dir.Write("site001/MCT.XML", "<departments/>");
+    importDirectory.clear();
+    Pass(CountedPtr<FileSystem>(new LocalWinFileSystem), false);
+    EXPECT_EQ(Data("MCT.XML"), "<departments/>");
+    EXPECT_THAT(messages.error.Texts(),
+                ElementsAre("Maintenance files are not sent: ImportDestinationPath is empty."));
+}
+
+}  // namespace
+}  // namespace tw::radiant
