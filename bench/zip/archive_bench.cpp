@@ -25,7 +25,8 @@ constexpr std::size_t kLarge = 64 * 1024;
 
 void Count(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (size >= kLarge) largeAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (size >= kLarge)
+        largeAllocations.fetch_add(1, std::memory_order_relaxed);
 }
 }  // namespace
 

@@ -15,9 +15,9 @@
 namespace {
 
 const char* const kItems[] = {
-    "COCA COLA 20OZ", "MARLBORO KS BOX", "SNICKERS KING",  "DORITOS NACHO 3OZ", "RED BULL 12OZ",
-    "COFFEE LARGE",   "HOT DOG",         "BUD LIGHT 6PK",  "LOTTO QUICK PICK",  "ICE 10LB BAG",
-    "GATORADE 32OZ",  "BEEF JERKY",      "WATER 1L",       "CHEWING GUM",       "PHONE CARD $20",
+    "COCA COLA 20OZ", "MARLBORO KS BOX", "SNICKERS KING", "DORITOS NACHO 3OZ", "RED BULL 12OZ",
+    "COFFEE LARGE",   "HOT DOG",         "BUD LIGHT 6PK", "LOTTO QUICK PICK",  "ICE 10LB BAG",
+    "GATORADE 32OZ",  "BEEF JERKY",      "WATER 1L",      "CHEWING GUM",       "PHONE CARD $20",
 };
 const char* const kTenders[] = {"cash", "creditCards", "debitCards", "fleetCards"};
 
@@ -40,11 +40,13 @@ public:
 
         std::string xml;
         xml.reserve(3072);
-        xml += "<?xml version=\"1.0\" ?>\r\n<NAXML-POSJournal version=\"3.4\" "
-               "xmlns=\"http://www.naxml.org/POSBO/Vocabulary/2003-10-16\">\r\n";
-        xml += "<TransmissionHeader><StoreLocationID>4711</StoreLocationID><VendorName>Radiant"
-               "</VendorName><VendorModelVersion>6.2.1.04</VendorModelVersion>"
-               "</TransmissionHeader>\r\n<JournalReport>\r\n";
+        xml +=
+            "<?xml version=\"1.0\" ?>\r\n<NAXML-POSJournal version=\"3.4\" "
+            "xmlns=\"http://www.naxml.org/POSBO/Vocabulary/2003-10-16\">\r\n";
+        xml +=
+            "<TransmissionHeader><StoreLocationID>4711</StoreLocationID><VendorName>Radiant"
+            "</VendorName><VendorModelVersion>6.2.1.04</VendorModelVersion>"
+            "</TransmissionHeader>\r\n<JournalReport>\r\n";
         std::snprintf(buf, sizeof buf,
                       "<JournalHeader><ReportSequenceNumber>%d</ReportSequenceNumber>"
                       "<PrimaryReportPeriod>2</PrimaryReportPeriod><BeginDate>%s</BeginDate>"
@@ -93,9 +95,9 @@ public:
                               "</MerchandiseCode><RegularSellPrice>%d.%03d</RegularSellPrice>"
                               "<SalesQuantity>%d.%02d</SalesQuantity><SalesAmount>%d.%02d"
                               "</SalesAmount></FuelLine></TransactionLine>\r\n",
-                              1 + Pick(3), 1 + Pick(12), price / 100, price % 100 * 10,
-                              price / 100, price % 100 * 10, gallons / 100, gallons % 100,
-                              amount / 100, amount % 100);
+                              1 + Pick(3), 1 + Pick(12), price / 100, price % 100 * 10, price / 100,
+                              price % 100 * 10, gallons / 100, gallons % 100, amount / 100,
+                              amount % 100);
             } else {
                 const int price = 99 + Pick(1500);
                 const int quantity = 1 + Pick(3);
@@ -155,8 +157,8 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         const int transaction = first + i + 1;
         // Events spread over the day, several per second on a busy one.
-        const std::string xml = generator.Event(transaction, transaction * 86399 / 60000 % 86400,
-                                                name);
+        const std::string xml =
+            generator.Event(transaction, transaction * 86399 / 60000 % 86400, name);
         std::ofstream(folder / name, std::ios::binary) << xml;
         bytes += xml.size();
     }

@@ -20,9 +20,12 @@ std::string_view Trim(std::string_view text) {
 }  // namespace
 
 bool IsSwitch(std::string_view argument) {
-    if (argument.empty()) return false;
-    if (argument.front() == '-') return true;
-    if (argument.front() != '/') return false;
+    if (argument.empty())
+        return false;
+    if (argument.front() == '-')
+        return true;
+    if (argument.front() != '/')
+        return false;
     const std::string_view name = argument.substr(1, argument.find('=') - 1);
     return name.find('/') == std::string_view::npos;
 }
@@ -31,8 +34,8 @@ void CMainInfo::Parse(int argc, const char* const* argv, const std::string& exec
     parameters.clear();
     switches.clear();
     const std::string self = !executablePath.empty() ? executablePath
-                             : argc > 0                ? std::string(argv[0])
-                                                       : std::string();
+                             : argc > 0              ? std::string(argv[0])
+                                                     : std::string();
     parameters.push_back(self);
     programDirectory = std::string(platform::DirectoryPart(self));
     for (int i = 1; i < argc; ++i) {
@@ -47,7 +50,8 @@ void CMainInfo::Parse(int argc, const char* const* argv, const std::string& exec
 
 bool CMainInfo::HasSwitch(std::string_view name) const {
     for (const auto& s : switches) {
-        if (platform::EqualsIgnoreCase(s, name)) return true;
+        if (platform::EqualsIgnoreCase(s, name))
+            return true;
     }
     return false;
 }
@@ -55,8 +59,10 @@ bool CMainInfo::HasSwitch(std::string_view name) const {
 std::string CMainInfo::ValueOf(std::string_view name) const {
     for (const auto& s : switches) {
         const auto eq = s.find('=');
-        if (eq == std::string::npos) continue;
-        if (!platform::EqualsIgnoreCase(Trim(std::string_view(s).substr(0, eq)), name)) continue;
+        if (eq == std::string::npos)
+            continue;
+        if (!platform::EqualsIgnoreCase(Trim(std::string_view(s).substr(0, eq)), name))
+            continue;
         std::string_view value = std::string_view(s).substr(eq + 1);
         value = value.substr(0, value.find('\n'));
         return std::string(Trim(value));

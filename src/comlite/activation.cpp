@@ -17,17 +17,22 @@ constexpr int kMaxCurVerHops = 4;
 
 thread_local std::string t_lastError;
 
-void SetLastActivationError(std::string text) { t_lastError = std::move(text); }
+void SetLastActivationError(std::string text) {
+    t_lastError = std::move(text);
+}
 
 std::optional<comlite::RegistryTree> LoadRegistry() {
     comlite::RegistryFile file;
     std::string error;
     auto tree = file.Load(&error);
-    if (!tree) SetLastActivationError(error);
+    if (!tree)
+        SetLastActivationError(error);
     return tree;
 }
 
-std::string ClassKey(REFCLSID clsid) { return std::string(kClassesRoot) + "CLSID\\" + comlite::GuidToString(clsid); }
+std::string ClassKey(REFCLSID clsid) {
+    return std::string(kClassesRoot) + "CLSID\\" + comlite::GuidToString(clsid);
+}
 
 std::string HexResult(HRESULT hr) {
     char buffer[16];
@@ -37,10 +42,12 @@ std::string HexResult(HRESULT hr) {
 
 HRESULT LookUpProgId(const std::u16string& progId, CLSID& clsid) {
     auto tree = LoadRegistry();
-    if (!tree) return REGDB_E_READREGDB;
+    if (!tree)
+        return REGDB_E_READREGDB;
     std::string name = comlite::Utf16ToUtf8(progId);
     for (int hop = 0; hop <= kMaxCurVerHops; ++hop) {
-        if (name.empty() || name.find('\\') != std::string::npos) break;
+        if (name.empty() || name.find('\\') != std::string::npos)
+            break;
         const std::string key = kClassesRoot + name;
         if (auto text = tree->GetString(key + "\\CLSID")) {
             if (auto guid = comlite::ParseGuid(*text)) {
@@ -51,7 +58,8 @@ HRESULT LookUpProgId(const std::u16string& progId, CLSID& clsid) {
             return CO_E_CLASSSTRING;
         }
         auto next = tree->GetString(key + "\\CurVer");
-        if (!next) break;
+        if (!next)
+            break;
         name = *next;
     }
     SetLastActivationError("ProgID " + comlite::Utf16ToUtf8(progId) + " is not registered in " +
@@ -61,11 +69,12 @@ HRESULT LookUpProgId(const std::u16string& progId, CLSID& clsid) {
 
 HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     auto tree = LoadRegistry();
-    if (!tree) return REGDB_E_READREGDB;
+    if (!tree)
+        return REGDB_E_READREGDB;
     const auto path = tree->GetString(ClassKey(clsid) + "\\InprocServer32");
     if (!path || path->empty()) {
-        SetLastActivationError("class " + comlite::GuidToString(clsid) + " has no InprocServer32 in " +
-                               comlite::RegistryFile().Path());
+        SetLastActivationError("class " + comlite::GuidToString(clsid) +
+                               " has no InprocServer32 in " + comlite::RegistryFile().Path());
         return REGDB_E_CLASSNOTREG;
     }
     bool loaded = false;
@@ -87,12 +96,17 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object) {
 
 extern "C" {
 
-HRESULT CoInitialize(void*) noexcept { return S_OK; }
-HRESULT CoInitializeEx(void*, DWORD) noexcept { return S_OK; }
+HRESULT CoInitialize(void*) noexcept {
+    return S_OK;
+}
+HRESULT CoInitializeEx(void*, DWORD) noexcept {
+    return S_OK;
+}
 void CoUninitialize() noexcept {}
 
 HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) noexcept {
-    if (!progId || !clsid) return E_INVALIDARG;
+    if (!progId || !clsid)
+        return E_INVALIDARG;
     *clsid = CLSID_NULL;
     try {
         SetLastActivationError({});
@@ -103,13 +117,16 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, LPCLSID clsid) noexcept {
 }
 
 HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid) noexcept {
-    if (!clsid) return E_INVALIDARG;
+    if (!clsid)
+        return E_INVALIDARG;
     *clsid = CLSID_NULL;
-    if (!text) return S_OK;
+    if (!text)
+        return S_OK;
     if (text[0] == u'{') {
         try {
             auto guid = comlite::ParseGuid(std::u16string_view(text));
-            if (!guid || std::u16string_view(text).size() != 38) return CO_E_CLASSSTRING;
+            if (!guid || std::u16string_view(text).size() != 38)
+                return CO_E_CLASSSTRING;
             *clsid = *guid;
             return S_OK;
         } catch (const std::bad_alloc&) {
@@ -120,17 +137,21 @@ HRESULT CLSIDFromString(LPCOLESTR text, LPCLSID clsid) noexcept {
 }
 
 HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId) noexcept {
-    if (!progId) return E_INVALIDARG;
+    if (!progId)
+        return E_INVALIDARG;
     *progId = nullptr;
     try {
         SetLastActivationError({});
         auto tree = LoadRegistry();
-        if (!tree) return REGDB_E_READREGDB;
+        if (!tree)
+            return REGDB_E_READREGDB;
         const auto name = tree->GetString(ClassKey(clsid) + "\\ProgID");
-        if (!name || name->empty()) return REGDB_E_CLASSNOTREG;
+        if (!name || name->empty())
+            return REGDB_E_CLASSNOTREG;
         const std::u16string wide = comlite::Utf8ToUtf16(*name);
         auto* out = static_cast<LPOLESTR>(CoTaskMemAlloc((wide.size() + 1) * sizeof(OLECHAR)));
-        if (!out) return E_OUTOFMEMORY;
+        if (!out)
+            return E_OUTOFMEMORY;
         std::copy(wide.begin(), wide.end(), out);
         out[wide.size()] = 0;
         *progId = out;
@@ -140,10 +161,13 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId) noexcept {
     }
 }
 
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* serverInfo, REFIID riid, void** object) noexcept {
-    if (!object) return E_INVALIDARG;
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* serverInfo, REFIID riid,
+                         void** object) noexcept {
+    if (!object)
+        return E_INVALIDARG;
     *object = nullptr;
-    if (serverInfo) return E_INVALIDARG;
+    if (serverInfo)
+        return E_INVALIDARG;
     try {
         SetLastActivationError({});
         if (!(clsContext & CLSCTX_INPROC_SERVER)) {
@@ -156,18 +180,23 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* serverInfo, REF
     }
 }
 
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid, void** object) noexcept {
-    if (!object) return E_INVALIDARG;
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid,
+                         void** object) noexcept {
+    if (!object)
+        return E_INVALIDARG;
     *object = nullptr;
     IClassFactory* factory = nullptr;
-    HRESULT hr = CoGetClassObject(clsid, clsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr)) return hr;
+    HRESULT hr = CoGetClassObject(clsid, clsContext, nullptr, IID_IClassFactory,
+                                  reinterpret_cast<void**>(&factory));
+    if (FAILED(hr))
+        return hr;
     hr = factory->CreateInstance(outer, riid, object);
     factory->Release();
     if (FAILED(hr)) {
         *object = nullptr;
         try {
-            SetLastActivationError("CreateInstance of " + comlite::GuidToString(clsid) + " failed with " + HexResult(hr));
+            SetLastActivationError("CreateInstance of " + comlite::GuidToString(clsid) +
+                                   " failed with " + HexResult(hr));
         } catch (const std::bad_alloc&) {
         }
     }
@@ -178,6 +207,8 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFI
 
 namespace comlite {
 
-std::string LastActivationError() { return t_lastError; }
+std::string LastActivationError() {
+    return t_lastError;
+}
 
 }  // namespace comlite

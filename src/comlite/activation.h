@@ -37,9 +37,11 @@ HRESULT ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* progId) noexcept;
 // the class has no InprocServer32 path; CO_E_DLLNOTFOUND when the server cannot be loaded;
 // CO_E_ERRORINDLL when it lacks DllGetClassObject; otherwise DllGetClassObject's result.
 // serverInfo must be NULL.
-HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* serverInfo, REFIID riid, void** object) noexcept;
+HRESULT CoGetClassObject(REFCLSID clsid, DWORD clsContext, void* serverInfo, REFIID riid,
+                         void** object) noexcept;
 // CoGetClassObject for IClassFactory, then CreateInstance(outer, riid).
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid, void** object) noexcept;
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD clsContext, REFIID riid,
+                         void** object) noexcept;
 
 }  // extern "C"
 

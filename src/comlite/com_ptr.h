@@ -16,7 +16,8 @@ public:
     ComPtr(std::nullptr_t) {}
     // Shares p: takes a new reference.
     explicit ComPtr(T* p) : p_(p) {
-        if (p_) p_->AddRef();
+        if (p_)
+            p_->AddRef();
     }
     // Adopts a reference the caller already owns (a fresh [out] pointer).
     static ComPtr Attach(T* p) {
@@ -36,7 +37,8 @@ public:
     T* operator->() const { return p_; }
     explicit operator bool() const { return p_ != nullptr; }
     void Reset() {
-        if (T* p = std::exchange(p_, nullptr)) p->Release();
+        if (T* p = std::exchange(p_, nullptr))
+            p->Release();
     }
     // Releases the current object and returns the slot, for [out] T** parameters.
     T** Put() {
@@ -51,7 +53,8 @@ public:
     // QueryInterface into another smart pointer.
     template <class U>
     HRESULT As(REFIID iid, ComPtr<U>& out) const {
-        if (!p_) return E_POINTER;
+        if (!p_)
+            return E_POINTER;
         return p_->QueryInterface(iid, out.PutVoid());
     }
 

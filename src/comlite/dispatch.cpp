@@ -10,9 +10,13 @@
 namespace comlite {
 namespace {
 
-bool IsMissing(const VARIANT& v) { return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND; }
+bool IsMissing(const VARIANT& v) {
+    return v.vt == VT_ERROR && v.scode == DISP_E_PARAMNOTFOUND;
+}
 
-bool IsPut(MemberKind kind) { return kind == MemberKind::PropertyPut || kind == MemberKind::PropertyPutRef; }
+bool IsPut(MemberKind kind) {
+    return kind == MemberKind::PropertyPut || kind == MemberKind::PropertyPutRef;
+}
 
 // Per declared parameter: where its argument comes from, what the method receives, and the
 // temporary the engine owns for it.
@@ -66,7 +70,8 @@ void PointAtStorage(const ParamDesc& p, VARIANT& storage, VARIANT& arg) {
 
 void PrepareStorage(const ParamDesc& p, VARIANT& storage) {
     VariantInit(&storage);
-    if (p.vt != VT_VARIANT) storage.vt = p.vt;  // zero value of the declared type
+    if (p.vt != VT_VARIANT)
+        storage.vt = p.vt;  // zero value of the declared type
 }
 
 HRESULT FillExcepInfo(HRESULT hr, EXCEPINFO* info) {
@@ -97,7 +102,8 @@ HRESULT CallMember(const DispatchMember& member, IDispatch* self, VARIANT* args)
 
 const DispatchMember* SelectMember(DispatchTable table, DISPID id, WORD flags) {
     for (const DispatchMember& m : table)
-        if (m.dispid == id && (static_cast<WORD>(m.kind) & flags)) return &m;
+        if (m.dispid == id && (static_cast<WORD>(m.kind) & flags))
+            return &m;
     return nullptr;
 }
 
@@ -111,7 +117,8 @@ HRESULT PrepareArgument(const ParamDesc& p, VARIANT* supplied, Slot& slot, LCID 
             } else {
                 hr = VariantChangeTypeEx(&slot.storage, supplied, lcid, 0, p.vt);
             }
-            if (FAILED(hr)) return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
+            if (FAILED(hr))
+                return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
             slot.arg = slot.storage;
             return S_OK;
         }
@@ -121,15 +128,19 @@ HRESULT PrepareArgument(const ParamDesc& p, VARIANT* supplied, Slot& slot, LCID 
             const bool byrefVariant = supplied->vt == (VT_BYREF | VT_VARIANT) && supplied->pvarVal;
             // An [out] VARIANT reference is filled through storage so that the caller's old
             // value is released rather than overwritten; exact typed references pass through.
-            if (supplied->vt == exact && supplied->byref && !(p.dir == ParamDir::Out && byrefVariant)) {
+            if (supplied->vt == exact && supplied->byref &&
+                !(p.dir == ParamDir::Out && byrefVariant)) {
                 slot.arg = *supplied;
                 return S_OK;
             }
-            if (!byrefVariant) return DISP_E_TYPEMISMATCH;
+            if (!byrefVariant)
+                return DISP_E_TYPEMISMATCH;
             PrepareStorage(p, slot.storage);
             if (p.dir == ParamDir::InOut) {
-                const HRESULT hr = VariantChangeTypeEx(&slot.storage, supplied->pvarVal, lcid, 0, p.vt);
-                if (FAILED(hr)) return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
+                const HRESULT hr =
+                    VariantChangeTypeEx(&slot.storage, supplied->pvarVal, lcid, 0, p.vt);
+                if (FAILED(hr))
+                    return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
             }
             PointAtStorage(p, slot.storage, slot.arg);
             slot.writeBack = supplied->pvarVal;
@@ -145,48 +156,64 @@ HRESULT PrepareArgument(const ParamDesc& p, VARIANT* supplied, Slot& slot, LCID 
 
 const DispatchMember* FindMember(DispatchTable table, std::u16string_view name) {
     for (const DispatchMember& m : table)
-        if (m.name && EqualsIgnoreCase(name, m.name)) return &m;
+        if (m.name && EqualsIgnoreCase(name, m.name))
+            return &m;
     return nullptr;
 }
 
-HRESULT DispatchGetIDsOfNames(DispatchTable table, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids) {
-    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (!names || !ids || count == 0) return E_INVALIDARG;
+HRESULT DispatchGetIDsOfNames(DispatchTable table, REFIID riid, LPOLESTR* names, UINT count,
+                              DISPID* ids) {
+    if (riid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids || count == 0)
+        return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     const DispatchMember* member = names[0] ? FindMember(table, names[0]) : nullptr;
-    if (!member) return DISP_E_UNKNOWNNAME;
+    if (!member)
+        return DISP_E_UNKNOWNNAME;
     ids[0] = member->dispid;
     HRESULT hr = S_OK;
     for (UINT i = 1; i < count; ++i) {
         // A property's get and put share the DISPID; a parameter name of either counts.
         for (const DispatchMember& m : table) {
-            if (m.dispid != member->dispid || !names[i]) continue;
+            if (m.dispid != member->dispid || !names[i])
+                continue;
             for (std::size_t p = 0; p < m.paramCount; ++p) {
-                if (m.params[p].name && EqualsIgnoreCase(std::u16string_view(names[i]), m.params[p].name)) {
+                if (m.params[p].name &&
+                    EqualsIgnoreCase(std::u16string_view(names[i]), m.params[p].name)) {
                     ids[i] = static_cast<DISPID>(p);
                     break;
                 }
             }
-            if (ids[i] != DISPID_UNKNOWN) break;
+            if (ids[i] != DISPID_UNKNOWN)
+                break;
         }
-        if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+        if (ids[i] == DISPID_UNKNOWN)
+            hr = DISP_E_UNKNOWNNAME;
     }
     return hr;
 }
 
-HRESULT DispatchInvoke(DispatchTable table, IDispatch* self, DISPID id, REFIID riid, LCID lcid, WORD flags,
-                       DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) {
-    if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-    if (!self || !params) return E_INVALIDARG;
+HRESULT DispatchInvoke(DispatchTable table, IDispatch* self, DISPID id, REFIID riid, LCID lcid,
+                       WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
+                       UINT* argErr) {
+    if (riid != IID_NULL)
+        return DISP_E_UNKNOWNINTERFACE;
+    if (!self || !params)
+        return E_INVALIDARG;
     const UINT cArgs = params->cArgs;
     const UINT cNamed = params->cNamedArgs;
-    if (cNamed > cArgs || (cArgs && !params->rgvarg) || (cNamed && !params->rgdispidNamedArgs)) return E_INVALIDARG;
-    if (result) VariantInit(result);
+    if (cNamed > cArgs || (cArgs && !params->rgvarg) || (cNamed && !params->rgdispidNamedArgs))
+        return E_INVALIDARG;
+    if (result)
+        VariantInit(result);
 
     const DispatchMember* member = SelectMember(table, id, flags);
-    if (!member) return DISP_E_MEMBERNOTFOUND;
+    if (!member)
+        return DISP_E_MEMBERNOTFOUND;
     auto fail = [argErr](HRESULT hr, UINT index) {
-        if (argErr) *argErr = index;
+        if (argErr)
+            *argErr = index;
         return hr;
     };
 
@@ -209,17 +236,21 @@ HRESULT DispatchInvoke(DispatchTable table, IDispatch* self, DISPID id, REFIID r
         } else {
             return fail(DISP_E_PARAMNOTFOUND, i);
         }
-        if (frame[target].source != -1) return fail(DISP_E_PARAMNOTFOUND, i);
+        if (frame[target].source != -1)
+            return fail(DISP_E_PARAMNOTFOUND, i);
         frame[target].source = static_cast<int>(i);
     }
-    if (put && !putValueGiven) return DISP_E_PARAMNOTFOUND;
+    if (put && !putValueGiven)
+        return DISP_E_PARAMNOTFOUND;
 
     // Positional arguments, last in rgvarg being the first parameter.
     const UINT positional = cArgs - cNamed;
-    if (positional > (put ? values - 1 : values)) return DISP_E_BADPARAMCOUNT;
+    if (positional > (put ? values - 1 : values))
+        return DISP_E_BADPARAMCOUNT;
     for (UINT p = 0; p < positional; ++p) {
         const UINT index = cArgs - 1 - p;
-        if (frame[p].source != -1) return fail(DISP_E_PARAMNOTFOUND, index);
+        if (frame[p].source != -1)
+            return fail(DISP_E_PARAMNOTFOUND, index);
         frame[p].source = static_cast<int>(index);
     }
 
@@ -234,11 +265,13 @@ HRESULT DispatchInvoke(DispatchTable table, IDispatch* self, DISPID id, REFIID r
                 slot.arg = slot.storage;
                 continue;
             }
-            if (supplied) return fail(DISP_E_PARAMNOTOPTIONAL, static_cast<UINT>(slot.source));
+            if (supplied)
+                return fail(DISP_E_PARAMNOTOPTIONAL, static_cast<UINT>(slot.source));
             return cNamed > (put ? 1u : 0u) ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT;
         }
         const HRESULT hr = PrepareArgument(desc, supplied, slot, lcid);
-        if (FAILED(hr)) return fail(hr, static_cast<UINT>(slot.source));
+        if (FAILED(hr))
+            return fail(hr, static_cast<UINT>(slot.source));
     }
     if (hasRetval) {
         const ParamDesc& desc = member->params[count - 1];
@@ -249,11 +282,13 @@ HRESULT DispatchInvoke(DispatchTable table, IDispatch* self, DISPID id, REFIID r
     frame.CollectArgs();
     SetErrorInfo(0, nullptr);  // whatever is there afterwards was left by this call
     const HRESULT hr = CallMember(*member, self, frame.Args());
-    if (FAILED(hr)) return excepInfo ? FillExcepInfo(hr, excepInfo) : hr;
+    if (FAILED(hr))
+        return excepInfo ? FillExcepInfo(hr, excepInfo) : hr;
 
     for (std::size_t p = 0; p < values; ++p) {
         Slot& slot = frame[p];
-        if (!slot.writeBack) continue;
+        if (!slot.writeBack)
+            continue;
         VariantClear(slot.writeBack);
         *slot.writeBack = slot.storage;
         VariantInit(&slot.storage);

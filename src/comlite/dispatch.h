@@ -50,16 +50,26 @@ enum class ParamDir : std::uint8_t {
 struct ParamDesc {
     VARTYPE vt = VT_EMPTY;
     ParamDir dir = ParamDir::In;
-    bool optional = false;        // only for [in] VARIANT: missing arrives as VT_ERROR /
-                                  // DISP_E_PARAMNOTFOUND, as automation does
-    const char* name = nullptr;   // for named arguments; may be null
+    bool optional = false;       // only for [in] VARIANT: missing arrives as VT_ERROR /
+                                 // DISP_E_PARAMNOTFOUND, as automation does
+    const char* name = nullptr;  // for named arguments; may be null
 };
 
-constexpr ParamDesc In(VARTYPE vt, const char* name = nullptr) { return {vt, ParamDir::In, false, name}; }
-constexpr ParamDesc OptionalIn(const char* name = nullptr) { return {VT_VARIANT, ParamDir::In, true, name}; }
-constexpr ParamDesc Out(VARTYPE vt, const char* name = nullptr) { return {vt, ParamDir::Out, false, name}; }
-constexpr ParamDesc InOut(VARTYPE vt, const char* name = nullptr) { return {vt, ParamDir::InOut, false, name}; }
-constexpr ParamDesc RetVal(VARTYPE vt, const char* name = nullptr) { return {vt, ParamDir::RetVal, false, name}; }
+constexpr ParamDesc In(VARTYPE vt, const char* name = nullptr) {
+    return {vt, ParamDir::In, false, name};
+}
+constexpr ParamDesc OptionalIn(const char* name = nullptr) {
+    return {VT_VARIANT, ParamDir::In, true, name};
+}
+constexpr ParamDesc Out(VARTYPE vt, const char* name = nullptr) {
+    return {vt, ParamDir::Out, false, name};
+}
+constexpr ParamDesc InOut(VARTYPE vt, const char* name = nullptr) {
+    return {vt, ParamDir::InOut, false, name};
+}
+constexpr ParamDesc RetVal(VARTYPE vt, const char* name = nullptr) {
+    return {vt, ParamDir::RetVal, false, name};
+}
 
 enum class MemberKind : WORD {
     Method = DISPATCH_METHOD,
@@ -88,7 +98,8 @@ using DispatchTable = std::span<const DispatchMember>;
 // IDispatch::GetIDsOfNames from a table: names[0] is a member name, names[1..] names of its
 // parameters, whose DISPIDs are their positions (0-based). Unknown names get DISPID_UNKNOWN and
 // the result DISP_E_UNKNOWNNAME (the known ones are still filled in).
-HRESULT DispatchGetIDsOfNames(DispatchTable table, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
+HRESULT DispatchGetIDsOfNames(DispatchTable table, REFIID riid, LPOLESTR* names, UINT count,
+                              DISPID* ids);
 
 // IDispatch::Invoke from a table, on `self` (the object's face for the table's interface).
 //
@@ -136,29 +147,48 @@ struct MethodTraits<HRESULT (C::*)(A...) noexcept> : MethodTraits<HRESULT (C::*)
 
 template <class T>
 consteval bool ValueTypeFits(VARTYPE vt) {
-    if (vt & VT_ARRAY) return std::is_same_v<T, SAFEARRAY*>;
-    if constexpr (std::is_same_v<T, std::int8_t>) return vt == VT_I1;
-    else if constexpr (std::is_same_v<T, std::uint8_t>) return vt == VT_UI1;
-    else if constexpr (std::is_same_v<T, std::int16_t>) return vt == VT_I2 || vt == VT_BOOL;
-    else if constexpr (std::is_same_v<T, std::uint16_t>) return vt == VT_UI2;
-    else if constexpr (std::is_same_v<T, std::int32_t>) return vt == VT_I4 || vt == VT_INT || vt == VT_ERROR;
-    else if constexpr (std::is_same_v<T, std::uint32_t>) return vt == VT_UI4 || vt == VT_UINT;
-    else if constexpr (std::is_same_v<T, std::int64_t>) return vt == VT_I8;
-    else if constexpr (std::is_same_v<T, std::uint64_t>) return vt == VT_UI8;
-    else if constexpr (std::is_same_v<T, float>) return vt == VT_R4;
-    else if constexpr (std::is_same_v<T, double>) return vt == VT_R8 || vt == VT_DATE;
-    else if constexpr (std::is_same_v<T, BSTR>) return vt == VT_BSTR;
-    else if constexpr (std::is_same_v<T, IDispatch*>) return vt == VT_DISPATCH;
-    else if constexpr (std::is_same_v<T, IUnknown*>) return vt == VT_UNKNOWN;
-    else if constexpr (std::is_same_v<T, VARIANT>) return vt == VT_VARIANT;
-    else return false;
+    if (vt & VT_ARRAY)
+        return std::is_same_v<T, SAFEARRAY*>;
+    if constexpr (std::is_same_v<T, std::int8_t>)
+        return vt == VT_I1;
+    else if constexpr (std::is_same_v<T, std::uint8_t>)
+        return vt == VT_UI1;
+    else if constexpr (std::is_same_v<T, std::int16_t>)
+        return vt == VT_I2 || vt == VT_BOOL;
+    else if constexpr (std::is_same_v<T, std::uint16_t>)
+        return vt == VT_UI2;
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+        return vt == VT_I4 || vt == VT_INT || vt == VT_ERROR;
+    else if constexpr (std::is_same_v<T, std::uint32_t>)
+        return vt == VT_UI4 || vt == VT_UINT;
+    else if constexpr (std::is_same_v<T, std::int64_t>)
+        return vt == VT_I8;
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+        return vt == VT_UI8;
+    else if constexpr (std::is_same_v<T, float>)
+        return vt == VT_R4;
+    else if constexpr (std::is_same_v<T, double>)
+        return vt == VT_R8 || vt == VT_DATE;
+    else if constexpr (std::is_same_v<T, BSTR>)
+        return vt == VT_BSTR;
+    else if constexpr (std::is_same_v<T, IDispatch*>)
+        return vt == VT_DISPATCH;
+    else if constexpr (std::is_same_v<T, IUnknown*>)
+        return vt == VT_UNKNOWN;
+    else if constexpr (std::is_same_v<T, VARIANT>)
+        return vt == VT_VARIANT;
+    else
+        return false;
 }
 
 template <class T>
 consteval bool ParamFits(const ParamDesc& p) {
-    if (p.dir == ParamDir::In) return ValueTypeFits<T>(p.vt);
-    if constexpr (std::is_pointer_v<T>) return ValueTypeFits<std::remove_pointer_t<T>>(p.vt);
-    else return false;
+    if (p.dir == ParamDir::In)
+        return ValueTypeFits<T>(p.vt);
+    if constexpr (std::is_pointer_v<T>)
+        return ValueTypeFits<std::remove_pointer_t<T>>(p.vt);
+    else
+        return false;
 }
 
 template <class T>
@@ -167,8 +197,9 @@ T Extract(VARIANT& arg) {
         return arg;  // shallow: an [in] VARIANT stays owned by the engine
     } else if constexpr (std::is_same_v<T, VARIANT*>) {
         return arg.pvarVal;
-    } else if constexpr (std::is_pointer_v<T> && !std::is_same_v<T, BSTR> && !std::is_same_v<T, IDispatch*> &&
-                         !std::is_same_v<T, IUnknown*> && !std::is_same_v<T, SAFEARRAY*>) {
+    } else if constexpr (std::is_pointer_v<T> && !std::is_same_v<T, BSTR> &&
+                         !std::is_same_v<T, IDispatch*> && !std::is_same_v<T, IUnknown*> &&
+                         !std::is_same_v<T, SAFEARRAY*>) {
         return static_cast<T>(arg.byref);
     } else {
         // [in] values live at the start of the union, whatever their type.
@@ -196,14 +227,17 @@ consteval bool AllParamsFit(const ParamDesc* params, std::index_sequence<I...>) 
 }
 
 template <auto Fn>
-consteval DispatchMember Build(DISPID dispid, const char* name, MemberKind kind, std::initializer_list<ParamDesc> params) {
+consteval DispatchMember Build(DISPID dispid, const char* name, MemberKind kind,
+                               std::initializer_list<ParamDesc> params) {
     using Traits = MethodTraits<decltype(Fn)>;
     static_assert(std::is_base_of_v<IDispatch, typename Traits::Class>,
                   "dispatch members belong to interfaces derived from IDispatch");
     using Args = typename Traits::Args;
     constexpr std::size_t n = std::tuple_size_v<Args>;
-    if (params.size() > kMaxDispatchParams) TooManyDispatchParameters();
-    if (params.size() != n) DeclaredParametersDoNotMatchTheMethod();
+    if (params.size() > kMaxDispatchParams)
+        TooManyDispatchParameters();
+    if (params.size() != n)
+        DeclaredParametersDoNotMatchTheMethod();
     DispatchMember m;
     m.dispid = dispid;
     m.name = name;
@@ -212,15 +246,20 @@ consteval DispatchMember Build(DISPID dispid, const char* name, MemberKind kind,
     std::size_t i = 0;
     std::size_t retvals = 0, values = 0;
     for (const ParamDesc& p : params) {
-        if (p.dir == ParamDir::RetVal && (i + 1 != params.size() || retvals++ > 0)) RetValMustBeLastAndSingle();
-        if (p.dir != ParamDir::RetVal) ++values;
-        if (p.optional && (p.dir != ParamDir::In || p.vt != VT_VARIANT)) OptionalOnlyForInVariant();
+        if (p.dir == ParamDir::RetVal && (i + 1 != params.size() || retvals++ > 0))
+            RetValMustBeLastAndSingle();
+        if (p.dir != ParamDir::RetVal)
+            ++values;
+        if (p.optional && (p.dir != ParamDir::In || p.vt != VT_VARIANT))
+            OptionalOnlyForInVariant();
         m.params[i++] = p;
     }
-    if ((kind == MemberKind::PropertyPut || kind == MemberKind::PropertyPutRef) && (retvals != 0 || values == 0))
+    if ((kind == MemberKind::PropertyPut || kind == MemberKind::PropertyPutRef) &&
+        (retvals != 0 || values == 0))
         PutNeedsOneValueAndNoRetVal();
     if constexpr (n > 0) {
-        if (!AllParamsFit<Args>(m.params.data(), std::make_index_sequence<n>{})) DeclaredParametersDoNotMatchTheMethod();
+        if (!AllParamsFit<Args>(m.params.data(), std::make_index_sequence<n>{}))
+            DeclaredParametersDoNotMatchTheMethod();
     }
     m.call = &Thunk<Fn>;
     return m;
@@ -229,19 +268,23 @@ consteval DispatchMember Build(DISPID dispid, const char* name, MemberKind kind,
 }  // namespace detail
 
 template <auto Fn>
-consteval DispatchMember Method(DISPID dispid, const char* name, std::initializer_list<ParamDesc> params = {}) {
+consteval DispatchMember Method(DISPID dispid, const char* name,
+                                std::initializer_list<ParamDesc> params = {}) {
     return detail::Build<Fn>(dispid, name, MemberKind::Method, params);
 }
 template <auto Fn>
-consteval DispatchMember PropertyGet(DISPID dispid, const char* name, std::initializer_list<ParamDesc> params) {
+consteval DispatchMember PropertyGet(DISPID dispid, const char* name,
+                                     std::initializer_list<ParamDesc> params) {
     return detail::Build<Fn>(dispid, name, MemberKind::PropertyGet, params);
 }
 template <auto Fn>
-consteval DispatchMember PropertyPut(DISPID dispid, const char* name, std::initializer_list<ParamDesc> params) {
+consteval DispatchMember PropertyPut(DISPID dispid, const char* name,
+                                     std::initializer_list<ParamDesc> params) {
     return detail::Build<Fn>(dispid, name, MemberKind::PropertyPut, params);
 }
 template <auto Fn>
-consteval DispatchMember PropertyPutRef(DISPID dispid, const char* name, std::initializer_list<ParamDesc> params) {
+consteval DispatchMember PropertyPutRef(DISPID dispid, const char* name,
+                                        std::initializer_list<ParamDesc> params) {
     return detail::Build<Fn>(dispid, name, MemberKind::PropertyPutRef, params);
 }
 

@@ -14,7 +14,8 @@ namespace {
 class ErrorObject final : public ICreateErrorInfo, public IErrorInfo {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
+        if (!object)
+            return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_ICreateErrorInfo) {
             *object = static_cast<ICreateErrorInfo*>(this);
         } else if (riid == IID_IErrorInfo) {
@@ -29,7 +30,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --refs_;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
 
@@ -38,7 +40,9 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR text) override { return Store(source_, text); }
-    HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR text) override { return Store(description_, text); }
+    HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR text) override {
+        return Store(description_, text);
+    }
     HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR text) override { return Store(helpFile_, text); }
     HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD context) override {
         helpContext_ = context;
@@ -46,15 +50,19 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override {
-        if (!guid) return E_INVALIDARG;
+        if (!guid)
+            return E_INVALIDARG;
         *guid = guid_;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetSource(BSTR* text) override { return Fetch(source_, text); }
-    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* text) override { return Fetch(description_, text); }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* text) override {
+        return Fetch(description_, text);
+    }
     HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* text) override { return Fetch(helpFile_, text); }
     HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* context) override {
-        if (!context) return E_INVALIDARG;
+        if (!context)
+            return E_INVALIDARG;
         *context = helpContext_;
         return S_OK;
     }
@@ -72,7 +80,8 @@ private:
     }
     // An unset text comes back as NULL, which callers treat as empty.
     static HRESULT Fetch(const std::u16string& field, BSTR* text) {
-        if (!text) return E_INVALIDARG;
+        if (!text)
+            return E_INVALIDARG;
         *text = field.empty() ? nullptr : comlite::AllocBstr(field);
         return (field.empty() || *text) ? S_OK : E_OUTOFMEMORY;
     }
@@ -90,11 +99,13 @@ class ErrorSlot {
 public:
     ~ErrorSlot() { Reset(nullptr); }
     void Reset(IErrorInfo* info) {
-        if (info) info->AddRef();
+        if (info)
+            info->AddRef();
         IErrorInfo* old = info_;
         info_ = info;
         // Released last: the old object's destructor may itself touch the slot.
-        if (old) old->Release();
+        if (old)
+            old->Release();
     }
     IErrorInfo* Take() {
         IErrorInfo* info = info_;
@@ -113,21 +124,25 @@ thread_local ErrorSlot t_errorSlot;
 extern "C" {
 
 HRESULT CreateErrorInfo(ICreateErrorInfo** result) noexcept {
-    if (!result) return E_INVALIDARG;
+    if (!result)
+        return E_INVALIDARG;
     *result = new (std::nothrow) ErrorObject();
     return *result ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* info) noexcept {
-    if (reserved != 0) return E_INVALIDARG;
+    if (reserved != 0)
+        return E_INVALIDARG;
     t_errorSlot.Reset(info);
     return S_OK;
 }
 
 HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** info) noexcept {
-    if (!info) return E_INVALIDARG;
+    if (!info)
+        return E_INVALIDARG;
     *info = nullptr;
-    if (reserved != 0) return E_INVALIDARG;
+    if (reserved != 0)
+        return E_INVALIDARG;
     *info = t_errorSlot.Take();
     return *info ? S_OK : S_FALSE;
 }
@@ -138,7 +153,8 @@ namespace comlite {
 
 HRESULT ReportError(HRESULT hr, std::u16string_view source, std::u16string_view description) {
     ICreateErrorInfo* create = nullptr;
-    if (FAILED(CreateErrorInfo(&create))) return hr;
+    if (FAILED(CreateErrorInfo(&create)))
+        return hr;
     try {
         std::u16string s(source), d(description);
         create->SetSource(s.data());

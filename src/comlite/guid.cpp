@@ -23,7 +23,8 @@ void FormatGuid(const GUID& g, Char* out) {
     std::size_t pos = 0;
     out[pos++] = '{';
     for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) out[pos++] = '-';
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            out[pos++] = '-';
         out[pos++] = static_cast<Char>(kHex[bytes[i] >> 4]);
         out[pos++] = static_cast<Char>(kHex[bytes[i] & 0xF]);
     }
@@ -46,13 +47,15 @@ std::u16string GuidToU16String(const GUID& guid) {
 
 std::optional<GUID> ParseGuid(std::string_view text) {
     GUID g{};
-    if (!detail::ParseGuidChars(text.data(), text.size(), g)) return std::nullopt;
+    if (!detail::ParseGuidChars(text.data(), text.size(), g))
+        return std::nullopt;
     return g;
 }
 
 std::optional<GUID> ParseGuid(std::u16string_view text) {
     GUID g{};
-    if (!detail::ParseGuidChars(text.data(), text.size(), g)) return std::nullopt;
+    if (!detail::ParseGuidChars(text.data(), text.size(), g))
+        return std::nullopt;
     return g;
 }
 
@@ -67,9 +70,11 @@ std::size_t Length(LPCOLESTR text) {
 }
 
 HRESULT AllocGuidString(REFGUID guid, LPOLESTR* result) {
-    if (!result) return E_INVALIDARG;
+    if (!result)
+        return E_INVALIDARG;
     *result = static_cast<LPOLESTR>(CoTaskMemAlloc((kGuidChars + 1) * sizeof(OLECHAR)));
-    if (!*result) return E_OUTOFMEMORY;
+    if (!*result)
+        return E_OUTOFMEMORY;
     StringFromGUID2(guid, *result, kGuidChars + 1);
     return S_OK;
 }
@@ -85,18 +90,24 @@ bool ParseBraced(LPCOLESTR text, GUID& out) {
 extern "C" {
 
 int StringFromGUID2(REFGUID guid, LPOLESTR buffer, int cchMax) noexcept {
-    if (!buffer || cchMax < static_cast<int>(kGuidChars + 1)) return 0;
+    if (!buffer || cchMax < static_cast<int>(kGuidChars + 1))
+        return 0;
     comlite::FormatGuid(guid, buffer);
     buffer[kGuidChars] = 0;
     return kGuidChars + 1;
 }
 
-HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* result) noexcept { return AllocGuidString(clsid, result); }
+HRESULT StringFromCLSID(REFCLSID clsid, LPOLESTR* result) noexcept {
+    return AllocGuidString(clsid, result);
+}
 
-HRESULT StringFromIID(REFIID iid, LPOLESTR* result) noexcept { return AllocGuidString(iid, result); }
+HRESULT StringFromIID(REFIID iid, LPOLESTR* result) noexcept {
+    return AllocGuidString(iid, result);
+}
 
 HRESULT IIDFromString(LPCOLESTR text, IID* iid) noexcept {
-    if (!iid) return E_INVALIDARG;
+    if (!iid)
+        return E_INVALIDARG;
     if (!text) {
         *iid = IID_NULL;
         return S_OK;

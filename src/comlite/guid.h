@@ -16,9 +16,11 @@ struct GUID {
     std::uint8_t Data4[8];
 
     friend constexpr bool operator==(const GUID& a, const GUID& b) {
-        if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+        if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3)
+            return false;
         for (int i = 0; i < 8; ++i)
-            if (a.Data4[i] != b.Data4[i]) return false;
+            if (a.Data4[i] != b.Data4[i])
+                return false;
         return true;
     }
 };
@@ -31,40 +33,54 @@ using REFIID = const IID&;
 using REFCLSID = const CLSID&;
 using LPCLSID = CLSID*;
 
-constexpr bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
-constexpr bool IsEqualIID(REFIID a, REFIID b) { return a == b; }
-constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return a == b; }
+constexpr bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
+}
+constexpr bool IsEqualIID(REFIID a, REFIID b) {
+    return a == b;
+}
+constexpr bool IsEqualCLSID(REFCLSID a, REFCLSID b) {
+    return a == b;
+}
 
 namespace comlite {
 
 namespace detail {
 constexpr int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 // Parses exactly "{8-4-4-4-12}" or the same without braces; case of the hex digits is free.
 template <class Char>
 constexpr bool ParseGuidChars(const Char* s, std::size_t n, GUID& out) {
     if (n == 38) {
-        if (s[0] != '{' || s[37] != '}') return false;
+        if (s[0] != '{' || s[37] != '}')
+            return false;
         ++s;
         n = 36;
     }
-    if (n != 36) return false;
+    if (n != 36)
+        return false;
     std::uint8_t bytes[16] = {};
     int b = 0;
     for (std::size_t i = 0; i < 36;) {
         if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (s[i] != '-') return false;
+            if (s[i] != '-')
+                return false;
             ++i;
             continue;
         }
-        if (s[i] > 0x7F || s[i + 1] > 0x7F) return false;
+        if (s[i] > 0x7F || s[i + 1] > 0x7F)
+            return false;
         const int hi = HexDigit(static_cast<char>(s[i]));
         const int lo = HexDigit(static_cast<char>(s[i + 1]));
-        if (hi < 0 || lo < 0) return false;
+        if (hi < 0 || lo < 0)
+            return false;
         bytes[b++] = static_cast<std::uint8_t>(hi * 16 + lo);
         i += 2;
     }
@@ -82,7 +98,8 @@ void GuidLiteralIsMalformed();  // never defined: reaching it at compile time is
 //   inline constexpr IID IID_IQORLockFile = comlite::MakeGuid("{69796218-70AF-444B-...}");
 consteval GUID MakeGuid(std::string_view text) {
     GUID g{};
-    if (!detail::ParseGuidChars(text.data(), text.size(), g)) detail::GuidLiteralIsMalformed();
+    if (!detail::ParseGuidChars(text.data(), text.size(), g))
+        detail::GuidLiteralIsMalformed();
     return g;
 }
 
@@ -99,7 +116,8 @@ inline constexpr GUID GUID_NULL{};
 inline constexpr IID IID_NULL{};
 inline constexpr CLSID CLSID_NULL{};
 inline constexpr IID IID_IUnknown = comlite::MakeGuid("{00000000-0000-0000-C000-000000000046}");
-inline constexpr IID IID_IClassFactory = comlite::MakeGuid("{00000001-0000-0000-C000-000000000046}");
+inline constexpr IID IID_IClassFactory =
+    comlite::MakeGuid("{00000001-0000-0000-C000-000000000046}");
 inline constexpr IID IID_IDispatch = comlite::MakeGuid("{00020400-0000-0000-C000-000000000046}");
 inline constexpr IID IID_ITypeInfo = comlite::MakeGuid("{00020401-0000-0000-C000-000000000046}");
 inline constexpr IID IID_IErrorInfo = comlite::MakeGuid("{1CF2B120-547D-101B-8E65-08002B2BD119}");

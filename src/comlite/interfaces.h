@@ -27,7 +27,8 @@ using LPUNKNOWN = IUnknown*;
 
 struct IClassFactory : IUnknown {
     // outer non-NULL asks for aggregation: riid must then be IID_IUnknown.
-    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid,
+                                                     void** object) = 0;
     virtual HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) = 0;
 
 protected:

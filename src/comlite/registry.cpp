@@ -10,8 +10,8 @@
 #include "comlite/guid.h"
 #include "comlite/text.h"
 #include "platform/named_lock.h"
-#include "platform/text_file.h"
 #include "platform/os_services.h"
+#include "platform/text_file.h"
 
 namespace comlite {
 
@@ -20,7 +20,8 @@ bool RegistryNameLess::operator()(const std::string& a, const std::string& b) co
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t x = FoldAscii(static_cast<unsigned char>(a[i]));
         const char16_t y = FoldAscii(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y;
+        if (x != y)
+            return x < y;
     }
     return a.size() < b.size();
 }
@@ -40,7 +41,8 @@ constexpr std::pair<std::string_view, std::string_view> kRootAliases[] = {
 };
 
 bool ValidName(std::string_view name) {
-    return !name.empty() && name.find_first_of(std::string_view("\n\r\0", 3)) == std::string_view::npos;
+    return !name.empty() &&
+           name.find_first_of(std::string_view("\n\r\0", 3)) == std::string_view::npos;
 }
 
 // The names of a key path, the root spelled out; nullopt for an invalid path.
@@ -49,14 +51,18 @@ std::optional<std::vector<std::string>> SplitPath(std::string_view path) {
     std::size_t start = 0;
     while (true) {
         const std::size_t end = path.find('\\', start);
-        const std::string_view name = path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (!ValidName(name)) return std::nullopt;
+        const std::string_view name = path.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (!ValidName(name))
+            return std::nullopt;
         names.emplace_back(name);
-        if (end == std::string_view::npos) break;
+        if (end == std::string_view::npos)
+            break;
         start = end + 1;
     }
     for (const auto& [alias, full] : kRootAliases)
-        if (EqualsIgnoreCase(names[0], alias)) names[0] = full;
+        if (EqualsIgnoreCase(names[0], alias))
+            names[0] = full;
     return names;
 }
 
@@ -80,23 +86,27 @@ void AppendQuoted(std::string& out, std::string_view text) {
 
 // Reads a quoted string at text[pos]; pos ends after the closing quote.
 bool ReadQuoted(std::string_view text, std::size_t& pos, std::string& out) {
-    if (pos >= text.size() || text[pos] != '"') return false;
+    if (pos >= text.size() || text[pos] != '"')
+        return false;
     ++pos;
     out.clear();
     while (pos < text.size()) {
         const char c = text[pos++];
-        if (c == '"') return true;
+        if (c == '"')
+            return true;
         if (c != '\\') {
             out.push_back(c);
             continue;
         }
-        if (pos >= text.size()) return false;
+        if (pos >= text.size())
+            return false;
         const char e = text[pos++];
         if (e == '\\' || e == '"') {
             out.push_back(e);
         } else if (e == 'x' && pos + 2 <= text.size()) {
             const int hi = detail::HexDigit(text[pos]), lo = detail::HexDigit(text[pos + 1]);
-            if (hi < 0 || lo < 0) return false;
+            if (hi < 0 || lo < 0)
+                return false;
             out.push_back(static_cast<char>(hi * 16 + lo));
             pos += 2;
         } else {
@@ -107,11 +117,13 @@ bool ReadQuoted(std::string_view text, std::size_t& pos, std::string& out) {
 }
 
 bool ReadDword(std::string_view text, std::uint32_t& value) {
-    if (text.size() != 8) return false;
+    if (text.size() != 8)
+        return false;
     value = 0;
     for (char c : text) {
         const int d = detail::HexDigit(c);
-        if (d < 0) return false;
+        if (d < 0)
+            return false;
         value = value * 16 + static_cast<std::uint32_t>(d);
     }
     return true;
@@ -127,7 +139,8 @@ void AppendValue(std::string& out, const std::string& name, const RegistryValue&
         AppendQuoted(out, *text);
     } else {
         char buffer[16];
-        std::snprintf(buffer, sizeof buffer, "dword:%08x", static_cast<unsigned>(std::get<std::uint32_t>(value)));
+        std::snprintf(buffer, sizeof buffer, "dword:%08x",
+                      static_cast<unsigned>(std::get<std::uint32_t>(value)));
         out += buffer;
     }
     out.push_back('\n');
@@ -142,11 +155,13 @@ RegistryTree& RegistryTree::operator=(RegistryTree&&) noexcept = default;
 
 RegistryTree::Node* RegistryTree::Find(std::string_view path) const {
     const auto names = SplitPath(path);
-    if (!names) return nullptr;
+    if (!names)
+        return nullptr;
     Node* node = root_.get();
     for (const std::string& name : *names) {
         const auto it = node->children.find(name);
-        if (it == node->children.end()) return nullptr;
+        if (it == node->children.end())
+            return nullptr;
         node = it->second.get();
     }
     return node;
@@ -154,34 +169,41 @@ RegistryTree::Node* RegistryTree::Find(std::string_view path) const {
 
 bool RegistryTree::CreateKey(std::string_view path) {
     const auto names = SplitPath(path);
-    if (!names) return false;
+    if (!names)
+        return false;
     Node* node = root_.get();
     for (const std::string& name : *names) {
         auto& child = node->children[name];
-        if (!child) child = std::make_unique<Node>();
+        if (!child)
+            child = std::make_unique<Node>();
         node = child.get();
     }
     return true;
 }
 
-bool RegistryTree::KeyExists(std::string_view path) const { return Find(path) != nullptr; }
+bool RegistryTree::KeyExists(std::string_view path) const {
+    return Find(path) != nullptr;
+}
 
 bool RegistryTree::DeleteKeyTree(std::string_view path) {
     auto names = SplitPath(path);
-    if (!names) return false;
+    if (!names)
+        return false;
     const std::string last = names->back();
     names->pop_back();
     Node* parent = root_.get();
     for (const std::string& name : *names) {
         const auto it = parent->children.find(name);
-        if (it == parent->children.end()) return false;
+        if (it == parent->children.end())
+            return false;
         parent = it->second.get();
     }
     return parent->children.erase(last) == 1;
 }
 
 bool RegistryTree::SetValue(std::string_view path, std::string_view name, RegistryValue value) {
-    if (name.find('\0') != std::string_view::npos || !CreateKey(path)) return false;
+    if (name.find('\0') != std::string_view::npos || !CreateKey(path))
+        return false;
     auto& values = Find(path)->values;
     // Assigning through the map keeps the spelling the value was first created with.
     const auto it = values.find(std::string(name));
@@ -192,17 +214,22 @@ bool RegistryTree::SetValue(std::string_view path, std::string_view name, Regist
     return true;
 }
 
-std::optional<RegistryValue> RegistryTree::GetValue(std::string_view path, std::string_view name) const {
+std::optional<RegistryValue> RegistryTree::GetValue(std::string_view path,
+                                                    std::string_view name) const {
     const Node* node = Find(path);
-    if (!node) return std::nullopt;
+    if (!node)
+        return std::nullopt;
     const auto it = node->values.find(std::string(name));
-    if (it == node->values.end()) return std::nullopt;
+    if (it == node->values.end())
+        return std::nullopt;
     return it->second;
 }
 
-std::optional<std::string> RegistryTree::GetString(std::string_view path, std::string_view name) const {
+std::optional<std::string> RegistryTree::GetString(std::string_view path,
+                                                   std::string_view name) const {
     auto value = GetValue(path, name);
-    if (!value || !std::holds_alternative<std::string>(*value)) return std::nullopt;
+    if (!value || !std::holds_alternative<std::string>(*value))
+        return std::nullopt;
     return std::get<std::string>(std::move(*value));
 }
 
@@ -226,7 +253,8 @@ std::vector<std::string> RegistryTree::ValueNames(std::string_view path) const {
 }
 
 std::string RegistryTree::Serialize() const {
-    std::string out = "; comlite registry. Change it with qorregsvr; hand edits must keep the form.\n";
+    std::string out =
+        "; comlite registry. Change it with qorregsvr; hand edits must keep the form.\n";
     // Depth first, so that every key follows its parent.
     auto write = [&out](auto& self, const Node& node, const std::string& path) -> void {
         out += "\n[" + path + "]\n";
@@ -243,26 +271,33 @@ std::optional<RegistryTree> RegistryTree::Parse(std::string_view text, std::stri
     bool haveKey = false;
     std::size_t lineNumber = 0;
     auto fail = [&](const char* what) {
-        if (error) *error = "line " + std::to_string(lineNumber) + ": " + what;
+        if (error)
+            *error = "line " + std::to_string(lineNumber) + ": " + what;
         return std::nullopt;
     };
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
+        if (end == std::string_view::npos)
+            end = text.size();
         std::string_view line = text.substr(start, end - start);
         start = end + 1;
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (line.empty() || line[0] == ';') continue;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.empty() || line[0] == ';')
+            continue;
         if (line[0] == '[') {
-            if (line.size() < 3 || line.back() != ']') return fail("malformed key line");
+            if (line.size() < 3 || line.back() != ']')
+                return fail("malformed key line");
             key = std::string(line.substr(1, line.size() - 2));
-            if (!tree.CreateKey(key)) return fail("invalid key path");
+            if (!tree.CreateKey(key))
+                return fail("invalid key path");
             haveKey = true;
             continue;
         }
-        if (!haveKey) return fail("value outside a key");
+        if (!haveKey)
+            return fail("value outside a key");
         std::string name;
         std::size_t pos = 0;
         if (line[0] == '@') {
@@ -270,26 +305,32 @@ std::optional<RegistryTree> RegistryTree::Parse(std::string_view text, std::stri
         } else if (!ReadQuoted(line, pos, name)) {
             return fail("malformed value name");
         }
-        if (pos >= line.size() || line[pos] != '=') return fail("'=' expected");
+        if (pos >= line.size() || line[pos] != '=')
+            return fail("'=' expected");
         ++pos;
         RegistryValue value;
         if (line.substr(pos, 6) == "dword:") {
             std::uint32_t number;
-            if (!ReadDword(line.substr(pos + 6), number)) return fail("malformed dword");
+            if (!ReadDword(line.substr(pos + 6), number))
+                return fail("malformed dword");
             value = number;
         } else {
             std::string data;
-            if (!ReadQuoted(line, pos, data) || pos != line.size()) return fail("malformed string value");
+            if (!ReadQuoted(line, pos, data) || pos != line.size())
+                return fail("malformed string value");
             value = std::move(data);
         }
-        if (!tree.SetValue(key, name, std::move(value))) return fail("invalid value name");
+        if (!tree.SetValue(key, name, std::move(value)))
+            return fail("invalid value name");
     }
     return tree;
 }
 
 std::string DefaultRegistryPath() {
-    if (const char* path = std::getenv("COMLITE_REGISTRY"); path && *path) return path;
-    if (tw::platform::IsSuperUser()) return "/etc/comlite/registry.reg";
+    if (const char* path = std::getenv("COMLITE_REGISTRY"); path && *path)
+        return path;
+    if (tw::platform::IsSuperUser())
+        return "/etc/comlite/registry.reg";
     return tw::platform::HomeDirectory() + "/.local/share/comlite/registry.reg";
 }
 
@@ -299,34 +340,44 @@ std::optional<RegistryTree> RegistryFile::Load(std::string* error) const {
     errno = 0;
     const auto text = tw::platform::ReadFile(path_);
     if (!text) {
-        if (errno == ENOENT) return RegistryTree();
-        if (error) *error = "cannot read " + path_ + ": " + std::strerror(errno);
+        if (errno == ENOENT)
+            return RegistryTree();
+        if (error)
+            *error = "cannot read " + path_ + ": " + std::strerror(errno);
         return std::nullopt;
     }
     std::string parseError;
     auto tree = RegistryTree::Parse(*text, &parseError);
-    if (!tree && error) *error = path_ + ", " + parseError;
+    if (!tree && error)
+        *error = path_ + ", " + parseError;
     return tree;
 }
 
-bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change, std::string* error) const {
+bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change,
+                          std::string* error) const {
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path target = fs::absolute(path_, ec).lexically_normal();
-    if (!target.parent_path().empty()) fs::create_directories(target.parent_path(), ec);
+    if (!target.parent_path().empty())
+        fs::create_directories(target.parent_path(), ec);
 
     tw::platform::NamedLock lock("comlite registry " + target.string());
     tw::platform::NamedLockGuard guard(lock);
     if (!guard.owns()) {
-        if (error) *error = "cannot lock " + path_ + ": " + std::strerror(lock.OpenError() ? lock.OpenError() : errno);
+        if (error)
+            *error = "cannot lock " + path_ + ": " +
+                     std::strerror(lock.OpenError() ? lock.OpenError() : errno);
         return false;
     }
     auto tree = Load(error);
-    if (!tree) return false;
-    if (!change(*tree)) return false;
+    if (!tree)
+        return false;
+    if (!change(*tree))
+        return false;
     int writeError = 0;
     if (!tw::platform::WriteFileAtomically(path_, tree->Serialize(), &writeError)) {
-        if (error) *error = "cannot write " + path_ + ": " + std::strerror(writeError);
+        if (error)
+            *error = "cannot write " + path_ + ": " + std::strerror(writeError);
         return false;
     }
     return true;

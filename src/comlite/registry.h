@@ -95,7 +95,8 @@ public:
     // writes the file back atomically (creating its directory). False with *error when the lock,
     // the read or the write fails — a malformed file is never overwritten — or when `change`
     // returns false (then nothing is written and *error is left alone).
-    bool Update(const std::function<bool(RegistryTree&)>& change, std::string* error = nullptr) const;
+    bool Update(const std::function<bool(RegistryTree&)>& change,
+                std::string* error = nullptr) const;
 
 private:
     std::string path_;

@@ -105,27 +105,35 @@ std::string Utf16ToUtf8(std::u16string_view in) {
     return out;
 }
 
-char16_t FoldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c; }
+char16_t FoldAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+}
 
 bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
+        if (FoldAscii(a[i]) != FoldAscii(b[i]))
+            return false;
     return true;
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(static_cast<unsigned char>(a[i])) != FoldAscii(static_cast<unsigned char>(b[i])))
+        if (FoldAscii(static_cast<unsigned char>(a[i])) !=
+            FoldAscii(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
 
 bool EqualsIgnoreCase(std::u16string_view a, std::string_view ascii) {
-    if (a.size() != ascii.size()) return false;
+    if (a.size() != ascii.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (FoldAscii(a[i]) != FoldAscii(static_cast<unsigned char>(ascii[i]))) return false;
+        if (FoldAscii(a[i]) != FoldAscii(static_cast<unsigned char>(ascii[i])))
+            return false;
     return true;
 }
 

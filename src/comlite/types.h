@@ -67,10 +67,18 @@ inline constexpr int FACILITY_WIN32 = 7;
 constexpr HRESULT MAKE_HRESULT(unsigned severity, unsigned facility, unsigned code) {
     return static_cast<HRESULT>((severity << 31) | (facility << 16) | (code & 0xFFFFu));
 }
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-constexpr int HRESULT_CODE(HRESULT hr) { return hr & 0xFFFF; }
-constexpr int HRESULT_FACILITY(HRESULT hr) { return (hr >> 16) & 0x1FFF; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
+constexpr int HRESULT_CODE(HRESULT hr) {
+    return hr & 0xFFFF;
+}
+constexpr int HRESULT_FACILITY(HRESULT hr) {
+    return (hr >> 16) & 0x1FFF;
+}
 constexpr HRESULT HRESULT_FROM_WIN32(unsigned long error) {
     return static_cast<HRESULT>(error) <= 0
                ? static_cast<HRESULT>(error)
@@ -78,7 +86,9 @@ constexpr HRESULT HRESULT_FROM_WIN32(unsigned long error) {
 }
 
 namespace comlite::detail {
-constexpr HRESULT Hr(std::uint32_t value) { return static_cast<HRESULT>(value); }
+constexpr HRESULT Hr(std::uint32_t value) {
+    return static_cast<HRESULT>(value);
+}
 }  // namespace comlite::detail
 
 // ---- Result codes ---------------------------------------------------------------------------
@@ -150,7 +160,8 @@ inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 inline constexpr DWORD CLSCTX_INPROC_HANDLER = 0x2;
 inline constexpr DWORD CLSCTX_LOCAL_SERVER = 0x4;
 inline constexpr DWORD CLSCTX_REMOTE_SERVER = 0x10;
-inline constexpr DWORD CLSCTX_SERVER = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
+inline constexpr DWORD CLSCTX_SERVER =
+    CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER;
 inline constexpr DWORD CLSCTX_ALL = CLSCTX_SERVER | CLSCTX_INPROC_HANDLER;
 
 inline constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;

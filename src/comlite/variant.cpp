@@ -8,9 +8,23 @@ namespace comlite::detail {
 
 bool IsScalarType(VARTYPE base) {
     switch (base) {
-        case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
-        case VT_INT: case VT_UINT: case VT_I8: case VT_UI8: case VT_R4: case VT_R8:
-        case VT_DATE: case VT_BSTR: case VT_BOOL: case VT_ERROR: case VT_DISPATCH:
+        case VT_I1:
+        case VT_UI1:
+        case VT_I2:
+        case VT_UI2:
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_I8:
+        case VT_UI8:
+        case VT_R4:
+        case VT_R8:
+        case VT_DATE:
+        case VT_BSTR:
+        case VT_BOOL:
+        case VT_ERROR:
+        case VT_DISPATCH:
         case VT_UNKNOWN:
             return true;
         default:
@@ -20,29 +34,55 @@ bool IsScalarType(VARTYPE base) {
 
 std::size_t ValueSize(VARTYPE base) {
     switch (base) {
-        case VT_I1: case VT_UI1: return 1;
-        case VT_I2: case VT_UI2: case VT_BOOL: return 2;
-        case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_R4: case VT_ERROR: return 4;
-        case VT_I8: case VT_UI8: case VT_R8: case VT_DATE: return 8;
-        case VT_BSTR: case VT_DISPATCH: case VT_UNKNOWN: return sizeof(void*);
-        case VT_VARIANT: return sizeof(VARIANT);
-        default: return 0;
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_UI2:
+        case VT_BOOL:
+            return 2;
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+        case VT_R4:
+        case VT_ERROR:
+            return 4;
+        case VT_I8:
+        case VT_UI8:
+        case VT_R8:
+        case VT_DATE:
+            return 8;
+        case VT_BSTR:
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            return sizeof(void*);
+        case VT_VARIANT:
+            return sizeof(VARIANT);
+        default:
+            return 0;
     }
 }
 
-bool IsValidElementType(VARTYPE base) { return IsScalarType(base) || base == VT_VARIANT; }
+bool IsValidElementType(VARTYPE base) {
+    return IsScalarType(base) || base == VT_VARIANT;
+}
 
 bool IsValidVariantType(VARTYPE vt) {
     const VARTYPE base = vt & VT_TYPEMASK;
     const VARTYPE flags = vt & ~VT_TYPEMASK;
-    if (flags & ~(VT_BYREF | VT_ARRAY)) return false;
-    if (flags & VT_ARRAY) return IsValidElementType(base);
-    if (flags & VT_BYREF) return IsValidElementType(base);
+    if (flags & ~(VT_BYREF | VT_ARRAY))
+        return false;
+    if (flags & VT_ARRAY)
+        return IsValidElementType(base);
+    if (flags & VT_BYREF)
+        return IsValidElementType(base);
     return IsScalarType(base) || base == VT_EMPTY || base == VT_NULL;
 }
 
 BSTR CopyBstr(BSTR source) {
-    if (!source) return nullptr;
+    if (!source)
+        return nullptr;
     return SysAllocStringByteLen(reinterpret_cast<const char*>(source), SysStringByteLen(source));
 }
 
@@ -58,7 +98,8 @@ void ReleaseValue(VARTYPE base, void* slot) {
         case VT_DISPATCH: {
             IUnknown* p;
             std::memcpy(&p, slot, sizeof p);
-            if (p) p->Release();
+            if (p)
+                p->Release();
             break;
         }
         case VT_VARIANT:
@@ -83,7 +124,8 @@ HRESULT CopyValue(VARTYPE base, const void* from, void* to) {
         case VT_DISPATCH: {
             IUnknown* p;
             std::memcpy(&p, from, sizeof p);
-            if (p) p->AddRef();
+            if (p)
+                p->AddRef();
             std::memcpy(to, &p, sizeof p);
             return S_OK;
         }
@@ -97,7 +139,8 @@ HRESULT CopyValue(VARTYPE base, const void* from, void* to) {
 }
 
 bool Dereference(const VARIANT& src, VARIANT& view) {
-    if (!(src.vt & VT_BYREF) || !src.byref) return false;
+    if (!(src.vt & VT_BYREF) || !src.byref)
+        return false;
     const VARTYPE base = src.vt & VT_TYPEMASK;
     if (base == VT_VARIANT && !(src.vt & VT_ARRAY)) {
         const VARIANT& target = *src.pvarVal;
@@ -106,7 +149,8 @@ bool Dereference(const VARIANT& src, VARIANT& view) {
             return true;
         }
         // A reference to a reference to a value still resolves; two VARIANT hops do not.
-        if ((target.vt & VT_TYPEMASK) == VT_VARIANT) return false;
+        if ((target.vt & VT_TYPEMASK) == VT_VARIANT)
+            return false;
         return Dereference(target, view);
     }
     VariantInit(&view);
@@ -123,20 +167,24 @@ using namespace comlite::detail;
 extern "C" {
 
 void VariantInit(VARIANT* v) noexcept {
-    if (!v) return;
+    if (!v)
+        return;
     v->vt = VT_EMPTY;
     v->wReserved1 = v->wReserved2 = v->wReserved3 = 0;
     v->brecVal = {nullptr, nullptr};
 }
 
 HRESULT VariantClear(VARIANT* v) noexcept {
-    if (!v) return E_INVALIDARG;
-    if (!IsValidVariantType(v->vt)) return DISP_E_BADVARTYPE;
+    if (!v)
+        return E_INVALIDARG;
+    if (!IsValidVariantType(v->vt))
+        return DISP_E_BADVARTYPE;
     if (v->vt & VT_BYREF) {
         // Only a reference: the storage belongs to someone else.
     } else if (v->vt & VT_ARRAY) {
         const HRESULT hr = SafeArrayDestroy(v->parray);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
     } else {
         ReleaseValue(v->vt, &v->llVal);
     }
@@ -145,9 +193,12 @@ HRESULT VariantClear(VARIANT* v) noexcept {
 }
 
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept {
-    if (!dest || !src) return E_INVALIDARG;
-    if (dest == src) return S_OK;
-    if (!IsValidVariantType(src->vt)) return DISP_E_BADVARTYPE;
+    if (!dest || !src)
+        return E_INVALIDARG;
+    if (dest == src)
+        return S_OK;
+    if (!IsValidVariantType(src->vt))
+        return DISP_E_BADVARTYPE;
     VARIANT copy;
     VariantInit(&copy);
     HRESULT hr = S_OK;
@@ -155,7 +206,8 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept {
         copy = *src;
     } else if (src->vt & VT_ARRAY) {
         SAFEARRAY* array = nullptr;
-        if (src->parray) hr = SafeArrayCopy(src->parray, &array);
+        if (src->parray)
+            hr = SafeArrayCopy(src->parray, &array);
         if (SUCCEEDED(hr)) {
             copy.vt = src->vt;
             copy.parray = array;
@@ -163,9 +215,11 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept {
     } else {
         copy.vt = src->vt;
         hr = CopyValue(src->vt, &src->llVal, &copy.llVal);
-        if (FAILED(hr)) VariantInit(&copy);
+        if (FAILED(hr))
+            VariantInit(&copy);
     }
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     // Cleared only now: src may live inside dest (an element of an array dest holds).
     hr = VariantClear(dest);
     if (FAILED(hr)) {
@@ -177,15 +231,20 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept {
 }
 
 HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) noexcept {
-    if (!dest || !src) return E_INVALIDARG;
-    if (!(src->vt & VT_BYREF)) return VariantCopy(dest, src);
-    if (!IsValidVariantType(src->vt)) return DISP_E_BADVARTYPE;
+    if (!dest || !src)
+        return E_INVALIDARG;
+    if (!(src->vt & VT_BYREF))
+        return VariantCopy(dest, src);
+    if (!IsValidVariantType(src->vt))
+        return DISP_E_BADVARTYPE;
     VARIANT view;
-    if (!Dereference(*src, view)) return E_INVALIDARG;
+    if (!Dereference(*src, view))
+        return E_INVALIDARG;
     VARIANT copy;
     VariantInit(&copy);
     const HRESULT hr = VariantCopy(&copy, &view);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     const HRESULT cleared = VariantClear(dest);
     if (FAILED(cleared)) {
         VariantClear(&copy);

@@ -170,7 +170,7 @@ inline constexpr USHORT FADF_VARIANT = 0x0800;
 inline constexpr USHORT VARIANT_NOVALUEPROP = 0x01;  // do not read an object's default value
 inline constexpr USHORT VARIANT_ALPHABOOL = 0x02;    // BOOL -> BSTR gives "True"/"False"
 inline constexpr USHORT VARIANT_NOUSEROVERRIDE = 0x04;
-inline constexpr USHORT VARIANT_LOCALBOOL = 0x10;    // treated like VARIANT_ALPHABOOL
+inline constexpr USHORT VARIANT_LOCALBOOL = 0x10;  // treated like VARIANT_ALPHABOOL
 
 extern "C" {
 
@@ -229,7 +229,8 @@ public:
     Variant(const Variant& other) noexcept : Variant() { VariantCopy(this, &other); }
     Variant(Variant&& other) noexcept : VARIANT(other) { VariantInit(&other); }
     Variant& operator=(const Variant& other) noexcept {
-        if (this != &other) VariantCopy(this, &other);
+        if (this != &other)
+            VariantCopy(this, &other);
         return *this;
     }
     Variant& operator=(Variant&& other) noexcept {

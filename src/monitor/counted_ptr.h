@@ -21,7 +21,8 @@ class CountedPtr {
 public:
     CountedPtr() = default;
     // Takes ownership of object (may be null: an empty pointer).
-    explicit CountedPtr(T* object) : object_(object), count_(object ? new std::atomic<std::int32_t>(1) : nullptr) {}
+    explicit CountedPtr(T* object)
+        : object_(object), count_(object ? new std::atomic<std::int32_t>(1) : nullptr) {}
 
     CountedPtr(const CountedPtr& other) noexcept : object_(other.object_), count_(other.count_) {
         Acquire();
@@ -31,7 +32,8 @@ public:
         Acquire();
     }
     CountedPtr(CountedPtr&& other) noexcept
-        : object_(std::exchange(other.object_, nullptr)), count_(std::exchange(other.count_, nullptr)) {}
+        : object_(std::exchange(other.object_, nullptr)),
+          count_(std::exchange(other.count_, nullptr)) {}
 
     CountedPtr& operator=(CountedPtr other) noexcept {
         std::swap(object_, other.object_);
@@ -60,11 +62,13 @@ private:
     friend class CountedPtr;
 
     T* Checked() const {
-        if (!object_) throw std::logic_error(kCountedPtrEmptyText);
+        if (!object_)
+            throw std::logic_error(kCountedPtrEmptyText);
         return object_;
     }
     void Acquire() noexcept {
-        if (count_) count_->fetch_add(1);
+        if (count_)
+            count_->fetch_add(1);
     }
     void Release() noexcept {
         if (count_ && count_->fetch_sub(1) == 1) {

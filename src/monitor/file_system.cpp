@@ -13,14 +13,16 @@ namespace tw {
 
 platform::OleDate FileInfo::LocalModified() const {
     platform::CivilTime civil;
-    if (!modified.ToCivil(civil)) return platform::OleDate::Invalid();
+    if (!modified.ToCivil(civil))
+        return platform::OleDate::Invalid();
     const long long utc = platform::DaysFromCivil(civil.year, civil.month, civil.day) * 86400LL +
                           civil.hour * 3600 + civil.minute * 60 + civil.second;
     return platform::OleDate::FromFileTime(static_cast<std::time_t>(utc));
 }
 
 void FileSystem::AddSeparator(std::string& path) const {
-    if (!path.empty() && !platform::IsSeparator(path.back())) path += Separator();
+    if (!path.empty() && !platform::IsSeparator(path.back()))
+        path += Separator();
 }
 
 void FileSystem::SetFileTime(const std::string& directory, const std::string& name,
@@ -42,7 +44,8 @@ bool FileSystem::FailListing(const std::string& pattern, int error) {
 void FileSystem::AddMatching(DirFileList& list, const std::string& directory,
                              const std::string& mask, std::vector<platform::DirEntry>& entries) {
     for (auto& entry : entries) {
-        if (!platform::MatchMask(mask, entry.name)) continue;
+        if (!platform::MatchMask(mask, entry.name))
+            continue;
         FileInfo info;
         info.directory = directory;
         info.name = std::move(entry.name);
@@ -78,7 +81,8 @@ bool LocalWinFileSystem::FailWithErrno(const std::string& what, int error) {
 void LocalWinFileSystem::SetFileTime(const std::string& path, const platform::OleDate& modified) {
     std::string local;
     std::time_t when = 0;
-    if (!Resolve(path, local) || !modified.ToFileTime(when)) return;
+    if (!Resolve(path, local) || !modified.ToFileTime(when))
+        return;
     int error = 0;
     if (!platform::SetModificationTime(local, when, &error)) {
         FailWithErrno("Unable to set the time of " + path + ".", error);
@@ -96,7 +100,8 @@ bool LocalWinFileSystem::List(DirFileList& list, const std::string& directory,
     }
     std::vector<platform::DirEntry> entries;
     int error = 0;
-    if (!platform::ListDirectory(local, entries, &error)) return FailListing(pattern, error);
+    if (!platform::ListDirectory(local, entries, &error))
+        return FailListing(pattern, error);
     SetLastError({});
     AddMatching(list, directory, mask, entries);
     return !list.Empty();
@@ -104,12 +109,14 @@ bool LocalWinFileSystem::List(DirFileList& list, const std::string& directory,
 
 bool LocalWinFileSystem::CopyFile(const std::string& from, const std::string& to) {
     std::string source, target;
-    if (!Resolve(from, source) || !Resolve(to, target)) return false;
+    if (!Resolve(from, source) || !Resolve(to, target))
+        return false;
     // Copy beside the target, then rename: a reader of the target directory never sees a
     // partial file, and a failed copy leaves an existing target untouched.
     std::string directory(platform::DirectoryPart(target));
     auto temp = platform::TempFile::Create(".~tw", directory.empty() ? "." : directory);
-    if (!temp) return FailWithErrno("Unable to create a file in " + directory + ".", errno);
+    if (!temp)
+        return FailWithErrno("Unable to create a file in " + directory + ".", errno);
     temp->Close();
     int error = 0;
     if (!platform::CopyFileKeepingTime(source, temp->Path(), &error)) {
@@ -133,15 +140,18 @@ bool LocalWinFileSystem::PutFile(const std::string& localPath, const std::string
 bool LocalWinFileSystem::DeleteFile(const std::string& path) {
     std::string local;
     int error = 0;
-    if (!Resolve(path, local)) return false;
-    if (!platform::RemoveFile(local, &error)) return FailWithErrno("Unable to delete " + path + ".", error);
+    if (!Resolve(path, local))
+        return false;
+    if (!platform::RemoveFile(local, &error))
+        return FailWithErrno("Unable to delete " + path + ".", error);
     return true;
 }
 
 bool LocalWinFileSystem::CreateDirectory(const std::string& path) {
     std::string local;
     int error = 0;
-    if (!Resolve(path, local)) return false;
+    if (!Resolve(path, local))
+        return false;
     if (!platform::MakeDirectory(local, &error)) {
         return FailWithErrno("Unable to create " + path + ".", error);
     }

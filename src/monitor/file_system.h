@@ -18,7 +18,7 @@ struct FileInfo {
     std::string directory;  // as passed to List, with its trailing separator
     std::string name;       // without directory
     platform::OleDate modified = platform::OleDate::Invalid();  // last write, local time
-    std::uint32_t size = 0;                                      // low 32 bits of the size
+    std::uint32_t size = 0;                                     // low 32 bits of the size
     bool isDirectory = false;
 
     std::string Path() const { return directory + name; }

@@ -35,7 +35,8 @@ bool FileSystemWaitOverHandler::Initialise() {
     }
     if (connectDestinationAtStart) {
         destinationConnectedAtStart_ = true;
-        if (!ConnectDestination()) return false;
+        if (!ConnectDestination())
+            return false;
     }
     return result;
 }
@@ -43,41 +44,54 @@ bool FileSystemWaitOverHandler::Initialise() {
 bool FileSystemWaitOverHandler::Process() {
     // Whatever happens below, what this pass connects is disconnected again.
     Finally disconnect([this] {
-        if (connectSourceEachPass) DisconnectSource();
-        if (connectDestinationEachPass) DisconnectDestination();
+        if (connectSourceEachPass)
+            DisconnectSource();
+        if (connectDestinationEachPass)
+            DisconnectDestination();
     });
     const bool sourceReady = connectSourceEachPass ? ConnectSource() : true;
-    if (connectDestinationEachPass && !ConnectDestination()) return false;
-    if (!sourceReady) return false;
+    if (connectDestinationEachPass && !ConnectDestination())
+        return false;
+    if (!sourceReady)
+        return false;
     return DoPass();
 }
 
 bool FileSystemWaitOverHandler::Finish() {
-    if (sourceConnectedAtStart_) DisconnectSource();
-    if (destinationConnectedAtStart_) DisconnectDestination();
+    if (sourceConnectedAtStart_)
+        DisconnectSource();
+    if (destinationConnectedAtStart_)
+        DisconnectDestination();
     sourceConnectedAtStart_ = destinationConnectedAtStart_ = false;
     return true;
 }
 
 void FileSystemWaitOverHandler::SetStopRequested(int requested) {
     stopRequested_ = requested;
-    if (transfer_) transfer_->SetStopRequested(requested);
+    if (transfer_)
+        transfer_->SetStopRequested(requested);
 }
 
 bool FileSystemWaitOverHandler::ConnectSource() {
-    if (source_->Connect()) return true;
+    if (source_->Connect())
+        return true;
     SendMessageText(errorMessages(), source_->GetLastErrorText());
     return false;
 }
 
 bool FileSystemWaitOverHandler::ConnectDestination() {
-    if (destination_->Connect()) return true;
+    if (destination_->Connect())
+        return true;
     SendMessageText(errorMessages(), destination_->GetLastErrorText());
     return false;
 }
 
-void FileSystemWaitOverHandler::DisconnectSource() { source_->Disconnect(); }
-void FileSystemWaitOverHandler::DisconnectDestination() { destination_->Disconnect(); }
+void FileSystemWaitOverHandler::DisconnectSource() {
+    source_->Disconnect();
+}
+void FileSystemWaitOverHandler::DisconnectDestination() {
+    destination_->Disconnect();
+}
 
 // ---- FileMaskHandler ----
 
@@ -130,8 +144,10 @@ bool TransferFiles::End() {
 
 void TransferFiles::SetStopRequested(int requested) {
     stopRequested_ = requested;
-    if (sourceProcessor_) sourceProcessor_->SetStopRequested(requested);
-    if (destinationProcessor_) destinationProcessor_->SetStopRequested(requested);
+    if (sourceProcessor_)
+        sourceProcessor_->SetStopRequested(requested);
+    if (destinationProcessor_)
+        destinationProcessor_->SetStopRequested(requested);
 }
 
 // ---- CopyFiles ----
@@ -147,27 +163,34 @@ CopyFiles::CopyFiles(CountedPtr<Monitor::ProcessData> sourceProcessor,
       makeUniqueNames_(makeUniqueNames) {}
 
 bool CopyFiles::TransferFile(FileSystem& source, const FileInfo& file, FileSystem& destination) {
-    if (!ShouldTransfer(source, file, destination)) return true;
+    if (!ShouldTransfer(source, file, destination))
+        return true;
     const std::string target = MakeDestinationPath(source, destination, file);
-    if (target.empty()) return false;
+    if (target.empty())
+        return false;
     std::vector<std::string> pieces;
     SplitDestinations(target, pieces);
     for (const auto& piece : pieces) {
-        if (!CopyOne(source, file, destination, piece)) return false;
-        if (destinationProcessor_ && !destinationProcessor_->Process(piece)) return false;
+        if (!CopyOne(source, file, destination, piece))
+            return false;
+        if (destinationProcessor_ && !destinationProcessor_->Process(piece))
+            return false;
     }
     // Only now, with every destination written, may the source go.
     return sourceProcessor_ ? sourceProcessor_->Process(file.directory + file.name) : true;
 }
 
 bool CopyFiles::ShouldTransfer(FileSystem& source, const FileInfo& file, FileSystem& destination) {
-    if (file.isDirectory) return false;
-    if (!allowEmptyFiles_ && file.size == 0) return false;
+    if (file.isDirectory)
+        return false;
+    if (!allowEmptyFiles_ && file.size == 0)
+        return false;
     if (skipIfDestinationExists_) {
         std::vector<std::string> pieces;
         SplitDestinations(MakeDestinationPath(source, destination, file), pieces);
         for (const auto& piece : pieces) {
-            if (DestinationExists(piece, destination)) return false;
+            if (DestinationExists(piece, destination))
+                return false;
         }
     }
     return true;
@@ -176,12 +199,14 @@ bool CopyFiles::ShouldTransfer(FileSystem& source, const FileInfo& file, FileSys
 bool CopyFiles::DestinationExists(const std::string& path, FileSystem& destination) {
     const std::string directory(platform::DirectoryPart(path));
     const std::string name(platform::FileNamePart(path));
-    if (name.empty()) return false;
+    if (name.empty())
+        return false;
     DirFileList list;
     // The name may hold '*' or '?': the listing is a first cut, the comparison decides.
     destination.List(list, directory, name, false);
     for (const auto& [listed, info] : list) {
-        if (platform::EqualsIgnoreCase(listed, name)) return true;
+        if (platform::EqualsIgnoreCase(listed, name))
+            return true;
     }
     return false;
 }
@@ -193,7 +218,8 @@ std::string CopyFiles::MakeDestinationPath(FileSystem& /*source*/, FileSystem& d
 }
 
 std::string CopyFiles::MakeUniqueName(const std::string& path, FileSystem& destination) {
-    if (!DestinationExists(path, destination)) return path;
+    if (!DestinationExists(path, destination))
+        return path;
     const std::size_t nameStart = path.size() - platform::FileNamePart(path).size();
     const std::size_t dot = path.rfind('.');
     const std::size_t insertAt = dot == std::string::npos || dot < nameStart ? path.size() : dot;
@@ -202,7 +228,8 @@ std::string CopyFiles::MakeUniqueName(const std::string& path, FileSystem& desti
         std::snprintf(counter, sizeof counter, "_%03d", n);
         std::string candidate = path;
         candidate.insert(insertAt, counter);
-        if (!DestinationExists(candidate, destination)) return candidate;
+        if (!DestinationExists(candidate, destination))
+            return candidate;
     }
     FormatMessageTo(errorMessages(), "Unable to find a free name for %s.", path.c_str());
     return {};
@@ -214,7 +241,8 @@ void CopyFiles::SplitDestinations(const std::string& path, std::vector<std::stri
     for (;;) {
         const std::size_t end = path.find(';', start);
         pieces.push_back(path.substr(start, end - start));
-        if (end == std::string::npos) break;
+        if (end == std::string::npos)
+            break;
         start = end + 1;
     }
 }
@@ -256,7 +284,8 @@ bool CopyFiles::CopyOne(FileSystem& source, const FileInfo& file, FileSystem& de
 // ---- processors ----
 
 bool CopySourceFilesProcessor::Process(const std::string& path) {
-    if (deleteSource_) DeleteSourceFile(path);
+    if (deleteSource_)
+        DeleteSourceFile(path);
     return true;
 }
 
@@ -274,7 +303,8 @@ bool CopyDestinationFilesProcessor::Process(const std::string& path) {
 namespace tw {
 
 bool PollerCopyItemFiles::DestinationExists(const std::string& path, FileSystem& destination) {
-    if (!CopyFiles::DestinationExists(path, destination)) return false;
+    if (!CopyFiles::DestinationExists(path, destination))
+        return false;
     FormatMessageTo(errorMessages(), "%s already exists.", path.c_str());
     return true;
 }

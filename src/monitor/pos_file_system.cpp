@@ -7,7 +7,8 @@ namespace tw {
 std::string ServerPartOf(const std::string& salesPath) {
     platform::ResolvedPath resolved;
     platform::PathResolver plain;  // the server as written, whatever is mapped
-    if (!platform::PathResolver::IsUncPath(salesPath) || !plain.Resolve(salesPath, resolved, nullptr)) {
+    if (!platform::PathResolver::IsUncPath(salesPath) ||
+        !plain.Resolve(salesPath, resolved, nullptr)) {
         return {};
     }
     return "\\\\" + resolved.server;
@@ -20,23 +21,24 @@ CountedPtr<FileSystem> MakePosFileSystem(const PosFileSystemSettings& settings,
     CountedPtr<FileSystem> direct;
     if (resolver.Resolve(settings.salesPath, resolved, nullptr) &&
         resolved.kind == platform::ResolvedPath::Kind::Network) {
-        direct = CountedPtr<FileSystem>(new SmbFileSystem(settings.salesPath, settings.userName,
-                                                          settings.password, resolver));
+        direct = CountedPtr<FileSystem>(
+            new SmbFileSystem(settings.salesPath, settings.userName, settings.password, resolver));
     } else {
         direct = CountedPtr<FileSystem>(new LocalWinFileSystem(resolver));
     }
-    if (!settings.useRas) return direct;
+    if (!settings.useRas)
+        return direct;
 
-    auto connector = CountedPtr<RasConnector>(new RasConnector(createRas ? createRas() : CountedPtr<RasAutomation>()));
+    auto connector = CountedPtr<RasConnector>(
+        new RasConnector(createRas ? createRas() : CountedPtr<RasAutomation>()));
     connector->entryName = settings.rasEntry;
     connector->phoneNumber = settings.rasPhoneNumber;
     connector->callbackNumber = settings.rasCallbackNumber;
     connector->userName = settings.rasUserName;
     connector->password = settings.rasPassword;
     connector->domain = settings.rasDomain;
-    return CountedPtr<FileSystem>(new RasWinFileSystem(connector, direct,
-                                                       ServerPartOf(settings.salesPath),
-                                                       settings.rasLoginRetries));
+    return CountedPtr<FileSystem>(new RasWinFileSystem(
+        connector, direct, ServerPartOf(settings.salesPath), settings.rasLoginRetries));
 }
 
 }  // namespace tw

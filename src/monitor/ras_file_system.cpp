@@ -25,7 +25,9 @@ std::string HostOf(const std::string& name) {
 
 // ---- RasConnector ----
 
-RasConnector::~RasConnector() { Disconnect(); }
+RasConnector::~RasConnector() {
+    Disconnect();
+}
 
 bool RasConnector::FailWith(const std::exception& e) {
     lastError_ = CutToChars(e.what(), kMaxErrorChars);
@@ -33,7 +35,8 @@ bool RasConnector::FailWith(const std::exception& e) {
 }
 
 bool RasConnector::Connect() {
-    if (!ras_) return false;
+    if (!ras_)
+        return false;
     try {
         if (!ras_->Installed()) {
             lastError_ = "Unable to connect to remote system, RAS not installed.";
@@ -49,8 +52,10 @@ bool RasConnector::Connect() {
         alreadyConnected_ = false;
         const int result =
             ras_->Dial(entryName, phoneNumber, callbackNumber, userName, password, domain);
-        if (result == 0) return true;
-        if (result != 2) lastError_ = ras_->GetResultString(result);
+        if (result == 0)
+            return true;
+        if (result != 2)
+            lastError_ = ras_->GetResultString(result);
         return false;
     } catch (const std::exception& e) {
         return FailWith(e);
@@ -58,10 +63,12 @@ bool RasConnector::Connect() {
 }
 
 bool RasConnector::Disconnect() {
-    if (!ras_ || alreadyConnected_) return true;
+    if (!ras_ || alreadyConnected_)
+        return true;
     try {
         const int result = ras_->HangUp();
-        if (result == 0) return true;
+        if (result == 0)
+            return true;
         lastError_ = ras_->GetResultString(result);
         return false;
     } catch (const std::exception& e) {
@@ -71,9 +78,8 @@ bool RasConnector::Disconnect() {
 
 // ---- RasWinFileSystem ----
 
-RasWinFileSystem::RasWinFileSystem(CountedPtr<RasConnector> connector,
-                                   CountedPtr<FileSystem> inner, std::string remoteName,
-                                   int loginRetries)
+RasWinFileSystem::RasWinFileSystem(CountedPtr<RasConnector> connector, CountedPtr<FileSystem> inner,
+                                   std::string remoteName, int loginRetries)
     : connector_(std::move(connector)),
       inner_(std::move(inner)),
       remoteName_(std::move(remoteName)),
@@ -103,7 +109,8 @@ bool RasWinFileSystem::Connect() {
     } else if (!dialled) {
         TakeConnectorError();
     }
-    if (!dialled) return false;
+    if (!dialled)
+        return false;
     if (!inner_->Connect()) {
         ownError_ = false;
         return false;
@@ -113,7 +120,8 @@ bool RasWinFileSystem::Connect() {
 
 void RasWinFileSystem::Disconnect() {
     inner_->Disconnect();
-    if (connector_ && !connector_->Disconnect()) TakeConnectorError();
+    if (connector_ && !connector_->Disconnect())
+        TakeConnectorError();
 }
 
 void RasWinFileSystem::SetFileTime(const std::string& path, const platform::OleDate& modified) {
@@ -151,9 +159,13 @@ bool WaitForMachineVisible(const std::string& name, int tries, std::chrono::mill
                            Message* sink) {
     const std::string host = HostOf(name);
     for (int left = tries; left > 0; --left) {
-        if (platform::IsHostReachable(host, kSmbPort, kProbeTimeout)) return true;
-        if (sink) FormatMessageTo(*sink, "Machine %s not visible yet.  %d retries left.", name.c_str(), left);
-        if (left > 1) std::this_thread::sleep_for(pause);
+        if (platform::IsHostReachable(host, kSmbPort, kProbeTimeout))
+            return true;
+        if (sink)
+            FormatMessageTo(*sink, "Machine %s not visible yet.  %d retries left.", name.c_str(),
+                            left);
+        if (left > 1)
+            std::this_thread::sleep_for(pause);
     }
     return false;
 }

@@ -66,7 +66,8 @@ bool SmbFileSystem::Fail(const std::string& what, int error) {
 }
 
 bool SmbFileSystem::Connect() {
-    if (logonPath_.empty() || !hasUser_) return true;
+    if (logonPath_.empty() || !hasUser_)
+        return true;
     platform::ResolvedPath resolved;
     std::string error;
     if (!resolver_.Resolve(logonPath_, resolved, &error) ||
@@ -75,10 +76,11 @@ bool SmbFileSystem::Connect() {
     }
     const std::string share = "smb://" + resolved.server + "/" + resolved.share;
     int code = 0;
-    if (client_.Connect(share, &code)) return true;
+    if (client_.Connect(share, &code))
+        return true;
     char text[1024];
-    std::snprintf(text, sizeof text, "Unable to establish network connection.  Error %d.  %s",
-                  code, platform::SystemErrorText(code).c_str());
+    std::snprintf(text, sizeof text, "Unable to establish network connection.  Error %d.  %s", code,
+                  platform::SystemErrorText(code).c_str());
     SetLastError(text);
     return false;
 }
@@ -86,7 +88,8 @@ bool SmbFileSystem::Connect() {
 void SmbFileSystem::SetFileTime(const std::string& path, const platform::OleDate& modified) {
     std::string url;
     std::time_t when = 0;
-    if (!Url(path, url) || !modified.ToFileTime(when)) return;
+    if (!Url(path, url) || !modified.ToFileTime(when))
+        return;
     int error = 0;
     if (!client_.SetModificationTime(url, when, &error)) {
         Fail("Unable to set the time of " + path + ".", error);
@@ -97,7 +100,8 @@ bool SmbFileSystem::List(DirFileList& list, const std::string& directory, const 
                          bool /*flag*/) {
     list.Clear(directory);
     std::string url;
-    if (!Url(directory, url)) return false;
+    if (!Url(directory, url))
+        return false;
     std::vector<platform::DirEntry> entries;
     int error = 0;
     if (!client_.List(url, entries, &error)) {
@@ -110,15 +114,18 @@ bool SmbFileSystem::List(DirFileList& list, const std::string& directory, const 
 
 bool SmbFileSystem::GetFile(const std::string& path, const std::string& localPath) {
     std::string url;
-    if (!Url(path, url)) return false;
+    if (!Url(path, url))
+        return false;
     // Read into a temporary file beside the local target, then rename: the target is never
     // seen half-written, and a dropped connection leaves an existing target as it was.
     std::string directory(platform::DirectoryPart(localPath));
     auto temp = platform::TempFile::Create(".~tw", directory.empty() ? "." : directory);
-    if (!temp) return Fail("Unable to create a file in " + directory + ".", errno);
+    if (!temp)
+        return Fail("Unable to create a file in " + directory + ".", errno);
     temp->Close();
     int error = 0;
-    if (!client_.Download(url, temp->Path(), &error)) return Fail("Unable to read " + path + ".", error);
+    if (!client_.Download(url, temp->Path(), &error))
+        return Fail("Unable to read " + path + ".", error);
     if (!platform::RenameFile(temp->Path(), localPath, &error)) {
         return Fail("Unable to replace " + localPath + ".", error);
     }
@@ -128,25 +135,31 @@ bool SmbFileSystem::GetFile(const std::string& path, const std::string& localPat
 
 bool SmbFileSystem::PutFile(const std::string& localPath, const std::string& path) {
     std::string url;
-    if (!Url(path, url)) return false;
+    if (!Url(path, url))
+        return false;
     int error = 0;
-    if (!client_.Upload(localPath, url, &error)) return Fail("Unable to write " + path + ".", error);
+    if (!client_.Upload(localPath, url, &error))
+        return Fail("Unable to write " + path + ".", error);
     return true;
 }
 
 bool SmbFileSystem::DeleteFile(const std::string& path) {
     std::string url;
-    if (!Url(path, url)) return false;
+    if (!Url(path, url))
+        return false;
     int error = 0;
-    if (!client_.Remove(url, &error)) return Fail("Unable to delete " + path + ".", error);
+    if (!client_.Remove(url, &error))
+        return Fail("Unable to delete " + path + ".", error);
     return true;
 }
 
 bool SmbFileSystem::CreateDirectory(const std::string& path) {
     std::string url;
-    if (!Url(path, url)) return false;
+    if (!Url(path, url))
+        return false;
     int error = 0;
-    if (!client_.MakeDirectory(url, &error)) return Fail("Unable to create " + path + ".", error);
+    if (!client_.MakeDirectory(url, &error))
+        return Fail("Unable to create " + path + ".", error);
     return true;
 }
 

@@ -44,7 +44,8 @@ bool WaitTimeoutHandler::Wait(platform::Event* stopEvent) {
         return true;
     }
     const std::chrono::milliseconds interval(interval_);
-    if (stopEvent) return !stopEvent->WaitFor(interval);
+    if (stopEvent)
+        return !stopEvent->WaitFor(interval);
     std::this_thread::sleep_for(interval);
     return true;
 }
@@ -55,14 +56,17 @@ SingleWaiter::SingleWaiter(CountedPtr<WaitHandler> waitHandler,
                            CountedPtr<WaitOverHandler> overHandler, UiBridge* pump)
     : waitHandler_(std::move(waitHandler)), overHandler_(std::move(overHandler)), pump_(pump) {}
 
-SingleWaiter::~SingleWaiter() { StopAndJoin(); }
+SingleWaiter::~SingleWaiter() {
+    StopAndJoin();
+}
 
 bool SingleWaiter::Start() {
     if (!runOnThread_) {
         lastResult_.store(Run());
         return true;
     }
-    if (threadRunning_.load()) return false;
+    if (threadRunning_.load())
+        return false;
     JoinWorker();  // the thread of an earlier run
     std::lock_guard lock(joinMutex_);
     threadEnded_.Reset();
@@ -83,7 +87,8 @@ bool SingleWaiter::Start() {
 
 void SingleWaiter::JoinWorker() {
     std::lock_guard lock(joinMutex_);
-    if (!worker_.joinable()) return;
+    if (!worker_.joinable())
+        return;
     if (worker_.get_id() == std::this_thread::get_id()) {
         worker_.detach();  // cannot join oneself; the contract forbids getting here
         return;
@@ -94,20 +99,25 @@ void SingleWaiter::JoinWorker() {
 void SingleWaiter::WaitForThread() {
     {
         std::lock_guard lock(joinMutex_);
-        if (!worker_.joinable() || worker_.get_id() == std::this_thread::get_id()) return;
+        if (!worker_.joinable() || worker_.get_id() == std::this_thread::get_id())
+            return;
     }
     while (!threadEnded_.WaitFor(kPumpInterval)) {
-        if (pump_) pump_->PumpEvents();
+        if (pump_)
+            pump_->PumpEvents();
     }
     JoinWorker();
 }
 
 void SingleWaiter::Stop(bool wait) {
-    if (overHandler_) overHandler_->SetStopRequested(1);
+    if (overHandler_)
+        overHandler_->SetStopRequested(1);
     stopEvent_.Set();
-    if (!wait || !IsThreadRunning()) return;
+    if (!wait || !IsThreadRunning())
+        return;
     std::lock_guard lock(stopSection_);
-    if (waitingForThread_.load()) return;
+    if (waitingForThread_.load())
+        return;
     waitingForThread_.store(true);
     WaitForThread();
     waitingForThread_.store(false);
@@ -115,7 +125,8 @@ void SingleWaiter::Stop(bool wait) {
 
 void SingleWaiter::StopAndJoin() {
     if (threadRunning_.load()) {
-        if (overHandler_) overHandler_->SetStopRequested(1);
+        if (overHandler_)
+            overHandler_->SetStopRequested(1);
         stopEvent_.Set();
     }
     JoinWorker();
@@ -128,14 +139,17 @@ int SingleWaiter::Initialise() {
     return waitReady && overReady ? kSuccess : kInitFailed;
 }
 
-int SingleWaiter::ProcessOnce() { return overHandler_->Process() ? kSuccess : kPassFailed; }
+int SingleWaiter::ProcessOnce() {
+    return overHandler_->Process() ? kSuccess : kPassFailed;
+}
 
 int SingleWaiter::Finish(int code) {
     // Both handlers finish whatever the other did: each may hold a connection to close.
     const bool waitFinished = FinishReported([this] { return waitHandler_->Finish(); });
     const bool overFinished = FinishReported([this] { return overHandler_->Finish(); });
     const bool ok = waitFinished && overFinished;
-    if (code != kSuccess) return code;
+    if (code != kSuccess)
+        return code;
     return ok ? kSuccess : kFinishFailed;
 }
 
@@ -160,7 +174,8 @@ int SingleWaiter::Run() {
             ReportUnknownException();
             code = kPassFailed;
         }
-        if (IsSinglePass()) break;
+        if (IsSinglePass())
+            break;
     }
     return Finish(code);
 }
@@ -173,11 +188,14 @@ PollerWaiter::PollerWaiter(UiBridge* notify, CountedPtr<Monitor::WaitHandler> wa
                            CountedPtr<Monitor::WaitOverHandler> overHandler)
     : SingleWaiter(std::move(waitHandler), std::move(overHandler), notify), notify_(notify) {}
 
-PollerWaiter::~PollerWaiter() { StopAndJoin(); }
+PollerWaiter::~PollerWaiter() {
+    StopAndJoin();
+}
 
 int PollerWaiter::Finish(int code) {
     const int result = SingleWaiter::Finish(code);
-    if (notify_) notify_->PostEndOfPass();
+    if (notify_)
+        notify_->PostEndOfPass();
     return result;
 }
 

@@ -22,8 +22,8 @@ namespace Monitor {
 // Result codes of Run, Initialise, ProcessOnce and Finish.
 enum ResultCode : int {
     kSuccess = 0,
-    kStopped = 1,        // the stop event was signalled during a wait
-    kPassFailed = 2,     // a pass returned false (or threw)
+    kStopped = 1,     // the stop event was signalled during a wait
+    kPassFailed = 2,  // a pass returned false (or threw)
     kInitFailed = 3,
     kFinishFailed = 4,
 };

@@ -27,13 +27,16 @@ bool Event::IsSet() const {
 void Event::Wait() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return set_; });
-    if (!manual_) set_ = false;
+    if (!manual_)
+        set_ = false;
 }
 
 bool Event::WaitFor(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
-    if (!changed_.wait_for(lock, timeout, [this] { return set_; })) return false;
-    if (!manual_) set_ = false;
+    if (!changed_.wait_for(lock, timeout, [this] { return set_; }))
+        return false;
+    if (!manual_)
+        set_ = false;
     return true;
 }
 

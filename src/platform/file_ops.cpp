@@ -12,7 +12,8 @@ namespace tw::platform {
 namespace {
 
 bool Fail(int* error) {
-    if (error) *error = errno;
+    if (error)
+        *error = errno;
     return false;
 }
 
@@ -30,25 +31,29 @@ DirEntry FromStat(std::string name, const struct stat& st) {
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>& entries, int* error) {
     entries.clear();
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
-    if (!dir) return Fail(error);
+    if (!dir)
+        return Fail(error);
     const int dirFd = ::dirfd(dir.get());
     errno = 0;
     while (const dirent* d = ::readdir(dir.get())) {
         struct stat st {};
         if (::fstatat(dirFd, d->d_name, &st, 0) != 0) {
             // A dangling link or an entry removed meanwhile: describe it without following.
-            if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
         }
         entries.push_back(FromStat(d->d_name, st));
         errno = 0;
     }
-    if (errno != 0) return Fail(error);
+    if (errno != 0)
+        return Fail(error);
     return true;
 }
 
 bool StatPath(const std::string& path, DirEntry& entry, int* error) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return Fail(error);
+    if (::stat(path.c_str(), &st) != 0)
+        return Fail(error);
     const auto slash = path.find_last_of('/');
     entry = FromStat(slash == std::string::npos ? path : path.substr(slash + 1), st);
     return true;
@@ -56,10 +61,12 @@ bool StatPath(const std::string& path, DirEntry& entry, int* error) {
 
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, int* error) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return Fail(error);
+    if (in < 0)
+        return Fail(error);
     struct stat st {};
     if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (errno == 0 || S_ISDIR(st.st_mode)) errno = EISDIR;
+        if (errno == 0 || S_ISDIR(st.st_mode))
+            errno = EISDIR;
         const int err = errno;
         ::close(in);
         errno = err;
@@ -78,29 +85,34 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, int* er
     char buffer[64 * 1024];
     while (ok) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             ok = false;
             break;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         for (ssize_t done = 0; done < n;) {
             const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
+            if (w < 0 && errno == EINTR)
+                continue;
             if (w < 0) {
                 ok = false;
                 break;
             }
             done += w;
         }
-        if (!ok) break;
+        if (!ok)
+            break;
     }
     if (ok) {
         const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
         ok = ::futimens(out, times) == 0 && ::fsync(out) == 0;
     }
     const int err = errno;
-    if (::close(out) != 0 && ok) ok = false;
+    if (::close(out) != 0 && ok)
+        ok = false;
     ::close(in);
     if (!ok) {
         ::unlink(to.c_str());
@@ -112,22 +124,26 @@ bool CopyFileKeepingTime(const std::string& from, const std::string& to, int* er
 
 bool SetModificationTime(const std::string& path, std::time_t utcSeconds, int* error) {
     const timespec times[2] = {{0, UTIME_OMIT}, {utcSeconds, 0}};
-    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) return Fail(error);
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+        return Fail(error);
     return true;
 }
 
 bool RemoveFile(const std::string& path, int* error) {
-    if (::unlink(path.c_str()) != 0) return Fail(error);
+    if (::unlink(path.c_str()) != 0)
+        return Fail(error);
     return true;
 }
 
 bool MakeDirectory(const std::string& path, int* error) {
-    if (::mkdir(path.c_str(), 0777) != 0) return Fail(error);
+    if (::mkdir(path.c_str(), 0777) != 0)
+        return Fail(error);
     return true;
 }
 
 bool RenameFile(const std::string& from, const std::string& to, int* error) {
-    if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return Fail(error);
     return true;
 }
 

@@ -46,7 +46,8 @@ std::string LockDirectory() {
     if (const char* dir = std::getenv("TIDEWELL_LOCK_DIR"); dir != nullptr && *dir != '\0') {
         return dir;
     }
-    if (IsWritableDirectory("/run/lock")) return "/run/lock";
+    if (IsWritableDirectory("/run/lock"))
+        return "/run/lock";
     return TemporaryDirectory();
 }
 
@@ -63,16 +64,19 @@ std::string LockFilePath(std::string_view name) {
         file.assign(name);
     }
     for (char& c : file) {
-        if (c == '/' || c == '\0') c = '_';
+        if (c == '/' || c == '\0')
+            c = '_';
     }
-    if (file.empty() || file == "." || file == "..") file.insert(0, "_");
+    if (file.empty() || file == "." || file == "..")
+        file.insert(0, "_");
     return LockDirectory() + "/tidewell-" + file + ".lock";
 }
 
 std::string LogFileLockName(std::string_view path) {
     std::string name = Upper(path);
     for (char& c : name) {
-        if (c == '\\' || c == '/') c = '_';
+        if (c == '\\' || c == '/')
+            c = '_';
     }
     return name;
 }
@@ -80,7 +84,8 @@ std::string LogFileLockName(std::string_view path) {
 std::string SiteLockName(std::string_view dataDirectory) {
     std::string name;
     for (char c : Upper(dataDirectory)) {
-        if (c != ':' && c != '\\' && c != '/') name += c;
+        if (c != ':' && c != '\\' && c != '/')
+            name += c;
     }
     return name;
 }
@@ -88,15 +93,18 @@ std::string SiteLockName(std::string_view dataDirectory) {
 NamedLock::NamedLock(std::string name) : name_(std::move(name)) {
     const std::string path = LockFilePath(name_);
     fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) openError_ = errno;
+    if (fd_ < 0)
+        openError_ = errno;
 }
 
 NamedLock::~NamedLock() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 bool NamedLock::Lock() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     threadMutex_.lock();
     int rc;
     do {
@@ -110,8 +118,10 @@ bool NamedLock::Lock() {
 }
 
 bool NamedLock::TryLock() {
-    if (fd_ < 0) return false;
-    if (!threadMutex_.try_lock()) return false;
+    if (fd_ < 0)
+        return false;
+    if (!threadMutex_.try_lock())
+        return false;
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         threadMutex_.unlock();
         return false;

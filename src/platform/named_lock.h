@@ -64,7 +64,8 @@ class NamedLockGuard {
 public:
     explicit NamedLockGuard(NamedLock& lock) : lock_(lock), owns_(lock.Lock()) {}
     ~NamedLockGuard() {
-        if (owns_) lock_.Unlock();
+        if (owns_)
+            lock_.Unlock();
     }
     NamedLockGuard(const NamedLockGuard&) = delete;
     NamedLockGuard& operator=(const NamedLockGuard&) = delete;

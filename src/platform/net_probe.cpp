@@ -19,16 +19,19 @@ bool IsHostReachable(const std::string& host, int port, std::chrono::millisecond
         service = name.substr(colon + 1);
         name.resize(colon);
     }
-    if (name.empty()) return false;
+    if (name.empty())
+        return false;
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(name.c_str(), service.c_str(), &hints, &found) != 0) return false;
+    if (::getaddrinfo(name.c_str(), service.c_str(), &hints, &found) != 0)
+        return false;
     std::unique_ptr<addrinfo, void (*)(addrinfo*)> addresses(found, &::freeaddrinfo);
     for (const addrinfo* a = found; a; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                a->ai_protocol);
-        if (fd < 0) continue;
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0)
+            continue;
         bool connected = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
         if (!connected && errno == EINPROGRESS) {
             pollfd pfd{fd, POLLOUT, 0};
@@ -38,7 +41,8 @@ bool IsHostReachable(const std::string& host, int port, std::chrono::millisecond
                         ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
         }
         ::close(fd);
-        if (connected) return true;
+        if (connected)
+            return true;
     }
     return false;
 }

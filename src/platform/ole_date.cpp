@@ -1,17 +1,19 @@
 #include "platform/ole_date.h"
 
-#include <cmath>
 #include <locale.h>
+#include <cmath>
 
 namespace tw::platform {
 namespace {
 
 constexpr double kHalfSecond = 1.0 / 172800.0;
 constexpr long long kOleEpochFromUnixDays = -25569;  // 1899-12-30 relative to 1970-01-01
-constexpr double kMinDays = -657434.0;                // 0100-01-01 00:00:00
-constexpr double kMaxDays = 2958465.99999;            // 9999-12-31 23:59:59
+constexpr double kMinDays = -657434.0;               // 0100-01-01 00:00:00
+constexpr double kMaxDays = 2958465.99999;           // 9999-12-31 23:59:59
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -49,7 +51,8 @@ void CivilFromDays(long long days, int& year, int& month, int& day) {
 }
 
 OleDate OleDate::FromDays(double days) {
-    if (!std::isfinite(days) || days < kMinDays || days > kMaxDays) return Invalid();
+    if (!std::isfinite(days) || days < kMinDays || days > kMaxDays)
+        return Invalid();
     return OleDate(days, Status::Valid);
 }
 
@@ -67,23 +70,28 @@ OleDate OleDate::FromCivil(int year, int month, int day, int hour, int minute, i
     return OleDate(value, Status::Valid);
 }
 
-OleDate OleDate::Now() { return FromFileTime(std::time(nullptr)); }
+OleDate OleDate::Now() {
+    return FromFileTime(std::time(nullptr));
+}
 
 OleDate OleDate::FromFileTime(std::time_t utcSeconds) {
     std::tm local{};
-    if (::localtime_r(&utcSeconds, &local) == nullptr) return Invalid();
+    if (::localtime_r(&utcSeconds, &local) == nullptr)
+        return Invalid();
     return FromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                      local.tm_min, local.tm_sec);
 }
 
 bool OleDate::ToCivil(CivilTime& out) const {
-    if (!IsValid()) return false;
+    if (!IsValid())
+        return false;
     // Round to the nearest second away from the epoch, as the day part is signed.
     const double rounded = days_ + (days_ >= 0 ? kHalfSecond : -kHalfSecond);
     const double whole = std::trunc(rounded);
     const long long dayNumber = static_cast<long long>(whole);
     long long seconds = static_cast<long long>(std::fabs(rounded - whole) * 86400.0);
-    if (seconds >= 86400) seconds = 86399;
+    if (seconds >= 86400)
+        seconds = 86399;
     CivilFromDays(dayNumber + kOleEpochFromUnixDays, out.year, out.month, out.day);
     out.hour = static_cast<int>(seconds / 3600);
     out.minute = static_cast<int>(seconds / 60 % 60);
@@ -97,7 +105,8 @@ bool OleDate::ToCivil(CivilTime& out) const {
 
 bool OleDate::ToFileTime(std::time_t& out) const {
     CivilTime civil;
-    if (!ToCivil(civil)) return false;
+    if (!ToCivil(civil))
+        return false;
     std::tm local{};
     local.tm_year = civil.year - 1900;
     local.tm_mon = civil.month - 1;
@@ -108,14 +117,16 @@ bool OleDate::ToFileTime(std::time_t& out) const {
     local.tm_isdst = -1;
     errno = 0;
     const std::time_t t = std::mktime(&local);
-    if (t == static_cast<std::time_t>(-1) && errno != 0) return false;
+    if (t == static_cast<std::time_t>(-1) && errno != 0)
+        return false;
     out = t;
     return true;
 }
 
 std::string OleDate::Format(const char* format) const {
     CivilTime civil;
-    if (!ToCivil(civil)) return {};
+    if (!ToCivil(civil))
+        return {};
     std::tm tm{};
     tm.tm_year = civil.year - 1900;
     tm.tm_mon = civil.month - 1;
@@ -132,13 +143,15 @@ std::string OleDate::Format(const char* format) const {
 }
 
 double OleDate::LinearDays() const {
-    if (days_ >= 0) return days_;
+    if (days_ >= 0)
+        return days_;
     const double c = std::ceil(days_);
     return c - (days_ - c);
 }
 
 OleDate OleDate::FromLinearDays(double linear) {
-    if (linear >= 0) return FromDays(linear);
+    if (linear >= 0)
+        return FromDays(linear);
     // Inverse of LinearDays: the whole part keeps its sign, the fraction counts forward.
     const double whole = std::floor(linear);
     const double fraction = linear - whole;
@@ -146,13 +159,15 @@ OleDate OleDate::FromLinearDays(double linear) {
 }
 
 OleDate OleDate::AddDays(double span) const {
-    if (!IsValid()) return *this;
+    if (!IsValid())
+        return *this;
     return FromLinearDays(LinearDays() + span);
 }
 
 OleDate OleDate::TruncatedToMinute() const {
     CivilTime civil;
-    if (!ToCivil(civil)) return *this;
+    if (!ToCivil(civil))
+        return *this;
     return FromCivil(civil.year, civil.month, civil.day, civil.hour, civil.minute, 0);
 }
 

@@ -29,14 +29,14 @@ bool HasDrivePrefix(std::string_view path) {
 std::string ForwardSlashes(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
     return out;
 }
 
 // Splits a UNC path into server, share and the rest (forward slashes, no leading separator).
-bool SplitUnc(std::string_view stored, std::string& server, std::string& share,
-              std::string& rest) {
+bool SplitUnc(std::string_view stored, std::string& server, std::string& share, std::string& rest) {
     std::string path = ForwardSlashes(stored);
     std::string_view body(path);
     if (body.size() >= 6 && EqualsIgnoreCase(body.substr(0, 6), "smb://")) {
@@ -48,19 +48,23 @@ bool SplitUnc(std::string_view stored, std::string& server, std::string& share,
     }
     const auto serverEnd = body.find('/');
     server.assign(body.substr(0, serverEnd));
-    if (server.empty() || serverEnd == std::string_view::npos) return false;
+    if (server.empty() || serverEnd == std::string_view::npos)
+        return false;
     body.remove_prefix(serverEnd + 1);
     const auto shareEnd = body.find('/');
     share.assign(body.substr(0, shareEnd));
-    if (share.empty()) return false;
-    rest = shareEnd == std::string_view::npos ? std::string() : std::string(body.substr(shareEnd + 1));
+    if (share.empty())
+        return false;
+    rest =
+        shareEnd == std::string_view::npos ? std::string() : std::string(body.substr(shareEnd + 1));
     return true;
 }
 
 // target + "/" + tail, without doubling the separator.
 std::string Graft(const std::string& target, std::string_view tail) {
     while (!tail.empty() && tail.front() == '/') tail.remove_prefix(1);
-    if (tail.empty()) return target;
+    if (tail.empty())
+        return target;
     return AddSeparator(target) + std::string(tail);
 }
 
@@ -68,7 +72,8 @@ std::string Graft(const std::string& target, std::string_view tail) {
 
 std::string AddSeparator(std::string_view directory) {
     std::string out(directory);
-    if (!out.empty() && !IsSeparator(out.back())) out += '/';
+    if (!out.empty() && !IsSeparator(out.back()))
+        out += '/';
     return out;
 }
 
@@ -94,7 +99,8 @@ bool PathResolver::IsUncPath(std::string_view stored) {
 bool PathResolver::AddMapping(std::string_view prefix, std::string_view target) {
     prefix = Trim(prefix);
     target = Trim(target);
-    if (target.empty()) return false;
+    if (target.empty())
+        return false;
     std::string dir(target);
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
     if (prefix.size() == 2 && HasDrivePrefix(prefix)) {
@@ -109,17 +115,18 @@ bool PathResolver::AddMapping(std::string_view prefix, std::string_view target) 
     return false;
 }
 
-std::optional<PathResolver> PathResolver::FromMapFile(const std::string& path,
-                                                      std::string* error) {
+std::optional<PathResolver> PathResolver::FromMapFile(const std::string& path, std::string* error) {
     PathResolver resolver;
     LineReader reader;
-    if (!reader.Open(path)) return resolver;
+    if (!reader.Open(path))
+        return resolver;
     std::string line;
     int number = 0;
     while (reader.ReadLine(line)) {
         ++number;
         const std::string_view text = Trim(line);
-        if (text.empty() || text.front() == '#' || text.front() == ';') continue;
+        if (text.empty() || text.front() == '#' || text.front() == ';')
+            continue;
         const auto eq = text.find('=');
         if (eq == std::string_view::npos ||
             !resolver.AddMapping(text.substr(0, eq), text.substr(eq + 1))) {
@@ -136,7 +143,8 @@ std::optional<PathResolver> PathResolver::FromMapFile(const std::string& path,
 bool PathResolver::Resolve(std::string_view stored, ResolvedPath& out, std::string* error) const {
     out = ResolvedPath{};
     if (stored.empty()) {
-        if (error) *error = "Empty path.";
+        if (error)
+            *error = "Empty path.";
         return false;
     }
     std::string server, share, rest;
@@ -165,8 +173,8 @@ bool PathResolver::Resolve(std::string_view stored, ResolvedPath& out, std::stri
             }
         }
         if (error) {
-            *error = "Drive " + drive + " is not mapped (add \"" + drive +
-                     " = /directory\" to " + kMapFileName + ").";
+            *error = "Drive " + drive + " is not mapped (add \"" + drive + " = /directory\" to " +
+                     kMapFileName + ").";
         }
         return false;
     }
@@ -177,7 +185,8 @@ bool PathResolver::Resolve(std::string_view stored, ResolvedPath& out, std::stri
 std::optional<std::string> PathResolver::ResolveLocal(std::string_view stored,
                                                       std::string* error) const {
     ResolvedPath resolved;
-    if (!Resolve(stored, resolved, error)) return std::nullopt;
+    if (!Resolve(stored, resolved, error))
+        return std::nullopt;
     if (resolved.kind != ResolvedPath::Kind::Local) {
         if (error) {
             *error = "Network path " + std::string(stored) + " is not mapped to a mounted share.";

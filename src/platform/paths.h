@@ -10,7 +10,9 @@
 
 namespace tw::platform {
 
-inline bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+inline bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 // The directory with one trailing separator: "/srv/qor" -> "/srv/qor/". A value that already
 // ends in '/' or '\' is returned unchanged; an empty value stays empty.
@@ -33,7 +35,8 @@ struct ResolvedPath {
     std::string path;    // Local: the POSIX path. Network: the smb:// URL.
     std::string server;  // Network only
     std::string share;   // Network only
-    std::string rest;    // Network only: the path inside the share with '/' separators, no leading '/'
+    std::string
+        rest;  // Network only: the path inside the share with '/' separators, no leading '/'
 };
 
 // Translates stored paths:

@@ -42,7 +42,8 @@ int OpenPidFd(pid_t pid) {
 std::optional<ChildProcess> ChildProcess::Start(const std::vector<std::string>& argv,
                                                 const std::string& workingDirectory, int* error) {
     if (argv.empty()) {
-        if (error) *error = EINVAL;
+        if (error)
+            *error = EINVAL;
         return std::nullopt;
     }
     std::vector<char*> args;
@@ -66,7 +67,8 @@ std::optional<ChildProcess> ChildProcess::Start(const std::vector<std::string>& 
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        if (error) *error = rc;
+        if (error)
+            *error = rc;
         return std::nullopt;
     }
     return ChildProcess(pid);
@@ -79,7 +81,8 @@ ChildProcess::ChildProcess(ChildProcess&& other) noexcept
 }
 
 ChildProcess::~ChildProcess() {
-    if (pid_ > 0 && !reaped_) Terminate(std::chrono::milliseconds(2000));
+    if (pid_ > 0 && !reaped_)
+        Terminate(std::chrono::milliseconds(2000));
 }
 
 ProcessOutcome ChildProcess::Wait(std::optional<std::chrono::milliseconds> timeLimit) {
@@ -97,12 +100,14 @@ ProcessOutcome ChildProcess::Wait(std::optional<std::chrono::milliseconds> timeL
     for (;;) {
         const pid_t rc = ::waitpid(pid_, &status, WNOHANG);
         if (rc == pid_ || (rc < 0 && errno != EINTR)) {
-            if (pidFd >= 0) ::close(pidFd);
+            if (pidFd >= 0)
+                ::close(pidFd);
             reaped_ = true;
             return rc == pid_ ? FromWaitStatus(status) : ProcessOutcome{};
         }
         const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline) break;
+        if (now >= deadline)
+            break;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
         if (pidFd >= 0) {
             pollfd pfd{pidFd, POLLIN, 0};
@@ -111,14 +116,16 @@ ProcessOutcome ChildProcess::Wait(std::optional<std::chrono::milliseconds> timeL
             std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(20)));
         }
     }
-    if (pidFd >= 0) ::close(pidFd);
+    if (pidFd >= 0)
+        ::close(pidFd);
     ProcessOutcome outcome;
     outcome.status = ProcessOutcome::Status::TimedOut;
     return outcome;
 }
 
 void ChildProcess::Terminate(std::chrono::milliseconds grace) {
-    if (pid_ <= 0 || reaped_) return;
+    if (pid_ <= 0 || reaped_)
+        return;
     ::kill(-pid_, SIGTERM);
     if (Wait(grace).status != ProcessOutcome::Status::TimedOut) {
         ::kill(-pid_, SIGKILL);  // whatever the child left behind in its group
@@ -139,7 +146,8 @@ ProcessOutcome PosixProcessLauncher::Run(const std::vector<std::string>& argv,
         return outcome;
     }
     ProcessOutcome outcome = child->Wait(options.timeLimit);
-    if (outcome.status == ProcessOutcome::Status::TimedOut) child->Terminate(options.killGrace);
+    if (outcome.status == ProcessOutcome::Status::TimedOut)
+        child->Terminate(options.killGrace);
     return outcome;
 }
 

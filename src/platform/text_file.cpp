@@ -13,8 +13,10 @@ namespace {
 
 std::string DirectoryOf(const std::string& path) {
     const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return path.substr(0, slash);
 }
 
@@ -27,7 +29,8 @@ bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -39,13 +42,16 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 std::string TemporaryDirectory() {
     const char* dir = std::getenv("TMPDIR");
-    if (dir != nullptr && *dir != '\0') return dir;
+    if (dir != nullptr && *dir != '\0')
+        return dir;
     return "/tmp";
 }
 
 // ---- LineReader ----
 
-LineReader::~LineReader() { Close(); }
+LineReader::~LineReader() {
+    Close();
+}
 
 bool LineReader::Open(const std::string& path) {
     Close();
@@ -56,21 +62,26 @@ bool LineReader::Open(const std::string& path) {
 
 bool LineReader::ReadLine(std::string& line) {
     line.clear();
-    if (!file_) return false;
+    if (!file_)
+        return false;
     bool any = false;
     int c;
     while ((c = std::getc(file_)) != EOF) {
         any = true;
-        if (c == '\n') break;
+        if (c == '\n')
+            break;
         line.push_back(static_cast<char>(c));
     }
-    if (!any) return false;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!any)
+        return false;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
     return true;
 }
 
 void LineReader::Close() {
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
     file_ = nullptr;
 }
 
@@ -88,19 +99,22 @@ std::optional<std::vector<std::string>> ReadLines(const std::string& path) {
 
 std::optional<std::string> ReadFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0)
+        return std::nullopt;
     std::string content;
     char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             const int err = errno;
             ::close(fd);
             errno = err;
             return std::nullopt;
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         content.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
@@ -109,7 +123,8 @@ std::optional<std::string> ReadFile(const std::string& path) {
 
 std::optional<std::uint64_t> FileSize(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
     return static_cast<std::uint64_t>(st.st_size);
 }
 
@@ -120,16 +135,20 @@ bool AppendToFile(const std::string& path, std::string_view bytes, std::string_v
         fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     }
     if (fd < 0) {
-        if (error) *error = errno;
+        if (error)
+            *error = errno;
         return false;
     }
     bool ok = true;
     struct stat st {};
-    if (!header.empty() && ::fstat(fd, &st) == 0 && st.st_size == 0) ok = WriteAll(fd, header);
-    if (ok && !bytes.empty()) ok = WriteAll(fd, bytes);
+    if (!header.empty() && ::fstat(fd, &st) == 0 && st.st_size == 0)
+        ok = WriteAll(fd, header);
+    if (ok && !bytes.empty())
+        ok = WriteAll(fd, bytes);
     const int err = errno;
     ::close(fd);
-    if (!ok && error) *error = err;
+    if (!ok && error)
+        *error = err;
     return ok;
 }
 
@@ -137,7 +156,9 @@ bool AppendToFile(const std::string& path, std::string_view bytes, std::string_v
 
 AtomicFileWriter::AtomicFileWriter(std::string targetPath) : target_(std::move(targetPath)) {}
 
-AtomicFileWriter::~AtomicFileWriter() { Abandon(); }
+AtomicFileWriter::~AtomicFileWriter() {
+    Abandon();
+}
 
 bool AtomicFileWriter::Fail(int err) {
     error_ = err;
@@ -160,13 +181,16 @@ bool AtomicFileWriter::Open() {
 }
 
 bool AtomicFileWriter::Write(std::string_view bytes) {
-    if (fd_ < 0) return false;
-    if (!WriteAll(fd_, bytes)) return Fail(errno);
+    if (fd_ < 0)
+        return false;
+    if (!WriteAll(fd_, bytes))
+        return Fail(errno);
     return true;
 }
 
 bool AtomicFileWriter::Commit() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     struct stat st {};
     mode_t mode;
     if (::stat(target_.c_str(), &st) == 0) {
@@ -176,12 +200,16 @@ bool AtomicFileWriter::Commit() {
         ::umask(mask);
         mode = 0644 & ~mask;
     }
-    if (::fchmod(fd_, mode) != 0) return Fail(errno);
-    if (::fsync(fd_) != 0) return Fail(errno);
+    if (::fchmod(fd_, mode) != 0)
+        return Fail(errno);
+    if (::fsync(fd_) != 0)
+        return Fail(errno);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) return Fail(errno);
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return Fail(errno);
+    if (::close(fd) != 0)
+        return Fail(errno);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0)
+        return Fail(errno);
     temp_.clear();
     // The rename is durable only once the directory entry is on disk.
     const int dirFd = ::open(DirectoryOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -193,29 +221,36 @@ bool AtomicFileWriter::Commit() {
 }
 
 void AtomicFileWriter::Abandon() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = -1;
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!temp_.empty())
+        ::unlink(temp_.c_str());
     temp_.clear();
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, int* error) {
     AtomicFileWriter writer(path);
-    if (writer.Open() && writer.Write(bytes) && writer.Commit()) return true;
-    if (error) *error = writer.Error();
+    if (writer.Open() && writer.Write(bytes) && writer.Commit())
+        return true;
+    if (error)
+        *error = writer.Error();
     return false;
 }
 
 // ---- TempFile ----
 
 std::optional<TempFile> TempFile::Create(std::string_view prefix, std::string dir) {
-    if (dir.empty()) dir = TemporaryDirectory();
+    if (dir.empty())
+        dir = TemporaryDirectory();
     std::string pattern = dir;
-    if (pattern.back() != '/') pattern += '/';
+    if (pattern.back() != '/')
+        pattern += '/';
     pattern.append(prefix);
     pattern += "XXXXXX";
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0)
+        return std::nullopt;
     return TempFile(std::move(pattern), fd);
 }
 
@@ -228,7 +263,8 @@ TempFile::TempFile(TempFile&& other) noexcept
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
     if (this != &other) {
         Close();
-        if (!keep_ && !path_.empty()) ::unlink(path_.c_str());
+        if (!keep_ && !path_.empty())
+            ::unlink(path_.c_str());
         path_ = std::move(other.path_);
         fd_ = other.fd_;
         keep_ = other.keep_;
@@ -240,11 +276,13 @@ TempFile& TempFile::operator=(TempFile&& other) noexcept {
 
 TempFile::~TempFile() {
     Close();
-    if (!keep_ && !path_.empty()) ::unlink(path_.c_str());
+    if (!keep_ && !path_.empty())
+        ::unlink(path_.c_str());
 }
 
 void TempFile::Close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = -1;
 }
 

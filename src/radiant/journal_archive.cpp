@@ -35,7 +35,8 @@ std::string DirectoryEntryName(const std::filesystem::directory_entry& entry) {
 
 std::string UpperCase(std::string text) {
     for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
     }
     return text;
 }
@@ -66,13 +67,15 @@ bool Exists(const std::string& path) {
 // it is renamed, so target is either the old file or a complete copy even after a crash.
 bool CopyFileSafely(const std::string& source, const std::string& target) {
     std::FILE* in = std::fopen(source.c_str(), "rb");
-    if (in == nullptr) return false;
+    if (in == nullptr)
+        return false;
     platform::AtomicFileWriter writer(target);
     bool ok = writer.Open();
     std::vector<char> piece(64 * 1024);
     while (ok) {
         const std::size_t got = std::fread(piece.data(), 1, piece.size(), in);
-        if (got > 0) ok = writer.Write(std::string_view(piece.data(), got));
+        if (got > 0)
+            ok = writer.Write(std::string_view(piece.data(), got));
         if (got < piece.size()) {
             ok = ok && !std::ferror(in);
             break;
@@ -87,14 +90,17 @@ bool CopyFileSafely(const std::string& source, const std::string& target) {
 // ---- CascadeCopy ----
 
 CascadeCopy::CascadeCopy(std::string fileName, std::string sourceDir, std::string targetDir)
-    : fileName(std::move(fileName)), sourceDir(std::move(sourceDir)),
+    : fileName(std::move(fileName)),
+      sourceDir(std::move(sourceDir)),
       targetDir(std::move(targetDir)) {}
 
 void CascadeCopy::NumberedName(int n, std::string& out) const {
     out = std::to_string(n) + fileName;
 }
 
-void CascadeCopy::ReportStatus() { SendMessageText(logMessages(), status); }
+void CascadeCopy::ReportStatus() {
+    SendMessageText(logMessages(), status);
+}
 
 bool CascadeCopy::Move(int from, int to) {
     std::string fromName, toName;
@@ -105,7 +111,8 @@ bool CascadeCopy::Move(int from, int to) {
     std::error_code ec;
     // A rename moves the copy whole: no half-written copy can be left behind.
     fs::rename(fromPath, toPath, ec);
-    if (!ec) return true;
+    if (!ec)
+        return true;
     char text[kMaxMessageChars + 1];
     std::snprintf(text, sizeof text, "Copy file from %s to %s failed.", fromPath.c_str(),
                   toPath.c_str());
@@ -118,8 +125,10 @@ bool CascadeCopy::Shift(int n) {
     std::string nextName;
     NumberedName(n + 1, nextName);
     const bool nextExists = Exists(platform::JoinPath(targetDir, nextName));
-    if ((!nextExists && n < maxIndex) || n + 1 == maxIndex) return Move(n, n + 1);
-    if (n + 1 < maxIndex) return Shift(n + 1) && Move(n, n + 1);
+    if ((!nextExists && n < maxIndex) || n + 1 == maxIndex)
+        return Move(n, n + 1);
+    if (n + 1 < maxIndex)
+        return Shift(n + 1) && Move(n, n + 1);
     return true;
 }
 
@@ -141,14 +150,16 @@ bool CascadeCopy::Copy() {
         }
     }
     // Copy firstIndex is only overwritten once it was moved away.
-    if (Exists(target) && !Shift(firstIndex)) return false;
+    if (Exists(target) && !Shift(firstIndex))
+        return false;
     bool copied = false;
     try {
         copied = CopyFileSafely(source, target);
     } catch (const std::exception&) {
         copied = false;
     }
-    if (copied) return true;
+    if (copied)
+        return true;
     char text[kMaxMessageChars + 1];
     std::snprintf(text, sizeof text, "Copy file from %s to %s failed.", source.c_str(),
                   target.c_str());
@@ -186,7 +197,8 @@ bool RemoveArchivedDayFolder(const std::string& dayFolder, const std::string& ar
                 continue;
             }
             auto [slot, fresh] = byKey.emplace(zip::EntryKey(name), files.size());
-            if (!fresh) slot->second = kShared;
+            if (!fresh)
+                slot->second = kShared;
             byName.emplace(name, files.size());
             files.push_back(std::move(name));
         }
@@ -194,29 +206,30 @@ bool RemoveArchivedDayFolder(const std::string& dayFolder, const std::string& ar
 
         zip::CUnzipper reader;
         std::string key;
-        const bool listed =
-            !ec && reader.OpenUnzip(archive) &&
-            reader.VisitEntries([&](const zip::ZipEntryInfo& entry) {
-                if (auto found = byName.find(entry.name); found != byName.end()) {
-                    archived[found->second] = true;
-                    return true;
-                }
-                // A name that matches only without regard to case (an archive written where
-                // names were compared that way) counts when no other file of the folder shares
-                // it: two files that differ only in case cannot both be the one entry.
-                key.assign(entry.name);
-                zip::MakeEntryKey(key);
-                if (auto found = byKey.find(key);
-                    found != byKey.end() && found->second != kShared) {
-                    archived[found->second] = true;
-                }
-                return true;
-            });
+        const bool listed = !ec && reader.OpenUnzip(archive) &&
+                            reader.VisitEntries([&](const zip::ZipEntryInfo& entry) {
+                                if (auto found = byName.find(entry.name); found != byName.end()) {
+                                    archived[found->second] = true;
+                                    return true;
+                                }
+                                // A name that matches only without regard to case (an archive
+                                // written where names were compared that way) counts when no other
+                                // file of the folder shares it: two files that differ only in case
+                                // cannot both be the one entry.
+                                key.assign(entry.name);
+                                zip::MakeEntryKey(key);
+                                if (auto found = byKey.find(key);
+                                    found != byKey.end() && found->second != kShared) {
+                                    archived[found->second] = true;
+                                }
+                                return true;
+                            });
         reader.Close();
         if (listed) {
             std::string path;
             for (std::size_t i = 0; i < files.size(); ++i) {
-                if (!archived[i]) continue;
+                if (!archived[i])
+                    continue;
                 path.assign(dayFolder).append("/").append(files[i]);
                 std::remove(path.c_str());
             }
@@ -270,7 +283,8 @@ std::vector<std::string> JournalArchiver::DayFolders(const std::string& monthFol
 void JournalArchiver::RemoveOldArchive(const std::string& path) {
     try {
         std::error_code ec;
-        if (!fs::exists(path, ec)) return;
+        if (!fs::exists(path, ec))
+            return;
         const fs::file_time_type modified = fs::last_write_time(path, ec);
         if (ec) {
             FormatMessageTo(logMessages(), "Failed get last modify time for %s", path.c_str());
@@ -281,7 +295,8 @@ void JournalArchiver::RemoveOldArchive(const std::string& path) {
                 std::chrono::file_clock::to_sys(modified)));
         const auto written = platform::OleDate::FromFileTime(seconds);
         const auto now = platform::OleDate::FromFileTime(clock_.Now());
-        if (std::round(now.DaysSince(written)) <= kKeptArchiveDays) return;
+        if (std::round(now.DaysSince(written)) <= kKeptArchiveDays)
+            return;
         if (fs::remove(path, ec)) {
             FormatMessageTo(logMessages(), "Old zip file removed, %s", path.c_str());
         } else {
@@ -300,7 +315,8 @@ bool JournalArchiver::SetAsideDamaged(const std::string& monthFolder, const std:
                                monthFolder);
     std::error_code ec;
     // The damaged archive is deleted only once its copy is safe.
-    if (copies.Copy() && fs::remove(archive, ec)) return true;
+    if (copies.Copy() && fs::remove(archive, ec))
+        return true;
     FormatMessageTo(logMessages(), failureFormat, archive.c_str());
     return false;
 }
@@ -309,7 +325,8 @@ JournalArchiver::Outcome JournalArchiver::ZipIntoNewArchive(const std::string& a
                                                             const std::string& dayFolder) {
     zip::ZipperWithMessage zipper(&screenMessages());
     const bool opened = zipper.OpenZip(archive, std::nullopt, zip::ZipOpenMode::Create);
-    if (opened) zipper.AddFolder(dayFolder, true);
+    if (opened)
+        zipper.AddFolder(dayFolder, true);
     const bool sourcesFailed = zipper.FilesFailed() > 0;
     if (!opened || zipper.ArchiveFailed() || !zipper.Close()) {
         FormatMessageTo(logMessages(), "Failed open new zip file, %s", archive.c_str());
@@ -327,7 +344,8 @@ JournalArchiver::Outcome JournalArchiver::ZipDayFolder(const std::string& monthF
     const std::string archive = DayArchivePath(monthFolder, dayName);
     const std::string dayFolder = platform::JoinPath(monthFolder, dayName);
     RemoveOldArchive(archive);
-    if (!Exists(archive)) return ZipIntoNewArchive(archive, dayFolder);
+    if (!Exists(archive))
+        return ZipIntoNewArchive(archive, dayFolder);
 
     zip::ZipperWithMessage zipper(&screenMessages());
     {
@@ -371,7 +389,8 @@ bool JournalArchiver::ArchiveWithZip() {
     for (int month = 1; month <= 12; ++month) {
         const std::string monthFolder = platform::JoinPath(dataDirectory_, MonthFolderName(month));
         for (const std::string& dayName : DayFolders(monthFolder)) {
-            if (ZipDayFolder(monthFolder, dayName) == Outcome::Stop) return false;
+            if (ZipDayFolder(monthFolder, dayName) == Outcome::Stop)
+                return false;
         }
     }
     return true;
@@ -388,7 +407,8 @@ int JournalArchiver::RunSevenZip(const std::string& archive, const std::string& 
             break;
         }
     }
-    if (!anyEventFile) return -1;
+    if (!anyEventFile)
+        return -1;
 
     // "-ssc-": the archiver's own mask matching ignores case, as the mask always did.
     const std::vector<std::string> argv = {options_.sevenZipProgram,
@@ -401,7 +421,8 @@ int JournalArchiver::RunSevenZip(const std::string& archive, const std::string& 
                                            platform::JoinPath(dayFolder, kEventFileMask)};
     std::string commandLine;
     for (const std::string& argument : argv) {
-        if (!commandLine.empty()) commandLine += ' ';
+        if (!commandLine.empty())
+            commandLine += ' ';
         commandLine += argument;
     }
     platform::ProcessOptions processOptions;
@@ -433,7 +454,8 @@ int JournalArchiver::RunSevenZip(const std::string& archive, const std::string& 
 
 void JournalArchiver::SetAsideAfterSevenZip(const std::string& monthFolder,
                                             const std::string& archive) {
-    if (!Exists(archive)) return;
+    if (!Exists(archive))
+        return;
     std::string name = UpperCase(std::string(platform::FileNamePart(archive)));
     const std::size_t dot = name.rfind(".ZIP");
     name.replace(dot == std::string::npos ? name.size() : dot, 4, "-ERR.ZIP");
@@ -449,8 +471,8 @@ void JournalArchiver::SetAsideAfterSevenZip(const std::string& monthFolder,
         copied = CopyFileSafely(archive, setAside);
     }
     if (!copied) {
-        FormatMessageTo(logMessages(), "Failed to copy corrupt zip from %s to %s",
-                        archive.c_str(), setAside.c_str());
+        FormatMessageTo(logMessages(), "Failed to copy corrupt zip from %s to %s", archive.c_str(),
+                        setAside.c_str());
         return;
     }
     std::error_code ec;

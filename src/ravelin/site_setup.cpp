@@ -34,7 +34,8 @@ std::string Upper(std::string text) {
 int SiteNumberOf(const std::string& name, bool directory) {
     std::string_view digits = name;
     if (!directory) {
-        if (!platform::MatchMask("RAVELIN.???", name)) return 0;
+        if (!platform::MatchMask("RAVELIN.???", name))
+            return 0;
         digits.remove_prefix(8);
     } else if (name.size() != 3) {
         return 0;
@@ -54,13 +55,17 @@ std::string WithoutTrailingSeparator(std::string path) {
 SiteSetup::SiteSetup(SetupPaths paths, const CMainInfo& commandLine)
     : paths_(std::move(paths)), commandLine_(commandLine) {}
 
-std::string SiteSetup::SiteDirectory(int site) const { return paths_.siteRoot + ThreeDigits(site); }
+std::string SiteSetup::SiteDirectory(int site) const {
+    return paths_.siteRoot + ThreeDigits(site);
+}
 
 const PollerInfo* SiteSetup::FindPoller() const {
     for (const auto& row : table_.Rows()) {
-        if (commandLine_.HasSwitch(row.baseName)) return &row;
+        if (commandLine_.HasSwitch(row.baseName))
+            return &row;
     }
-    if (paths_.programDirectory.empty()) return nullptr;
+    if (paths_.programDirectory.empty())
+        return nullptr;
     return table_.FindById(PollerInterfaceGuesser().Guess(table_, paths_.programDirectory));
 }
 
@@ -68,7 +73,8 @@ int SiteSetup::HighestSiteNumber() const {
     const std::string given = commandLine_.ValueOf("SITES");
     int sites = 0;
     std::from_chars(given.data(), given.data() + given.size(), sites);
-    if (sites > 0) return sites;
+    if (sites > 0)
+        return sites;
     std::vector<platform::DirEntry> entries;
     platform::ListDirectory(paths_.programDirectory, entries, nullptr);
     int highest = 1;
@@ -108,10 +114,12 @@ void SiteSetup::Run(int chosenSite) {
     // Without /SITES the installation is known only from what exists, so a site asked for by
     // number belongs to it.
     const bool sitesGiven = !commandLine_.ValueOf("SITES").empty();
-    const int highest = sitesGiven ? HighestSiteNumber() : std::max(HighestSiteNumber(), chosenSite);
+    const int highest =
+        sitesGiven ? HighestSiteNumber() : std::max(HighestSiteNumber(), chosenSite);
     const auto templates = Templates();
     for (int site = 1; site <= highest; ++site) {
-        if (chosenSite == 0 || chosenSite == site) SetUpSite(site, templates);
+        if (chosenSite == 0 || chosenSite == site)
+            SetUpSite(site, templates);
     }
 }
 
@@ -140,9 +148,11 @@ bool SiteSetup::SetUpSite(int site, const std::vector<std::string>& templates) {
     for (const auto& templatePath : templates) {
         const std::string name = Upper(std::string(platform::FileNamePart(templatePath)));
         const auto extension = name.find(kTemplateExtension);
-        if (extension == std::string::npos) continue;
+        if (extension == std::string::npos)
+            continue;
         const std::string target = name.substr(0, extension) + "." + ThreeDigits(site);
-        if (platform::FindExistingName(directory, target)) continue;  // never overwritten
+        if (platform::FindExistingName(directory, target))
+            continue;  // never overwritten
         const std::string targetPath = directory + "/" + target;
         const auto content = platform::ReadFile(templatePath);
         if (!content || !platform::WriteFileAtomically(targetPath, *content)) {

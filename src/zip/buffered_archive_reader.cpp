@@ -13,12 +13,15 @@ constexpr std::size_t kWindowBytes = 64 * 1024;
 
 BufferedArchiveReader::BufferedArchiveReader() : window_(kWindowBytes) {}
 
-BufferedArchiveReader::~BufferedArchiveReader() { Close(); }
+BufferedArchiveReader::~BufferedArchiveReader() {
+    Close();
+}
 
 bool BufferedArchiveReader::Open(const char* path) {
     Close();
     file_ = std::fopen(path, "rb");
-    if (file_ == nullptr) return false;
+    if (file_ == nullptr)
+        return false;
     std::setvbuf(file_, nullptr, _IONBF, 0);
     const long size = std::fseek(file_, 0, SEEK_END) == 0 ? std::ftell(file_) : -1;
     if (size < 0) {
@@ -40,7 +43,8 @@ unsigned long BufferedArchiveReader::Read(void* buffer, unsigned long size) {
         position_ += size;
         return size;
     }
-    if (file_ == nullptr || failed_) return 0;
+    if (file_ == nullptr || failed_)
+        return 0;
     auto* out = static_cast<char*>(buffer);
     unsigned long done = 0;
     while (done < size && position_ < size_) {
@@ -61,24 +65,34 @@ unsigned long BufferedArchiveReader::Read(void* buffer, unsigned long size) {
             const std::size_t n = std::fread(out + done, 1, size - done, file_);
             done += n;
             position_ += n;
-            if (n == 0) break;
+            if (n == 0)
+                break;
             continue;
         }
         windowStart_ = position_;
         windowLength_ = std::fread(window_.data(), 1, window_.size(), file_);
-        if (windowLength_ == 0) break;
+        if (windowLength_ == 0)
+            break;
     }
-    if (done < size && std::ferror(file_)) failed_ = true;
+    if (done < size && std::ferror(file_))
+        failed_ = true;
     return done;
 }
 
 long BufferedArchiveReader::Seek(std::uint64_t offset, int origin) {
     std::uint64_t base = 0;
     switch (origin) {
-        case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-        case ZLIB_FILEFUNC_SEEK_CUR: base = position_; break;
-        case ZLIB_FILEFUNC_SEEK_END: base = size_; break;
-        default: return -1;
+        case ZLIB_FILEFUNC_SEEK_SET:
+            base = 0;
+            break;
+        case ZLIB_FILEFUNC_SEEK_CUR:
+            base = position_;
+            break;
+        case ZLIB_FILEFUNC_SEEK_END:
+            base = size_;
+            break;
+        default:
+            return -1;
     }
     position_ = base + offset;
     return 0;
@@ -86,7 +100,8 @@ long BufferedArchiveReader::Seek(std::uint64_t offset, int origin) {
 
 int BufferedArchiveReader::Close() {
     int rc = 0;
-    if (file_ != nullptr) rc = std::fclose(file_);
+    if (file_ != nullptr)
+        rc = std::fclose(file_);
     file_ = nullptr;
     windowLength_ = 0;  // the window belongs to the closed file
     return rc;
@@ -98,7 +113,8 @@ struct BufferedArchiveCallbacks {
         return *static_cast<BufferedArchiveReader*>(opaque);
     }
     static voidpf ZCALLBACK Open(voidpf opaque, const void* filename, int mode) {
-        if ((mode & ZLIB_FILEFUNC_MODE_WRITE) != 0 || filename == nullptr) return nullptr;
+        if ((mode & ZLIB_FILEFUNC_MODE_WRITE) != 0 || filename == nullptr)
+            return nullptr;
         return Self(opaque).Open(static_cast<const char*>(filename)) ? opaque : nullptr;
     }
     static uLong ZCALLBACK Read(voidpf opaque, voidpf, void* buffer, uLong size) {

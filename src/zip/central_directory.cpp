@@ -20,7 +20,9 @@ constexpr std::size_t kRecordBytes = 46;
 constexpr std::size_t kMaxCommentBytes = 0xFFFF;
 constexpr std::uint64_t kMaxDirectoryBytes = std::uint64_t{1} << 31;
 
-std::uint16_t U16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t U16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 std::uint32_t U32(const unsigned char* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -32,16 +34,19 @@ std::uint64_t U64(const unsigned char* p) {
 class File {
 public:
     explicit File(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {
-        if (file_ != nullptr) std::setvbuf(file_, nullptr, _IONBF, 0);
+        if (file_ != nullptr)
+            std::setvbuf(file_, nullptr, _IONBF, 0);
     }
     ~File() {
-        if (file_ != nullptr) std::fclose(file_);
+        if (file_ != nullptr)
+            std::fclose(file_);
     }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
     bool Size(std::uint64_t& size) {
-        if (file_ == nullptr || std::fseek(file_, 0, SEEK_END) != 0) return false;
+        if (file_ == nullptr || std::fseek(file_, 0, SEEK_END) != 0)
+            return false;
         const long end = std::ftell(file_);
         size = static_cast<std::uint64_t>(end);
         return end >= 0;
@@ -65,25 +70,30 @@ struct Directory {
 // Finds the directory through the end record (and the zip64 records when the end record
 // points to them), as minizip does: the last end signature within reach of the file's end.
 bool LocateDirectory(File& file, std::uint64_t fileSize, Directory& directory) {
-    if (fileSize < kEndBytes) return false;
+    if (fileSize < kEndBytes)
+        return false;
     const std::uint64_t tailBytes = std::min<std::uint64_t>(fileSize, kEndBytes + kMaxCommentBytes);
     const std::uint64_t tailStart = fileSize - tailBytes;
     std::vector<unsigned char> tail;
-    if (!file.ReadAt(tailStart, static_cast<std::size_t>(tailBytes), tail)) return false;
+    if (!file.ReadAt(tailStart, static_cast<std::size_t>(tailBytes), tail))
+        return false;
     std::size_t at = tail.size() - kEndBytes + 1;
     do {
         --at;
     } while (at > 0 && U32(&tail[at]) != kEndSignature);
-    if (U32(&tail[at]) != kEndSignature) return false;
+    if (U32(&tail[at]) != kEndSignature)
+        return false;
     const unsigned char* end = &tail[at];
-    if (U16(end + 4) != 0 || U16(end + 6) != 0 || U16(end + 8) != U16(end + 10)) return false;
+    if (U16(end + 4) != 0 || U16(end + 6) != 0 || U16(end + 8) != U16(end + 10))
+        return false;
     directory.entries = U16(end + 10);
     directory.size = U32(end + 12);
     std::uint64_t offset = U32(end + 16);
     std::uint64_t recordPosition = tailStart + at;
 
     if (directory.entries == 0xFFFF || directory.size == 0xFFFFFFFF || offset == 0xFFFFFFFF) {
-        if (recordPosition < kZip64LocatorBytes) return false;
+        if (recordPosition < kZip64LocatorBytes)
+            return false;
         std::vector<unsigned char> locator;
         if (!file.ReadAt(recordPosition - kZip64LocatorBytes, kZip64LocatorBytes, locator) ||
             U32(locator.data()) != kZip64LocatorSignature) {
@@ -102,7 +112,8 @@ bool LocateDirectory(File& file, std::uint64_t fileSize, Directory& directory) {
         recordPosition = zip64End;
     }
     // Data in front of the archive (a self-extractor) shifts every offset alike.
-    if (recordPosition < directory.size || directory.size > kMaxDirectoryBytes) return false;
+    if (recordPosition < directory.size || directory.size > kMaxDirectoryBytes)
+        return false;
     directory.start = recordPosition - directory.size;
     return offset <= directory.start;
 }
@@ -111,22 +122,26 @@ bool LocateDirectory(File& file, std::uint64_t fileSize, Directory& directory) {
 bool ReadZip64Sizes(const unsigned char* extra, std::size_t length, ZipEntryInfo& info) {
     const bool wantUncompressed = info.uncompressedSize == 0xFFFFFFFF;
     const bool wantCompressed = info.compressedSize == 0xFFFFFFFF;
-    if (!wantUncompressed && !wantCompressed) return true;
+    if (!wantUncompressed && !wantCompressed)
+        return true;
     for (std::size_t at = 0; at + 4 <= length;) {
         const std::uint16_t id = U16(extra + at);
         const std::uint16_t size = U16(extra + at + 2);
-        if (at + 4 + size > length) return false;
+        if (at + 4 + size > length)
+            return false;
         if (id == 0x0001) {
             const unsigned char* field = extra + at + 4;
             std::size_t left = size;
             if (wantUncompressed) {
-                if (left < 8) return false;
+                if (left < 8)
+                    return false;
                 info.uncompressedSize = U64(field);
                 field += 8;
                 left -= 8;
             }
             if (wantCompressed) {
-                if (left < 8) return false;
+                if (left < 8)
+                    return false;
                 info.compressedSize = U64(field);
             }
             return true;
@@ -140,7 +155,8 @@ bool ReadZip64Sizes(const unsigned char* extra, std::size_t length, ZipEntryInfo
 
 void ClassifyEntry(ZipEntryInfo& info) {
     for (char& c : info.name) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
     info.isDirectory = (info.externalAttributes & 0x10) != 0 ||
                        (info.UnixMode() & 0170000) == 0040000 ||
@@ -160,11 +176,13 @@ bool WalkCentralDirectory(const std::string& path,
     // Every record is checked before the first is reported.
     std::size_t at = 0;
     for (std::uint64_t i = 0; i < directory.entries; ++i) {
-        if (data.size() - at < kRecordBytes || U32(&data[at]) != kRecordSignature) return false;
+        if (data.size() - at < kRecordBytes || U32(&data[at]) != kRecordSignature)
+            return false;
         const std::size_t nameLength = U16(&data[at + 28]);
         const std::size_t extraLength = U16(&data[at + 30]);
         const std::size_t length = kRecordBytes + nameLength + extraLength + U16(&data[at + 32]);
-        if (data.size() - at < length) return false;
+        if (data.size() - at < length)
+            return false;
         ZipEntryInfo sizes;
         sizes.compressedSize = U32(&data[at + 20]);
         sizes.uncompressedSize = U32(&data[at + 24]);
@@ -191,7 +209,8 @@ bool WalkCentralDirectory(const std::string& path,
         info.name.assign(reinterpret_cast<const char*>(record + kRecordBytes), nameLength);
         ReadZip64Sizes(record + kRecordBytes + nameLength, extraLength, info);  // checked above
         ClassifyEntry(info);
-        if (!visit(info)) return true;
+        if (!visit(info))
+            return true;
         at += kRecordBytes + nameLength + extraLength + U16(record + 32);
     }
     return true;

@@ -16,9 +16,11 @@ void CompressFile(const std::string& source, CompressionQueue::Result& result,
     result.ok = false;
     result.tooLarge = false;
     result.compressed.clear();
-    if (!ExamineSourceFile(source, result.info)) return;
+    if (!ExamineSourceFile(source, result.info))
+        return;
     std::FILE* file = std::fopen(source.c_str(), "rb");
-    if (file == nullptr) return;
+    if (file == nullptr)
+        return;
     std::setvbuf(file, nullptr, _IONBF, 0);
     bool ok = deflater.Reset();
     const auto append = [&](const unsigned char* data, unsigned size) {
@@ -36,10 +38,12 @@ void CompressFile(const std::string& source, CompressionQueue::Result& result,
         } else {
             ok = deflater.Compress(buffer.data(), got, last, append);
         }
-        if (last) break;
+        if (last)
+            break;
     }
     std::fclose(file);
-    if (!ok) return;
+    if (!ok)
+        return;
     result.size = deflater.InputBytes();
     result.crc = deflater.Crc();
     result.ok = true;
@@ -49,8 +53,10 @@ void CompressFile(const std::string& source, CompressionQueue::Result& result,
 
 CompressionQueue::CompressionQueue(const std::vector<std::string>& sources, unsigned workers)
     : sources_(sources), slots_(kSlots) {
-    if (workers == 0) workers = 1;
-    if (workers > sources.size()) workers = static_cast<unsigned>(sources.size());
+    if (workers == 0)
+        workers = 1;
+    if (workers > sources.size())
+        workers = static_cast<unsigned>(sources.size());
     workers_.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
         workers_.emplace_back([this](std::stop_token stop) { Work(stop); });
@@ -76,9 +82,11 @@ void CompressionQueue::Work(std::stop_token stop) {
                 ++blockedWorkers_;
                 const bool go = slotFree_.wait(lock, stop, mayTake);
                 --blockedWorkers_;
-                if (!go) return;
+                if (!go)
+                    return;
             }
-            if (stop.stop_requested() || next_ >= sources_.size()) return;
+            if (stop.stop_requested() || next_ >= sources_.size())
+                return;
             index = next_++;
         }
         // The slot is this worker's alone until it is marked ready.
@@ -95,7 +103,8 @@ void CompressionQueue::Work(std::stop_token stop) {
             slot.readyIndex = index;
             wake = awaited_ == index;
         }
-        if (wake) resultReady_.notify_one();
+        if (wake)
+            resultReady_.notify_one();
     }
 }
 
@@ -117,7 +126,8 @@ void CompressionQueue::Release(std::size_t index) {
         released_ = index + 1;
         wake = blockedWorkers_ > 0;
     }
-    if (wake) slotFree_.notify_all();
+    if (wake)
+        slotFree_.notify_all();
 }
 
 }  // namespace tw::zip

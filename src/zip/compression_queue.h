@@ -59,8 +59,8 @@ private:
     // compressing a small one.
     std::condition_variable resultReady_;
     std::condition_variable_any slotFree_;
-    std::size_t next_ = 0;      // next index a worker takes
-    std::size_t released_ = 0;  // indexes below it are done with
+    std::size_t next_ = 0;                                // next index a worker takes
+    std::size_t released_ = 0;                            // indexes below it are done with
     std::size_t awaited_ = static_cast<std::size_t>(-1);  // the index the writer waits for
     unsigned blockedWorkers_ = 0;
     std::vector<std::jthread> workers_;

@@ -16,7 +16,8 @@ class EntryDeflater {
 public:
     EntryDeflater() : out_(64 * 1024) {}
     ~EntryDeflater() {
-        if (initialised_) deflateEnd(&stream_);
+        if (initialised_)
+            deflateEnd(&stream_);
     }
     EntryDeflater(const EntryDeflater&) = delete;
     EntryDeflater& operator=(const EntryDeflater&) = delete;
@@ -26,8 +27,8 @@ public:
         crc_ = crc32(0, nullptr, 0);
         inputBytes_ = 0;
         if (!initialised_) {
-            initialised_ = deflateInit2(&stream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS,
-                                        8, Z_DEFAULT_STRATEGY) == Z_OK;
+            initialised_ = deflateInit2(&stream_, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+                                        Z_DEFAULT_STRATEGY) == Z_OK;
             return initialised_;
         }
         return deflateReset(&stream_) == Z_OK;
@@ -45,9 +46,11 @@ public:
         do {
             stream_.next_out = out_.data();
             stream_.avail_out = static_cast<uInt>(out_.size());
-            if (deflate(&stream_, last ? Z_FINISH : Z_NO_FLUSH) == Z_STREAM_ERROR) return false;
+            if (deflate(&stream_, last ? Z_FINISH : Z_NO_FLUSH) == Z_STREAM_ERROR)
+                return false;
             const auto have = static_cast<unsigned>(out_.size() - stream_.avail_out);
-            if (have > 0 && !sink(out_.data(), have)) return false;
+            if (have > 0 && !sink(out_.data(), have))
+                return false;
         } while (stream_.avail_out == 0);
         return true;
     }

@@ -7,7 +7,7 @@
 namespace tw::zip {
 
 struct SourceFileInfo {
-    unsigned long dosDate = 0;         // local modification time, DOS date in the high 16 bits
+    unsigned long dosDate = 0;             // local modification time, DOS date in the high 16 bits
     unsigned long externalAttributes = 0;  // Unix mode in the high 16 bits
 };
 

@@ -21,10 +21,13 @@ constexpr std::size_t kCopyPiece = 1 << 16;
 StagedArchiveFile::StagedArchiveFile(std::string targetPath, bool fromExisting)
     : target_(std::move(targetPath)), fromExisting_(fromExisting) {}
 
-StagedArchiveFile::~StagedArchiveFile() { Abandon(); }
+StagedArchiveFile::~StagedArchiveFile() {
+    Abandon();
+}
 
 void StagedArchiveFile::Fail(int error) {
-    if (!failed_) error_ = error != 0 ? error : EIO;
+    if (!failed_)
+        error_ = error != 0 ? error : EIO;
     failed_ = true;
 }
 
@@ -59,23 +62,27 @@ std::uint64_t StagedArchiveFile::Size() const {
 }
 
 unsigned long StagedArchiveFile::Read(void* buffer, unsigned long size) {
-    if (failed_) return 0;
+    if (failed_)
+        return 0;
     if (writing_) {
         // minizip does not read back what it wrote; serve it from memory all the same.
-        if (position_ < windowStart_ || position_ >= Size()) return 0;
+        if (position_ < windowStart_ || position_ >= Size())
+            return 0;
         const std::size_t offset = position_ - windowStart_;
         const std::size_t n = std::min<std::size_t>(size, window_.size() - offset);
         std::memcpy(buffer, window_.data() + offset, n);
         position_ += n;
         return static_cast<unsigned long>(n);
     }
-    if (original_ == nullptr || position_ >= originalSize_) return 0;
+    if (original_ == nullptr || position_ >= originalSize_)
+        return 0;
     if (std::fseek(original_, static_cast<long>(position_), SEEK_SET) != 0) {
         Fail(errno);
         return 0;
     }
     const std::size_t n = std::fread(buffer, 1, size, original_);
-    if (n < size && std::ferror(original_)) Fail(errno);
+    if (n < size && std::ferror(original_))
+        Fail(errno);
     position_ += n;
     return static_cast<unsigned long>(n);
 }
@@ -120,12 +127,14 @@ bool StagedArchiveFile::StartWriting() {
 }
 
 unsigned long StagedArchiveFile::Write(const void* buffer, unsigned long size) {
-    if (failed_) return 0;
+    if (failed_)
+        return 0;
     if (discard_) {
         position_ += size;
         return size;
     }
-    if (!writing_ && !StartWriting()) return 0;
+    if (!writing_ && !StartWriting())
+        return 0;
     if (position_ < windowStart_) {
         // Would rewrite bytes already in the temporary file: minizip never does this.
         Fail(EINVAL);
@@ -135,7 +144,8 @@ unsigned long StagedArchiveFile::Write(const void* buffer, unsigned long size) {
     if (offset == window_.size()) {
         window_.append(static_cast<const char*>(buffer), size);  // the usual case
     } else {
-        if (offset + size > window_.size()) window_.resize(offset + size);
+        if (offset + size > window_.size())
+            window_.resize(offset + size);
         std::memcpy(window_.data() + offset, buffer, size);
     }
     position_ += size;
@@ -145,23 +155,33 @@ unsigned long StagedArchiveFile::Write(const void* buffer, unsigned long size) {
 long StagedArchiveFile::Seek(std::uint64_t offset, int origin) {
     std::uint64_t base = 0;
     switch (origin) {
-        case ZLIB_FILEFUNC_SEEK_SET: base = 0; break;
-        case ZLIB_FILEFUNC_SEEK_CUR: base = position_; break;
-        case ZLIB_FILEFUNC_SEEK_END: base = Size(); break;
-        default: return -1;
+        case ZLIB_FILEFUNC_SEEK_SET:
+            base = 0;
+            break;
+        case ZLIB_FILEFUNC_SEEK_CUR:
+            base = position_;
+            break;
+        case ZLIB_FILEFUNC_SEEK_END:
+            base = Size();
+            break;
+        default:
+            return -1;
     }
     position_ = base + offset;
     return 0;
 }
 
 void StagedArchiveFile::Seal() {
-    if (!writing_ || failed_ || position_ < windowStart_) return;
+    if (!writing_ || failed_ || position_ < windowStart_)
+        return;
     const std::size_t sealed = std::min<std::size_t>(position_ - windowStart_, window_.size());
-    if (sealed >= kFlushThreshold) Flush(sealed);
+    if (sealed >= kFlushThreshold)
+        Flush(sealed);
 }
 
 bool StagedArchiveFile::Flush(std::size_t bytes) {
-    if (bytes == 0) return true;
+    if (bytes == 0)
+        return true;
     if (!writer_->Write(std::string_view(window_.data(), bytes))) {
         Fail(writer_->Error());
         return false;
@@ -186,7 +206,8 @@ bool StagedArchiveFile::Commit() {
         return false;
     }
     if (!Flush(window_.size()) || !writer_->Commit()) {
-        if (!failed_) Fail(writer_->Error());
+        if (!failed_)
+            Fail(writer_->Error());
         Abandon();
         return false;
     }
@@ -199,7 +220,8 @@ void StagedArchiveFile::Abandon() {
         std::fclose(original_);
         original_ = nullptr;
     }
-    if (writer_ != nullptr) writer_->Abandon();
+    if (writer_ != nullptr)
+        writer_->Abandon();
     writer_.reset();
     window_.clear();
     window_.shrink_to_fit();

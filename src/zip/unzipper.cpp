@@ -26,7 +26,9 @@ constexpr std::uint32_t kUnixTypeMask = 0170000;
 constexpr std::uint32_t kUnixRegularFile = 0100000;
 constexpr std::uint32_t kUnixSymbolicLink = 0120000;
 
-unzFile Handle(void* unzip) { return static_cast<unzFile>(unzip); }
+unzFile Handle(void* unzip) {
+    return static_cast<unzFile>(unzip);
+}
 
 // The folder below base for the entry's folder components, made where missing. An existing
 // component that is a link or not a folder is refused, so extraction never leaves base.
@@ -38,16 +40,20 @@ bool MakeParents(const fs::path& base, std::string_view entryName, fs::path& fol
         folder /= entryName.substr(start, slash - start);
         std::error_code ec;
         const fs::file_status status = fs::symlink_status(folder, ec);
-        if (fs::is_symlink(status)) return false;
-        if (fs::is_directory(status)) continue;
-        if (fs::exists(status) || !fs::create_directory(folder, ec) || ec) return false;
+        if (fs::is_symlink(status))
+            return false;
+        if (fs::is_directory(status))
+            continue;
+        if (fs::exists(status) || !fs::create_directory(folder, ec) || ec)
+            return false;
     }
     return true;
 }
 
 void SetModificationTime(const std::string& path, std::uint32_t dosDate) {
     int year, month, day, hour, minute, second;
-    if (!DosDateToCivil(dosDate, year, month, day, hour, minute, second)) return;
+    if (!DosDateToCivil(dosDate, year, month, day, hour, minute, second))
+        return;
     std::time_t seconds;
     if (!platform::OleDate::FromCivil(year, month, day, hour, minute, second).ToFileTime(seconds)) {
         return;
@@ -59,8 +65,8 @@ void SetModificationTime(const std::string& path, std::uint32_t dosDate) {
 
 }  // namespace
 
-bool DosDateToCivil(std::uint32_t dosDate, int& year, int& month, int& day, int& hour,
-                    int& minute, int& second) {
+bool DosDateToCivil(std::uint32_t dosDate, int& year, int& month, int& day, int& hour, int& minute,
+                    int& second) {
     const std::uint32_t date = dosDate >> 16;
     const std::uint32_t time = dosDate & 0xFFFF;
     year = static_cast<int>((date >> 9) & 0x7F) + 1980;
@@ -87,10 +93,13 @@ CUnzipper::CUnzipper()
       nameBuffer_(512),
       buffer_(kCopyBufferBytes) {}
 
-CUnzipper::~CUnzipper() { Close(); }
+CUnzipper::~CUnzipper() {
+    Close();
+}
 
 void CUnzipper::Close() {
-    if (unzip_ != nullptr) unzClose(Handle(unzip_));
+    if (unzip_ != nullptr)
+        unzClose(Handle(unzip_));
     unzip_ = nullptr;
     archivePath_.clear();
     defaultDir_.clear();
@@ -98,47 +107,55 @@ void CUnzipper::Close() {
 
 bool CUnzipper::OpenUnzip(const std::string& path) {
     Close();
-    if (path.empty() || !PathLengthAllowed(path)) return false;
+    if (path.empty() || !PathLengthAllowed(path))
+        return false;
     std::error_code ec;
     const fs::path absolute = fs::absolute(path, ec);
-    if (ec || fs::is_directory(absolute, ec)) return false;
+    if (ec || fs::is_directory(absolute, ec))
+        return false;
     zlib_filefunc64_def functions{};
     file_->FillFunctions(functions);
     unzip_ = unzOpen2_64(absolute.c_str(), &functions);
-    if (unzip_ == nullptr) return false;
+    if (unzip_ == nullptr)
+        return false;
     archivePath_ = absolute.string();
     defaultDir_ = fs::path(absolute).replace_extension().string();
     return true;
 }
 
 std::uint64_t CUnzipper::EntryCount() const {
-    if (unzip_ == nullptr) return 0;
+    if (unzip_ == nullptr)
+        return 0;
     unz_global_info64 info{};
-    if (unzGetGlobalInfo64(Handle(unzip_), &info) != UNZ_OK) return 0;
+    if (unzGetGlobalInfo64(Handle(unzip_), &info) != UNZ_OK)
+        return 0;
     return info.number_entry;
 }
 
 bool CUnzipper::GoToFirstEntry() {
-    if (unzip_ == nullptr) return false;
+    if (unzip_ == nullptr)
+        return false;
     lastError_ = unzGoToFirstFile(Handle(unzip_));
     return lastError_ == UNZ_OK;
 }
 
 bool CUnzipper::GoToNextEntry() {
-    if (unzip_ == nullptr) return false;
+    if (unzip_ == nullptr)
+        return false;
     lastError_ = unzGoToNextFile(Handle(unzip_));
     return lastError_ == UNZ_OK;
 }
 
 bool CUnzipper::CurrentEntry(ZipEntryInfo& info) {
-    if (unzip_ == nullptr) return false;
+    if (unzip_ == nullptr)
+        return false;
     unz_file_info64 raw{};
     int rc = unzGetCurrentFileInfo64(Handle(unzip_), &raw, nameBuffer_.data(), nameBuffer_.size(),
                                      nullptr, 0, nullptr, 0);
     if (rc == UNZ_OK && raw.size_filename > nameBuffer_.size()) {
         nameBuffer_.resize(raw.size_filename);
-        rc = unzGetCurrentFileInfo64(Handle(unzip_), &raw, nameBuffer_.data(),
-                                     nameBuffer_.size(), nullptr, 0, nullptr, 0);
+        rc = unzGetCurrentFileInfo64(Handle(unzip_), &raw, nameBuffer_.data(), nameBuffer_.size(),
+                                     nullptr, 0, nullptr, 0);
     }
     if (rc != UNZ_OK) {
         lastError_ = rc;
@@ -159,45 +176,60 @@ bool CUnzipper::CurrentEntry(ZipEntryInfo& info) {
 }
 
 bool CUnzipper::VisitEntries(const std::function<bool(const ZipEntryInfo&)>& visit) {
-    if (unzip_ == nullptr) return false;
-    if (EntryCount() == 0) return true;
-    if (WalkCentralDirectory(archivePath_, visit)) return true;
+    if (unzip_ == nullptr)
+        return false;
+    if (EntryCount() == 0)
+        return true;
+    if (WalkCentralDirectory(archivePath_, visit))
+        return true;
     ZipEntryInfo info;
     for (bool more = GoToFirstEntry(); more; more = GoToNextEntry()) {
-        if (!CurrentEntry(info)) return false;
-        if (!visit(info)) return true;
+        if (!CurrentEntry(info))
+            return false;
+        if (!visit(info))
+            return true;
     }
     return lastError_ == UNZ_END_OF_LIST_OF_FILE;
 }
 
 bool CUnzipper::UnzipAll(bool flatten) {
-    if (unzip_ == nullptr) return false;
+    if (unzip_ == nullptr)
+        return false;
     return UnzipTo(defaultDir_, flatten);
 }
 
 bool CUnzipper::UnzipTo(const std::string& folder, bool flatten) {
-    if (unzip_ == nullptr || folder.empty() || !PathLengthAllowed(folder)) return false;
+    if (unzip_ == nullptr || folder.empty() || !PathLengthAllowed(folder))
+        return false;
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder, ec)) return false;
-    if (EntryCount() == 0 || !GoToFirstEntry()) return false;
+    if (!fs::is_directory(folder, ec))
+        return false;
+    if (EntryCount() == 0 || !GoToFirstEntry())
+        return false;
     do {
-        if (!ExtractCurrent(folder, flatten)) return false;
+        if (!ExtractCurrent(folder, flatten))
+            return false;
     } while (GoToNextEntry());
     return lastError_ == UNZ_END_OF_LIST_OF_FILE;
 }
 
 bool CUnzipper::ExtractCurrent(const std::string& folder, bool flatten) {
-    if (unzip_ == nullptr) return false;
+    if (unzip_ == nullptr)
+        return false;
     const std::string& base = folder.empty() ? defaultDir_ : folder;
-    if (!PathLengthAllowed(base)) return false;
+    if (!PathLengthAllowed(base))
+        return false;
     std::error_code ec;
     fs::create_directories(base, ec);
-    if (!fs::is_directory(base, ec)) return false;
+    if (!fs::is_directory(base, ec))
+        return false;
 
     ZipEntryInfo info;
-    if (!CurrentEntry(info)) return false;
-    if (info.isDirectory) return true;
+    if (!CurrentEntry(info))
+        return false;
+    if (info.isDirectory)
+        return true;
     // Links are never made; names that lead out of the folder are refused.
     std::string relative;
     if (info.IsSymbolicLink() || info.name.find('\0') != std::string::npos ||
@@ -209,15 +241,18 @@ bool CUnzipper::ExtractCurrent(const std::string& folder, bool flatten) {
         target = fs::path(base) / std::string(platform::FileNamePart(relative));
     } else {
         fs::path parent;
-        if (!MakeParents(base, relative, parent)) return false;
+        if (!MakeParents(base, relative, parent))
+            return false;
         target = parent / std::string(platform::FileNamePart(relative));
     }
-    if (!PathLengthAllowed(target.native())) return false;
+    if (!PathLengthAllowed(target.native()))
+        return false;
     return ExtractTo(info, target.string());
 }
 
 bool CUnzipper::ExtractTo(const ZipEntryInfo& info, const std::string& target) {
-    if (unzOpenCurrentFile(Handle(unzip_)) != UNZ_OK) return false;
+    if (unzOpenCurrentFile(Handle(unzip_)) != UNZ_OK)
+        return false;
     // The target is replaced only by a complete entry whose checksum matched.
     platform::AtomicFileWriter writer(target);
     bool ok = writer.Open();
@@ -225,8 +260,10 @@ bool CUnzipper::ExtractTo(const ZipEntryInfo& info, const std::string& target) {
     while (ok) {
         const int got = unzReadCurrentFile(Handle(unzip_), buffer_.data(),
                                            static_cast<unsigned>(buffer_.size()));
-        if (got < 0) ok = false;
-        if (got <= 0) break;
+        if (got < 0)
+            ok = false;
+        if (got <= 0)
+            break;
         ok = writer.Write(std::string_view(buffer_.data(), static_cast<std::size_t>(got)));
         total += static_cast<std::uint64_t>(got);
     }
@@ -249,12 +286,15 @@ bool CUnzipper::ExtractTo(const ZipEntryInfo& info, const std::string& target) {
 
 bool UnZipWithDate::ExtractCurrent(const std::string& folder, bool flatten) {
     ZipEntryInfo info;
-    if (!CurrentEntry(info)) return false;
+    if (!CurrentEntry(info))
+        return false;
     int year, month, day, hour, minute, second;
-    if (!DosDateToCivil(info.dosDate, year, month, day, hour, minute, second)) return true;
+    if (!DosDateToCivil(info.dosDate, year, month, day, hour, minute, second))
+        return true;
     const auto written = platform::OleDate::FromCivil(year, month, day, hour, minute, second);
     const auto now = platform::OleDate::FromFileTime(clock_.Now());
-    if (std::round(now.DaysSince(written)) > maxAgeDays) return true;
+    if (std::round(now.DaysSince(written)) > maxAgeDays)
+        return true;
     return CUnzipper::ExtractCurrent(folder, flatten);
 }
 

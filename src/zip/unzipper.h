@@ -109,7 +109,7 @@ private:
 
 // The DOS date and time (high and low 16 bits) as local civil fields; false when they do not
 // form a valid date and time.
-bool DosDateToCivil(std::uint32_t dosDate, int& year, int& month, int& day, int& hour,
-                    int& minute, int& second);
+bool DosDateToCivil(std::uint32_t dosDate, int& year, int& month, int& day, int& hour, int& minute,
+                    int& second);
 
 }  // namespace tw::zip

@@ -46,7 +46,9 @@ std::string DirectoryEntryName(const std::filesystem::directory_entry& entry) {
     return path.substr(path.rfind('/') + 1);
 }
 
-bool IsAbsolute(std::string_view path) { return !path.empty() && path.front() == '/'; }
+bool IsAbsolute(std::string_view path) {
+    return !path.empty() && path.front() == '/';
+}
 
 }  // namespace
 
@@ -70,7 +72,9 @@ void MakeEntryKey(std::string& key) {
 
 CZipper::CZipper() : deflater_(std::make_unique<EntryDeflater>()), buffer_(kCopyBufferBytes) {}
 
-CZipper::~CZipper() { Close(); }
+CZipper::~CZipper() {
+    Close();
+}
 
 void CZipper::ResetCounters() {
     filesAdded_ = 0;
@@ -78,9 +82,13 @@ void CZipper::ResetCounters() {
     bytesAdded_ = 0;
 }
 
-void CZipper::MarkArchiveFailed() { archiveFailed_ = true; }
+void CZipper::MarkArchiveFailed() {
+    archiveFailed_ = true;
+}
 
-bool CZipper::HasEntry(const std::string&) const { return false; }
+bool CZipper::HasEntry(const std::string&) const {
+    return false;
+}
 
 void CZipper::EntryAdded(const std::string&, const std::string&) {}
 
@@ -99,13 +107,17 @@ bool CZipper::OpenZip(const std::string& path, const std::optional<std::string>&
     filesFailed_ = 0;
     entriesWritten_ = 0;
     archiveFailed_ = false;
-    if (path.empty() || !PathLengthAllowed(path)) return false;
+    if (path.empty() || !PathLengthAllowed(path))
+        return false;
     std::error_code ec;
     const std::string absolute = fs::absolute(path, ec).string();
-    if (ec || !PathLengthAllowed(absolute)) return false;
+    if (ec || !PathLengthAllowed(absolute))
+        return false;
     const fs::file_status status = fs::status(absolute, ec);
-    if (fs::is_directory(status)) return false;
-    if (!fs::exists(status)) mode = ZipOpenMode::Create;
+    if (fs::is_directory(status))
+        return false;
+    if (!fs::exists(status))
+        mode = ZipOpenMode::Create;
 
     auto staged = std::make_unique<StagedArchiveFile>(absolute, mode != ZipOpenMode::Create);
     zlib_filefunc64_def functions{};
@@ -123,7 +135,8 @@ bool CZipper::OpenZip(const std::string& path, const std::optional<std::string>&
     fullReported_ = false;
     if (mode == ZipOpenMode::AddInto) {
         CUnzipper existing;
-        if (existing.OpenUnzip(absolute)) entryCount_ = existing.EntryCount();
+        if (existing.OpenUnzip(absolute))
+            entryCount_ = existing.EntryCount();
     }
     if (!root) {
         rootDir_ = std::string(platform::DirectoryPart(absolute));
@@ -137,9 +150,11 @@ bool CZipper::OpenZip(const std::string& path, const std::optional<std::string>&
 bool CZipper::Close() {
     rootDir_.clear();
     ResetCounters();
-    if (zip_ == nullptr) return true;
+    if (zip_ == nullptr)
+        return true;
     // An addition that wrote nothing leaves the archive as it is instead of rewriting it.
-    if (mode_ == ZipOpenMode::AddInto && entriesWritten_ == 0) staged_->DiscardWrites();
+    if (mode_ == ZipOpenMode::AddInto && entriesWritten_ == 0)
+        staged_->DiscardWrites();
     const int closed = zipClose(static_cast<zipFile>(zip_), nullptr);
     zip_ = nullptr;
     bool ok = closed == ZIP_OK && !archiveFailed_;
@@ -148,23 +163,27 @@ bool CZipper::Close() {
     } else {
         staged_->Abandon();
     }
-    if (!ok) archiveFailed_ = true;
+    if (!ok)
+        archiveFailed_ = true;
     staged_.reset();
     return ok;
 }
 
 bool CZipper::ResolveFile(const std::string& path, bool flatten, std::string& source,
                           std::string& entryName) const {
-    if (path.empty() || !PathLengthAllowed(path)) return false;
+    if (path.empty() || !PathLengthAllowed(path))
+        return false;
     source = Absolute(path);
-    if (!PathLengthAllowed(source)) return false;
+    if (!PathLengthAllowed(source))
+        return false;
     if (flatten) {
         entryName = std::string(platform::FileNamePart(path));
         return IsPlainName(entryName);
     }
     std::string_view relative = path;
     if (IsAbsolute(path)) {
-        if (rootDir_.empty() || path.compare(0, rootDir_.size(), rootDir_) != 0) return false;
+        if (rootDir_.empty() || path.compare(0, rootDir_.size(), rootDir_) != 0)
+            return false;
         relative.remove_prefix(rootDir_.size());
     }
     return MakeEntryName(relative, entryName) && !entryName.empty();
@@ -176,7 +195,8 @@ bool CZipper::AddFile(const std::string& path, bool flatten) {
         ++filesFailed_;
         return false;
     }
-    if (HasEntry(entryName)) return true;
+    if (HasEntry(entryName))
+        return true;
     return AddFileEntry(source, entryName);
 }
 
@@ -197,12 +217,14 @@ bool CZipper::AddFileAs(const std::string& path, const std::string& folder) {
         return false;
     }
     entryName = entryName.empty() ? fileName : entryName + "/" + fileName;
-    if (HasEntry(entryName)) return true;
+    if (HasEntry(entryName))
+        return true;
     return AddFileEntry(Absolute(path), entryName);
 }
 
 bool CZipper::HasRoom() {
-    if (entryCount_ < kMaxEntries) return true;
+    if (entryCount_ < kMaxEntries)
+        return true;
     if (!fullReported_) {
         FormatMessageTo(errorMessages(), "Archive %s holds the most entries it can (%llu).",
                         archivePath_.c_str(), static_cast<unsigned long long>(kMaxEntries));
@@ -211,15 +233,14 @@ bool CZipper::HasRoom() {
     return false;
 }
 
-bool CZipper::OpenRawEntry(const std::string& entryName, const SourceFileInfo& source,
-                           bool zip64) {
+bool CZipper::OpenRawEntry(const std::string& entryName, const SourceFileInfo& source, bool zip64) {
     zip_fileinfo info{};
     info.dosDate = source.dosDate;
     info.external_fa = source.externalAttributes;
     // Entries are written raw: the data is deflated by a stream kept for many entries (see
     // EntryDeflater) instead of one that minizip would set up for each entry.
-    return zipOpenNewFileInZip4_64(static_cast<zipFile>(zip_), entryName.c_str(), &info, nullptr,
-                                   0, nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1,
+    return zipOpenNewFileInZip4_64(static_cast<zipFile>(zip_), entryName.c_str(), &info, nullptr, 0,
+                                   nullptr, 0, nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1,
                                    -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
                                    kMadeByUnix, IsAscii(entryName) ? 0 : kUtf8NamesFlag,
                                    zip64 ? 1 : 0) == ZIP_OK;
@@ -236,15 +257,14 @@ void CZipper::EntryWritten(const std::string& entryName, const std::string& sour
 }
 
 bool CZipper::AddFileEntry(const std::string& source, const std::string& entryName) {
-    if (zip_ == nullptr || archiveFailed_ || entryName.size() > kMaxEntryNameBytes ||
-        !HasRoom()) {
+    if (zip_ == nullptr || archiveFailed_ || entryName.size() > kMaxEntryNameBytes || !HasRoom()) {
         ++filesFailed_;
         return false;
     }
     const fs::path sourcePath(source);
     SourceFileInfo info;
-    std::FILE* file = ExamineSourceFile(sourcePath, info) ? std::fopen(source.c_str(), "rb")
-                                                          : nullptr;
+    std::FILE* file =
+        ExamineSourceFile(sourcePath, info) ? std::fopen(source.c_str(), "rb") : nullptr;
     if (file == nullptr) {
         ++filesFailed_;
         return false;
@@ -256,7 +276,8 @@ bool CZipper::AddFileEntry(const std::string& source, const std::string& entryNa
     std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), file);
     std::error_code ec;
     std::uintmax_t size = got;
-    if (got == buffer_.size()) size = fs::file_size(sourcePath, ec);  // may need zip64 fields
+    if (got == buffer_.size())
+        size = fs::file_size(sourcePath, ec);  // may need zip64 fields
     if ((got < buffer_.size() && std::ferror(file)) || ec) {
         std::fclose(file);
         ++filesFailed_;
@@ -276,9 +297,11 @@ bool CZipper::AddFileEntry(const std::string& source, const std::string& entryNa
     bool readFailed = false;
     while (ok) {
         const bool last = got < buffer_.size();
-        if (last && std::ferror(file)) readFailed = true;
+        if (last && std::ferror(file))
+            readFailed = true;
         ok = deflater_->Compress(buffer_.data(), got, last, write);
-        if (last) break;
+        if (last)
+            break;
         got = std::fread(buffer_.data(), 1, buffer_.size(), file);
     }
     // The entry is closed whatever happened, so minizip's state stays consistent.
@@ -321,20 +344,24 @@ bool CZipper::AddCompressedEntry(const std::string& entryName, const std::string
 }
 
 bool CZipper::WriteFolderEntry(const std::string& entryName, const std::string& folder) {
-    if (HasEntry(entryName)) return true;
-    if (archiveFailed_ || entryName.size() > kMaxEntryNameBytes || !HasRoom()) return false;
+    if (HasEntry(entryName))
+        return true;
+    if (archiveFailed_ || entryName.size() > kMaxEntryNameBytes || !HasRoom())
+        return false;
     std::error_code ec;
     fs::file_time_type modified = fs::last_write_time(folder, ec);
-    if (ec) modified = fs::file_time_type::clock::now();
+    if (ec)
+        modified = fs::file_time_type::clock::now();
     zip_fileinfo info{};
     info.dosDate = DosDateOf(modified);
     info.external_fa = static_cast<unsigned long>(kUnixDirectory | 0755u) << 16 | kDosDirectoryBit;
     zipFile zip = static_cast<zipFile>(zip_);
-    int rc = zipOpenNewFileInZip4_64(zip, entryName.c_str(), &info, nullptr, 0, nullptr, 0,
-                                     nullptr, 0, 0, 0, -MAX_WBITS, DEF_MEM_LEVEL,
-                                     Z_DEFAULT_STRATEGY, nullptr, 0, kMadeByUnix,
-                                     IsAscii(entryName) ? 0 : kUtf8NamesFlag, 0);
-    if (rc == ZIP_OK) rc = zipCloseFileInZip(zip);
+    int rc =
+        zipOpenNewFileInZip4_64(zip, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, 0,
+                                0, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                kMadeByUnix, IsAscii(entryName) ? 0 : kUtf8NamesFlag, 0);
+    if (rc == ZIP_OK)
+        rc = zipCloseFileInZip(zip);
     if (rc != ZIP_OK) {
         MarkArchiveFailed();
         return false;
@@ -348,15 +375,18 @@ bool CZipper::WriteFolderEntry(const std::string& entryName, const std::string& 
 
 bool CZipper::AddFolder(const std::string& folder, bool flatten) {
     ++foldersAdded_;
-    if (zip_ == nullptr || folder.empty() || !PathLengthAllowed(folder)) return false;
+    if (zip_ == nullptr || folder.empty() || !PathLengthAllowed(folder))
+        return false;
     std::string absolute = Absolute(folder);
     while (absolute.size() > 1 && absolute.back() == '/') absolute.pop_back();
-    if (!PathLengthAllowed(absolute)) return false;
+    if (!PathLengthAllowed(absolute))
+        return false;
 
     std::string entryName;
     if (flatten) {
         entryName = fs::path(absolute).stem().string();
-        if (!IsPlainName(entryName)) return false;
+        if (!IsPlainName(entryName))
+            return false;
     } else {
         std::string_view relative = absolute;
         if (IsAbsolute(absolute)) {
@@ -367,9 +397,11 @@ bool CZipper::AddFolder(const std::string& folder, bool flatten) {
                 return false;
             }
             relative.remove_prefix(root.size());
-            if (!relative.empty()) relative.remove_prefix(1);  // the "/" after the root
+            if (!relative.empty())
+                relative.remove_prefix(1);  // the "/" after the root
         }
-        if (!MakeEntryName(relative, entryName)) return false;
+        if (!MakeEntryName(relative, entryName))
+            return false;
     }
 
     bool ok = true;
@@ -386,10 +418,12 @@ bool CZipper::AddFolderItems(const std::string& folder, bool flatten) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::string name = DirectoryEntryName(*it);
-        if (name.empty() || name.front() == '.') continue;
+        if (name.empty() || name.front() == '.')
+            continue;
         std::error_code typeError;
         if (it->is_directory(typeError)) {
-            if (!it->is_symlink(typeError)) folders.push_back(std::move(name));  // not followed
+            if (!it->is_symlink(typeError))
+                folders.push_back(std::move(name));  // not followed
         } else {
             files.push_back(std::move(name));
         }
@@ -419,8 +453,8 @@ bool CZipper::AddFolderItems(const std::string& folder, bool flatten) {
         }
     }
     if (!sources.empty()) {
-        CompressionQueue queue(sources, std::clamp(std::thread::hardware_concurrency(), 1u,
-                                                   kMaxCompressionThreads));
+        CompressionQueue queue(
+            sources, std::clamp(std::thread::hardware_concurrency(), 1u, kMaxCompressionThreads));
         for (std::size_t i = 0; i < sources.size(); ++i) {
             if (archiveFailed_) {
                 // Nothing more can be written: the rest fail without waiting for them.
@@ -458,7 +492,8 @@ ZipperWithMessage::ZipperWithMessage(Message* sink) : sink_(sink) {}
 
 bool ZipperWithMessage::OpenZip(const std::string& path, const std::optional<std::string>& root,
                                 ZipOpenMode mode) {
-    if (!CZipper::OpenZip(path, root, mode)) return false;
+    if (!CZipper::OpenZip(path, root, mode))
+        return false;
     zipPath_ = ArchivePath();
     return true;
 }
@@ -477,7 +512,8 @@ bool ZipperWithMessage::LoadExistingEntries(CUnzipper& reader) {
 }
 
 bool ZipperWithMessage::ContainsEntry(const std::string& entryName) const {
-    if (existingEntries_.empty()) return false;
+    if (existingEntries_.empty())
+        return false;
     key_.assign(entryName);
     MakeEntryKey(key_);
     return existingEntries_.count(key_) != 0;

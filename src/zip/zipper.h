@@ -121,8 +121,7 @@ private:
     bool AddCompressedEntry(const std::string& entryName, const std::string& source,
                             const CompressedFile& result);
     bool OpenRawEntry(const std::string& entryName, const SourceFileInfo& source, bool zip64);
-    void EntryWritten(const std::string& entryName, const std::string& source,
-                      std::uint64_t size);
+    void EntryWritten(const std::string& entryName, const std::string& source, std::uint64_t size);
     bool WriteFolderEntry(const std::string& entryName, const std::string& folder);
     // Whether one more entry fits; reports the first refusal of a session.
     bool HasRoom();
@@ -182,7 +181,7 @@ private:
     Message* sink_;
     std::string zipPath_ = "none";
     std::unordered_set<std::string> existingEntries_;  // upper-cased names
-    mutable std::string key_;                           // scratch for lookups
+    mutable std::string key_;                          // scratch for lookups
 };
 
 // An entry name in the form the zippers compare names: "\" read as "/", ASCII upper case.

@@ -21,10 +21,13 @@ protected:
             const std::string clsid = "HKCR\\CLSID\\" + comlite::GuidToString(CLSID_TestCalc);
             return t.SetValue(clsid, "", std::string("Comlite Test Calculator")) &&
                    t.SetValue(clsid + "\\InprocServer32", "", std::string(COMLITE_TEST_SERVER)) &&
-                   t.SetValue(clsid + "\\InprocServer32", "ThreadingModel", std::string("Apartment")) &&
+                   t.SetValue(clsid + "\\InprocServer32", "ThreadingModel",
+                              std::string("Apartment")) &&
                    t.SetValue(clsid + "\\ProgID", "", std::string("ComliteTest.Calculator.1")) &&
-                   t.SetValue("HKCR\\ComliteTest.Calculator\\CurVer", "", std::string("ComliteTest.Calculator.1")) &&
-                   t.SetValue("HKCR\\ComliteTest.Calculator.1\\CLSID", "", comlite::GuidToString(CLSID_TestCalc));
+                   t.SetValue("HKCR\\ComliteTest.Calculator\\CurVer", "",
+                              std::string("ComliteTest.Calculator.1")) &&
+                   t.SetValue("HKCR\\ComliteTest.Calculator.1\\CLSID", "",
+                              comlite::GuidToString(CLSID_TestCalc));
         });
     }
     void Register(const std::function<bool(comlite::RegistryTree&)>& change) {
@@ -33,7 +36,8 @@ protected:
     }
     void RegisterServer(const CLSID& clsid, const std::string& path) {
         Register([&](comlite::RegistryTree& t) {
-            return t.SetValue("HKCR\\CLSID\\" + comlite::GuidToString(clsid) + "\\InprocServer32", "", path);
+            return t.SetValue("HKCR\\CLSID\\" + comlite::GuidToString(clsid) + "\\InprocServer32",
+                              "", path);
         });
     }
 
@@ -44,7 +48,8 @@ protected:
 
 TEST_F(ActivationTest, CreateByProgIdAndCallThroughDispatch) {
     CLSID clsid{};
-    ASSERT_EQ(CLSIDFromProgID(u"comlitetest.CALCULATOR", &clsid), S_OK) << comlite::LastActivationError();
+    ASSERT_EQ(CLSIDFromProgID(u"comlitetest.CALCULATOR", &clsid), S_OK)
+        << comlite::LastActivationError();
     EXPECT_EQ(clsid, CLSID_TestCalc) << "found through CurVer, ignoring case";
     EXPECT_EQ(CLSIDFromString(u"ComliteTest.Calculator.1", &clsid), S_OK);
     EXPECT_EQ(clsid, CLSID_TestCalc);
@@ -68,18 +73,21 @@ TEST_F(ActivationTest, CreateByProgIdAndCallThroughDispatch) {
     args[1].lVal = 10;
     DISPPARAMS params{args, nullptr, 2, 0};
     Variant result;
-    ASSERT_EQ(object->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+    ASSERT_EQ(object->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr),
+              S_OK);
     EXPECT_EQ(result.lVal, 7);
 }
 
 TEST_F(ActivationTest, TheServersErrorObjectReachesTheCaller) {
     // The server module and this program share libcomlite.so, hence one error slot.
     comlite::ComPtr<IDispatch> object;
-    ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               object.PutVoid()),
+              S_OK);
     Variant message = Variant::Text(u"Channel not open.");
     DISPPARAMS params{&message, nullptr, 1, 0};
-    EXPECT_EQ(static_cast<std::uint32_t>(
-                  object->Invoke(kDispFail, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr)),
+    EXPECT_EQ(static_cast<std::uint32_t>(object->Invoke(kDispFail, IID_NULL, 0, DISPATCH_METHOD,
+                                                        &params, nullptr, nullptr, nullptr)),
               0x8004201Eu);
     IErrorInfo* info = nullptr;
     ASSERT_EQ(GetErrorInfo(0, &info), S_OK);
@@ -99,16 +107,20 @@ TEST_F(ActivationTest, EachFailureHasItsOwnCode) {
     comlite::ComPtr<IUnknown> object;
     EXPECT_EQ(CoCreateInstance(kUnservedClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid()),
               REGDB_E_CLASSNOTREG);
-    EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, object.PutVoid()),
+    EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
+                               object.PutVoid()),
               REGDB_E_CLASSNOTREG)
         << "only in-process servers exist here";
 
     RegisterServer(kUnservedClass, dir.File("missing.so"));
-    EXPECT_EQ(CoCreateInstance(kUnservedClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid()), CO_E_DLLNOTFOUND);
-    EXPECT_NE(comlite::LastActivationError().find("missing.so"), std::string::npos) << comlite::LastActivationError();
+    EXPECT_EQ(CoCreateInstance(kUnservedClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid()),
+              CO_E_DLLNOTFOUND);
+    EXPECT_NE(comlite::LastActivationError().find("missing.so"), std::string::npos)
+        << comlite::LastActivationError();
 
     RegisterServer(kUnservedClass, COMLITE_LIBRARY);  // a library without DllGetClassObject
-    EXPECT_EQ(CoCreateInstance(kUnservedClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid()), CO_E_ERRORINDLL);
+    EXPECT_EQ(CoCreateInstance(kUnservedClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid()),
+              CO_E_ERRORINDLL);
 
     RegisterServer(kUnservedClass, COMLITE_TEST_SERVER);  // loads, but does not serve that class
     EXPECT_EQ(CoCreateInstance(kUnservedClass, nullptr, CLSCTX_ALL, IID_IUnknown, object.PutVoid()),
@@ -116,8 +128,8 @@ TEST_F(ActivationTest, EachFailureHasItsOwnCode) {
     EXPECT_FALSE(object);
 
     comlite::ComPtr<IUnknown> outer;
-    EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, reinterpret_cast<IUnknown*>(&clsid), CLSCTX_ALL, IID_IUnknown,
-                               object.PutVoid()),
+    EXPECT_EQ(CoCreateInstance(CLSID_TestCalc, reinterpret_cast<IUnknown*>(&clsid), CLSCTX_ALL,
+                               IID_IUnknown, object.PutVoid()),
               CLASS_E_NOAGGREGATION)
         << "the factory's answer comes through unchanged";
 

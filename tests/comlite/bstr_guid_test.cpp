@@ -75,11 +75,17 @@ TEST(Bstr, Utf8RoundTripKeepsEmbeddedNulsAndAstralCharacters) {
 TEST(Text, MalformedInputBecomesReplacementCharacters) {
     // A stray continuation byte, a truncated sequence and an over-long encoding; the valid text
     // around them survives.
-    EXPECT_EQ(comlite::Utf8ToUtf16("a\x80" "b"), u"a\uFFFDb");
+    EXPECT_EQ(comlite::Utf8ToUtf16("a\x80"
+                                   "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(comlite::Utf8ToUtf16("a\xE2\x82"), u"a\uFFFD\uFFFD");
-    EXPECT_EQ(comlite::Utf8ToUtf16("\xC0\xAF" "x"), u"\uFFFD\uFFFDx");
+    EXPECT_EQ(comlite::Utf8ToUtf16("\xC0\xAF"
+                                   "x"),
+              u"\uFFFD\uFFFDx");
     const char16_t lone[] = {u'a', 0xD800, u'b'};
-    EXPECT_EQ(comlite::Utf16ToUtf8(std::u16string_view(lone, 3)), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(comlite::Utf16ToUtf8(std::u16string_view(lone, 3)),
+              "a\xEF\xBF\xBD"
+              "b");
 }
 
 TEST(Guid, BracedUpperCaseTextRoundTrips) {
@@ -104,11 +110,13 @@ TEST(Guid, BracedUpperCaseTextRoundTrips) {
 }
 
 TEST(Guid, MalformedTextIsRefused) {
-    for (const char* bad : {"", "{A532F892-189E-43E0-86C9-C8A3B6AF451}", "{A532F892-189E-43E0-86C9-C8A3B6AF4518",
-                            "{A532F892+189E-43E0-86C9-C8A3B6AF4518}", "{G532F892-189E-43E0-86C9-C8A3B6AF4518}"})
+    for (const char* bad :
+         {"", "{A532F892-189E-43E0-86C9-C8A3B6AF451}", "{A532F892-189E-43E0-86C9-C8A3B6AF4518",
+          "{A532F892+189E-43E0-86C9-C8A3B6AF4518}", "{G532F892-189E-43E0-86C9-C8A3B6AF4518}"})
         EXPECT_FALSE(comlite::ParseGuid(bad).has_value()) << bad;
     IID iid;
-    EXPECT_EQ(IIDFromString(u"A532F892-189E-43E0-86C9-C8A3B6AF4518", &iid), E_INVALIDARG) << "braces required";
+    EXPECT_EQ(IIDFromString(u"A532F892-189E-43E0-86C9-C8A3B6AF4518", &iid), E_INVALIDARG)
+        << "braces required";
 }
 
 }  // namespace

@@ -21,9 +21,9 @@ std::u16string TextOf(const VARIANT& in, USHORT flags = 0) {
 }
 
 TEST(ChangeType, RealsRoundToEvenWhenBecomingIntegers) {
-    const std::pair<double, LONG> cases[] = {{2.5, 2},   {3.5, 4},   {-2.5, -2}, {-3.5, -4},
-                                             {0.5, 0},   {1.5, 2},   {2.4999, 2}, {2.5001, 3},
-                                             {-0.5, 0},  {1e9, 1000000000}};
+    const std::pair<double, LONG> cases[] = {{2.5, 2},  {3.5, 4},         {-2.5, -2},  {-3.5, -4},
+                                             {0.5, 0},  {1.5, 2},         {2.4999, 2}, {2.5001, 3},
+                                             {-0.5, 0}, {1e9, 1000000000}};
     for (const auto& [real, expected] : cases) {
         Variant out;
         ASSERT_EQ(Change(Variant::R8(real), VT_I4, out), S_OK) << real;
@@ -60,16 +60,21 @@ TEST(ChangeType, TextToNumbers) {
     Variant out;
     ASSERT_EQ(Change(Variant::Text(u"-1,234"), VT_I4, out), S_OK);
     EXPECT_EQ(out.lVal, -1234);
-    ASSERT_EQ(Change(Variant::Text(u"18446744073709551615"), VT_UI8, out), S_OK) << "exact beyond 2^53";
+    ASSERT_EQ(Change(Variant::Text(u"18446744073709551615"), VT_UI8, out), S_OK)
+        << "exact beyond 2^53";
     EXPECT_EQ(out.ullVal, 18446744073709551615ull);
     ASSERT_EQ(Change(Variant::Text(u"1.5e3"), VT_R8, out), S_OK);
     EXPECT_EQ(out.dblVal, 1500.0);
     for (const char16_t* bad : {u"", u"  ", u"12abc", u"abc", u",5", u"1e", u"--1", u"1.2.3"})
-        EXPECT_EQ(Change(Variant::Text(bad), VT_I4, out), DISP_E_TYPEMISMATCH) << comlite::BstrToUtf8(Variant::Text(bad).bstrVal);
+        EXPECT_EQ(Change(Variant::Text(bad), VT_I4, out), DISP_E_TYPEMISMATCH)
+            << comlite::BstrToUtf8(Variant::Text(bad).bstrVal);
     // An embedded NUL makes the text unreadable rather than cut short.
     Variant withNul;
     withNul.vt = VT_BSTR;
-    withNul.bstrVal = SysAllocStringLen(u"12\0" "3", 4);
+    withNul.bstrVal = SysAllocStringLen(
+        u"12\0"
+        "3",
+        4);
     EXPECT_EQ(Change(withNul, VT_I4, out), DISP_E_TYPEMISMATCH);
 }
 
@@ -114,9 +119,10 @@ TEST(ChangeType, DatesInTheEnglishForm) {
     EXPECT_EQ(TextOf(date), u"12:00:00 PM") << "day 0 shows the time alone";
 
     Variant out;
-    for (const char16_t* text : {u"1/31/2024 3:04:05 PM", u"2024-01-31 15:04:05", u"2024-01-31T15:04:05",
-                                 u"01/31/24 15:04:05"}) {
-        ASSERT_EQ(Change(Variant::Text(text), VT_DATE, out), S_OK) << comlite::BstrToUtf8(Variant::Text(text).bstrVal);
+    for (const char16_t* text : {u"1/31/2024 3:04:05 PM", u"2024-01-31 15:04:05",
+                                 u"2024-01-31T15:04:05", u"01/31/24 15:04:05"}) {
+        ASSERT_EQ(Change(Variant::Text(text), VT_DATE, out), S_OK)
+            << comlite::BstrToUtf8(Variant::Text(text).bstrVal);
         EXPECT_NEAR(out.date, 45322.62783564815, 1e-9);
     }
     ASSERT_EQ(Change(Variant::Text(u"12:30 AM"), VT_DATE, out), S_OK);

@@ -2,8 +2,8 @@
 // A dispatch object whose reference count the tests can read, and whose default member
 // (DISPID_VALUE) returns a chosen value, for copy and conversion tests.
 
-#include "comlite/variant.h"
 #include "comlite/interfaces.h"
+#include "comlite/variant.h"
 
 class CountedObject final : public IDispatch {
 public:
@@ -32,8 +32,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return DISP_E_UNKNOWNNAME;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                                     EXCEPINFO*, UINT*) override {
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
+                                     VARIANT* result, EXCEPINFO*, UINT*) override {
         if (id != DISPID_VALUE || !(flags & DISPATCH_PROPERTYGET) || defaultValue.vt == VT_EMPTY)
             return DISP_E_MEMBERNOTFOUND;
         VariantInit(result);

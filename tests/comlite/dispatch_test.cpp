@@ -37,10 +37,12 @@ struct Call {
         args.push_back(v);
         return *this;
     }
-    HRESULT Run(IDispatch* object, DISPID id, WORD flags = DISPATCH_METHOD, bool wantResult = true) {
-        DISPPARAMS params{args.data(), named.data(), static_cast<UINT>(args.size()), static_cast<UINT>(named.size())};
-        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, wantResult ? &result : nullptr,
-                              &excep, &argErr);
+    HRESULT Run(IDispatch* object, DISPID id, WORD flags = DISPATCH_METHOD,
+                bool wantResult = true) {
+        DISPPARAMS params{args.data(), named.data(), static_cast<UINT>(args.size()),
+                          static_cast<UINT>(named.size())};
+        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                              wantResult ? &result : nullptr, &excep, &argErr);
     }
 };
 
@@ -98,7 +100,8 @@ TEST_F(DispatchEngineTest, NamedArgumentsGoToTheirParameters) {
 }
 
 TEST_F(DispatchEngineTest, NamesResolveIgnoringCase) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(u"sUbTrAcT"), const_cast<LPOLESTR>(u"B"), const_cast<LPOLESTR>(u"a")};
+    LPOLESTR names[] = {const_cast<LPOLESTR>(u"sUbTrAcT"), const_cast<LPOLESTR>(u"B"),
+                        const_cast<LPOLESTR>(u"a")};
     DISPID ids[3];
     ASSERT_EQ(calc->GetIDsOfNames(IID_NULL, names, 3, 0, ids), S_OK);
     EXPECT_EQ(ids[0], kDispSubtract);
@@ -152,7 +155,8 @@ TEST_F(DispatchEngineTest, MembersAreMatchedByDispidAndKind) {
     EXPECT_EQ(call.Run(calc.Get(), 4242), DISP_E_MEMBERNOTFOUND);
     EXPECT_EQ(call.Run(calc.Get(), kDispThrow, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    EXPECT_EQ(calc->Invoke(kDispThrow, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+    EXPECT_EQ(calc->Invoke(kDispThrow, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr,
+                           nullptr),
               DISP_E_UNKNOWNINTERFACE);
 }
 
@@ -234,11 +238,11 @@ TEST_F(DispatchEngineTest, ResultsAreReleasedWhenTheCallerWantsNone) {
 
 TEST_F(DispatchEngineTest, InArgumentsAreCoercedWithTheirIndexReportedOnFailure) {
     Call call;
-    call.Arg(Variant::R8(2.5))                      // byte: banker's rounding
-        .Arg(Variant::Text(u"2024-01-31"))          // when
-        .Arg(Variant::I4(7))                        // real
-        .Arg(Variant::Text(u"True"))                // flag
-        .Arg(Variant::Text(u"-12"));                // small
+    call.Arg(Variant::R8(2.5))              // byte: banker's rounding
+        .Arg(Variant::Text(u"2024-01-31"))  // when
+        .Arg(Variant::I4(7))                // real
+        .Arg(Variant::Text(u"True"))        // flag
+        .Arg(Variant::Text(u"-12"));        // small
     ASSERT_EQ(call.Run(calc.Get(), kDispStore), S_OK);
     EXPECT_EQ(object->small, -12);
     EXPECT_EQ(object->flag, VARIANT_TRUE);
@@ -303,8 +307,8 @@ TEST_F(DispatchEngineTest, FailuresBecomeExceptionsFilledFromTheErrorObject) {
     Call bare;
     bare.Arg(Variant::Text(u"no room"));
     DISPPARAMS params{bare.args.data(), nullptr, 1, 0};
-    EXPECT_EQ(static_cast<std::uint32_t>(calc->Invoke(kDispFail, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr,
-                                                      nullptr, nullptr)),
+    EXPECT_EQ(static_cast<std::uint32_t>(calc->Invoke(kDispFail, IID_NULL, 0, DISPATCH_METHOD,
+                                                      &params, nullptr, nullptr, nullptr)),
               0x8004201Eu);
     ASSERT_EQ(GetErrorInfo(0, &left), S_OK);
     comlite::Bstr description;

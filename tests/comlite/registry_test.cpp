@@ -12,14 +12,17 @@ using comlite::RegistryFile;
 using comlite::RegistryTree;
 using comlite::RegistryValue;
 
-constexpr const char* kClassKey = "HKEY_CLASSES_ROOT\\CLSID\\{A532F892-189E-43E0-86C9-C8A3B6AF4518}";
+constexpr const char* kClassKey =
+    "HKEY_CLASSES_ROOT\\CLSID\\{A532F892-189E-43E0-86C9-C8A3B6AF4518}";
 
 TEST(RegistryTree, TextRoundTripKeepsEverything) {
     RegistryTree tree;
     const std::string awkward = "quote \" backslash \\ tab \t newline \n end \xC3\xBC";
     ASSERT_TRUE(tree.SetValue(kClassKey, "", std::string("QOR Lock File")));
-    ASSERT_TRUE(tree.SetValue(std::string(kClassKey) + "\\InprocServer32", "ThreadingModel", std::string("Apartment")));
-    ASSERT_TRUE(tree.SetValue(std::string(kClassKey) + "\\InprocServer32", "", std::string("/usr/lib/libqorcom.so")));
+    ASSERT_TRUE(tree.SetValue(std::string(kClassKey) + "\\InprocServer32", "ThreadingModel",
+                              std::string("Apartment")));
+    ASSERT_TRUE(tree.SetValue(std::string(kClassKey) + "\\InprocServer32", "",
+                              std::string("/usr/lib/libqorcom.so")));
     ASSERT_TRUE(tree.SetValue("HKCU\\Software\\Odd", "name \"with\" = signs", awkward));
     ASSERT_TRUE(tree.SetValue("HKCU\\Software\\Odd", "Count", std::uint32_t{0xDEADBEEF}));
     ASSERT_TRUE(tree.CreateKey(std::string(kClassKey) + "\\Programmable"));
@@ -30,18 +33,23 @@ TEST(RegistryTree, TextRoundTripKeepsEverything) {
     ASSERT_TRUE(back) << error;
     EXPECT_EQ(back->Serialize(), text);
     EXPECT_EQ(back->GetString(kClassKey), "QOR Lock File");
-    EXPECT_EQ(back->GetString(std::string(kClassKey) + "\\InprocServer32", "ThreadingModel"), "Apartment");
-    EXPECT_EQ(back->GetString("HKEY_CURRENT_USER\\Software\\Odd", "name \"with\" = signs"), awkward);
-    EXPECT_EQ(back->GetValue("HKCU\\Software\\Odd", "Count"), RegistryValue(std::uint32_t{0xDEADBEEF}));
+    EXPECT_EQ(back->GetString(std::string(kClassKey) + "\\InprocServer32", "ThreadingModel"),
+              "Apartment");
+    EXPECT_EQ(back->GetString("HKEY_CURRENT_USER\\Software\\Odd", "name \"with\" = signs"),
+              awkward);
+    EXPECT_EQ(back->GetValue("HKCU\\Software\\Odd", "Count"),
+              RegistryValue(std::uint32_t{0xDEADBEEF}));
     EXPECT_FALSE(back->GetString("HKCU\\Software\\Odd", "Count")) << "a number is not a string";
     EXPECT_TRUE(back->KeyExists(std::string(kClassKey) + "\\Programmable")) << "empty keys survive";
-    EXPECT_EQ(back->SubKeys(kClassKey), (std::vector<std::string>{"InprocServer32", "Programmable"}));
+    EXPECT_EQ(back->SubKeys(kClassKey),
+              (std::vector<std::string>{"InprocServer32", "Programmable"}));
     EXPECT_EQ(back->ValueNames(std::string(kClassKey) + "\\InprocServer32"),
               (std::vector<std::string>{"", "ThreadingModel"}));
     // Windows line ends from a hand-edited copy are accepted too.
     std::string crlf;
     for (char c : text) {
-        if (c == '\n') crlf += '\r';
+        if (c == '\n')
+            crlf += '\r';
         crlf += c;
     }
     EXPECT_TRUE(RegistryTree::Parse(crlf));
@@ -108,8 +116,9 @@ TEST_F(RegistryFileTest, UpdateCreatesTheFileAndLoadReadsIt) {
     EXPECT_TRUE(empty->SubKeys("HKCR").empty());
 
     std::string error;
-    ASSERT_TRUE(file.Update([](RegistryTree& t) { return t.SetValue("HKCR\\A.B\\CLSID", "", std::string("{X}")); },
-                            &error))
+    ASSERT_TRUE(file.Update(
+        [](RegistryTree& t) { return t.SetValue("HKCR\\A.B\\CLSID", "", std::string("{X}")); },
+        &error))
         << error;
     auto loaded = file.Load();
     ASSERT_TRUE(loaded);
@@ -143,8 +152,11 @@ TEST_F(RegistryFileTest, ConcurrentWritersInTwoProcessesLoseNoKeys) {
         if (pid == 0) {
             bool ok = true;
             for (int k = 0; k < kKeysEach; ++k) {
-                const std::string key = "HKCR\\Writer" + std::to_string(w) + "\\Key" + std::to_string(k);
-                ok = file.Update([&](RegistryTree& t) { return t.SetValue(key, "", std::to_string(k)); }) && ok;
+                const std::string key =
+                    "HKCR\\Writer" + std::to_string(w) + "\\Key" + std::to_string(k);
+                ok = file.Update([&](RegistryTree& t) {
+                    return t.SetValue(key, "", std::to_string(k));
+                }) && ok;
             }
             _exit(ok ? 0 : 1);
         }
@@ -158,7 +170,8 @@ TEST_F(RegistryFileTest, ConcurrentWritersInTwoProcessesLoseNoKeys) {
     auto tree = file.Load();
     ASSERT_TRUE(tree);
     for (int w = 0; w < kWriters; ++w)
-        EXPECT_EQ(tree->SubKeys("HKCR\\Writer" + std::to_string(w)).size(), static_cast<std::size_t>(kKeysEach));
+        EXPECT_EQ(tree->SubKeys("HKCR\\Writer" + std::to_string(w)).size(),
+                  static_cast<std::size_t>(kKeysEach));
 }
 
 TEST(RegistryPath, EnvironmentThenUserKind) {
@@ -169,7 +182,8 @@ TEST(RegistryPath, EnvironmentThenUserKind) {
     tw::test::ScopedEnv unset("COMLITE_REGISTRY", std::string());
     tw::test::ScopedEnv home("HOME", "/home/tester");
     EXPECT_EQ(comlite::DefaultRegistryPath(),
-              geteuid() == 0 ? "/etc/comlite/registry.reg" : "/home/tester/.local/share/comlite/registry.reg");
+              geteuid() == 0 ? "/etc/comlite/registry.reg"
+                             : "/home/tester/.local/share/comlite/registry.reg");
 }
 
 }  // namespace

@@ -18,13 +18,15 @@ inline constexpr CLSID CLSID_TestCalc = comlite::MakeGuid("{6A1E3C53-0B7D-4E59-9
 struct ITestCalc : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Subtract(LONG a, LONG b, LONG* result) = 0;
     virtual HRESULT STDMETHODCALLTYPE Concat(BSTR a, BSTR b, BSTR* result) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Divide(LONG a, LONG b, LONG* quotient, LONG* remainder, VARIANT_BOOL* ok) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Divide(LONG a, LONG b, LONG* quotient, LONG* remainder,
+                                             VARIANT_BOOL* ok) = 0;
     virtual HRESULT STDMETHODCALLTYPE Describe(BSTR* text, VARIANT* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE Bump(LONG* counter) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Name(BSTR* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE put_Name(BSTR value) = 0;
     virtual HRESULT STDMETHODCALLTYPE Echo(VARIANT value, VARIANT extra, VARIANT* result) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Store(SHORT small, VARIANT_BOOL flag, double real, DATE when, BYTE byte) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Store(SHORT small, VARIANT_BOOL flag, double real, DATE when,
+                                            BYTE byte) = 0;
     virtual HRESULT STDMETHODCALLTYPE Fail(BSTR message) = 0;
     virtual HRESULT STDMETHODCALLTYPE Throw() = 0;
 
@@ -32,21 +34,26 @@ protected:
     ~ITestCalc() = default;
 };
 
-inline constexpr DISPID kDispSubtract = 1, kDispConcat = 2, kDispDivide = 3, kDispDescribe = 4, kDispBump = 5,
-                        kDispName = 6, kDispEcho = 7, kDispStore = 8, kDispFail = 9, kDispThrow = 10;
+inline constexpr DISPID kDispSubtract = 1, kDispConcat = 2, kDispDivide = 3, kDispDescribe = 4,
+                        kDispBump = 5, kDispName = 6, kDispEcho = 7, kDispStore = 8, kDispFail = 9,
+                        kDispThrow = 10;
 
 namespace test_calc {
 using namespace comlite;
 inline constexpr DispatchMember kMembers[] = {
-    Method<&ITestCalc::Subtract>(kDispSubtract, "Subtract", {In(VT_I4, "a"), In(VT_I4, "b"), RetVal(VT_I4)}),
-    Method<&ITestCalc::Concat>(kDispConcat, "Concat", {In(VT_BSTR, "first"), In(VT_BSTR, "second"), RetVal(VT_BSTR)}),
-    Method<&ITestCalc::Divide>(kDispDivide, "Divide",
-                               {In(VT_I4), In(VT_I4), Out(VT_I4, "quotient"), Out(VT_I4), RetVal(VT_BOOL)}),
+    Method<&ITestCalc::Subtract>(kDispSubtract, "Subtract",
+                                 {In(VT_I4, "a"), In(VT_I4, "b"), RetVal(VT_I4)}),
+    Method<&ITestCalc::Concat>(kDispConcat, "Concat",
+                               {In(VT_BSTR, "first"), In(VT_BSTR, "second"), RetVal(VT_BSTR)}),
+    Method<&ITestCalc::Divide>(
+        kDispDivide, "Divide",
+        {In(VT_I4), In(VT_I4), Out(VT_I4, "quotient"), Out(VT_I4), RetVal(VT_BOOL)}),
     Method<&ITestCalc::Describe>(kDispDescribe, "Describe", {Out(VT_BSTR), Out(VT_VARIANT)}),
     Method<&ITestCalc::Bump>(kDispBump, "Bump", {InOut(VT_I4)}),
     PropertyGet<&ITestCalc::get_Name>(kDispName, "Name", {RetVal(VT_BSTR)}),
     PropertyPut<&ITestCalc::put_Name>(kDispName, "Name", {In(VT_BSTR, "value")}),
-    Method<&ITestCalc::Echo>(kDispEcho, "Echo", {In(VT_VARIANT), OptionalIn("extra"), RetVal(VT_VARIANT)}),
+    Method<&ITestCalc::Echo>(kDispEcho, "Echo",
+                             {In(VT_VARIANT), OptionalIn("extra"), RetVal(VT_VARIANT)}),
     Method<&ITestCalc::Store>(kDispStore, "Store",
                               {In(VT_I2), In(VT_BOOL), In(VT_R8), In(VT_DATE), In(VT_UI1)}),
     Method<&ITestCalc::Fail>(kDispFail, "Fail", {In(VT_BSTR)}),
@@ -87,7 +94,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --refs_;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override {
@@ -102,13 +110,15 @@ public:
         *info = nullptr;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override {
         return comlite::DispatchGetIDsOfNames(test_calc::kMembers, riid, names, count, ids);
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override {
-        return comlite::DispatchInvoke(test_calc::kMembers, static_cast<ITestCalc*>(this), id, riid, lcid, flags,
-                                       params, result, excepInfo, argErr);
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* excepInfo,
+                                     UINT* argErr) override {
+        return comlite::DispatchInvoke(test_calc::kMembers, static_cast<ITestCalc*>(this), id, riid,
+                                       lcid, flags, params, result, excepInfo, argErr);
     }
 
     HRESULT STDMETHODCALLTYPE Subtract(LONG a, LONG b, LONG* result) override {
@@ -121,7 +131,8 @@ public:
         *result = comlite::AllocBstr(joined);
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE Divide(LONG a, LONG b, LONG* quotient, LONG* remainder, VARIANT_BOOL* ok) override {
+    HRESULT STDMETHODCALLTYPE Divide(LONG a, LONG b, LONG* quotient, LONG* remainder,
+                                     VARIANT_BOOL* ok) override {
         if (b == 0) {
             *ok = VARIANT_FALSE;
             return S_OK;
@@ -160,7 +171,8 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Fail(BSTR message) override {
-        return comlite::ReportError(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x201E), u"QORCom.TestCalc", comlite::BstrView(message));
+        return comlite::ReportError(MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x201E),
+                                    u"QORCom.TestCalc", comlite::BstrView(message));
     }
     HRESULT STDMETHODCALLTYPE Throw() override { throw std::runtime_error("thrown from C++"); }
 

@@ -21,14 +21,17 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --refs_;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
         *object = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
         auto* calc = new (std::nothrow) TestCalc();
-        if (!calc) return E_OUTOFMEMORY;
+        if (!calc)
+            return E_OUTOFMEMORY;
         const HRESULT hr = calc->QueryInterface(riid, object);
         calc->Release();
         return hr;
@@ -42,11 +45,14 @@ private:
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid,
+extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID clsid,
+                                                                            REFIID riid,
                                                                             void** object) {
     *object = nullptr;
-    if (clsid != CLSID_TestCalc) return CLASS_E_CLASSNOTAVAILABLE;
-    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
+    if (clsid != CLSID_TestCalc)
+        return CLASS_E_CLASSNOTAVAILABLE;
+    if (riid != IID_IUnknown && riid != IID_IClassFactory)
+        return E_NOINTERFACE;
     *object = static_cast<IClassFactory*>(new TestCalcFactory());
     return S_OK;
 }

@@ -18,8 +18,10 @@ using test::SmbServer;
 class SmbEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (!server.Start(&why)) server.Stop();
-        else running = true;
+        if (!server.Start(&why))
+            server.Stop();
+        else
+            running = true;
     }
     void TearDown() override { server.Stop(); }
     SmbServer server;
@@ -32,7 +34,8 @@ SmbEnvironment* environment = nullptr;
 class SmbTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!environment->running) GTEST_SKIP() << environment->why;
+        if (!environment->running)
+            GTEST_SKIP() << environment->why;
     }
     // A file on the share, written directly into the directory behind it.
     std::string Seed(const std::string& name, const std::string& content, std::time_t when) {
@@ -75,8 +78,8 @@ TEST_F(SmbTest, LogOnListGetPutDeleteAndSetTime) {
     fs.SetFileTime(Share() + "Export\\", "MCT.XML",
                    platform::OleDate::FromCivil(2026, 1, 15, 2, 30, 15));
     platform::DirEntry entry;
-    ASSERT_TRUE(platform::StatPath(environment->server.ShareDirectory() + "/Export/MCT.XML",
-                                   entry, nullptr));
+    ASSERT_TRUE(platform::StatPath(environment->server.ShareDirectory() + "/Export/MCT.XML", entry,
+                                   nullptr));
     EXPECT_EQ(entry.modified, 1768465815);
 
     ASSERT_TRUE(fs.List(list, Share() + "Export\\", "", false));
@@ -104,8 +107,8 @@ TEST_F(SmbTest, MonitorMovesXmlFilesFromTheShareDeletingTheSources) {
     Seed("Sales/mvt2.xml", "two", 1768465000);
     Seed("Sales/keep.txt", "three", 1768465000);
 
-    auto source = CountedPtr<FileSystem>(
-        new SmbFileSystem(Share(), SmbServer::kUser, SmbServer::kPassword));
+    auto source =
+        CountedPtr<FileSystem>(new SmbFileSystem(Share(), SmbServer::kUser, SmbServer::kPassword));
     auto destination = CountedPtr<FileSystem>(new LocalWinFileSystem());
     auto copy = CountedPtr<TransferFiles>(new CopyFiles(
         CountedPtr<Monitor::ProcessData>(new CopySourceFilesProcessor(source, true)),
@@ -113,7 +116,8 @@ TEST_F(SmbTest, MonitorMovesXmlFilesFromTheShareDeletingTheSources) {
         local.Path() + "/"));
     FileMaskHandler handler(copy, source, destination, Share() + "Sales\\", "*.XML");
     handler.connectSourceEachPass = true;
-    ASSERT_TRUE(handler.Process()) << (messages.error.Texts().empty() ? "" : messages.error.Texts()[0]);
+    ASSERT_TRUE(handler.Process())
+        << (messages.error.Texts().empty() ? "" : messages.error.Texts()[0]);
 
     EXPECT_EQ(test::ReadAll(local.File("JRN1.XML")), "one");
     EXPECT_EQ(test::ReadAll(local.File("mvt2.xml")), "two");

@@ -12,9 +12,13 @@
 
 namespace tw::test {
 
-std::string SmbServer::ShareDirectory() const { return work_->File("share"); }
+std::string SmbServer::ShareDirectory() const {
+    return work_->File("share");
+}
 
-std::string SmbServer::UncRoot() { return "\\\\127.0.0.1:" + std::to_string(kPort) + "\\pos\\"; }
+std::string SmbServer::UncRoot() {
+    return "\\\\127.0.0.1:" + std::to_string(kPort) + "\\pos\\";
+}
 
 bool SmbServer::Start(std::string* why) {
     if (::geteuid() != 0) {
@@ -47,24 +51,43 @@ bool SmbServer::Start(std::string* why) {
                            "  server role = standalone server\n"
                            "  interfaces = lo\n"
                            "  bind interfaces only = yes\n"
-                           "  smb ports = " << kPort << "\n"
+                           "  smb ports = "
+                        << kPort
+                        << "\n"
                            "  disable netbios = yes\n"
-                           "  private dir = " << w << "/private\n"
-                           "  lock directory = " << w << "/lock\n"
-                           "  state directory = " << w << "/state\n"
-                           "  cache directory = " << w << "/cache\n"
-                           "  pid directory = " << w << "/pid\n"
-                           "  log file = " << w << "/log/log.%m\n"
-                           "  passdb backend = tdbsam:" << w << "/private/passdb.tdb\n"
+                           "  private dir = "
+                        << w
+                        << "/private\n"
+                           "  lock directory = "
+                        << w
+                        << "/lock\n"
+                           "  state directory = "
+                        << w
+                        << "/state\n"
+                           "  cache directory = "
+                        << w
+                        << "/cache\n"
+                           "  pid directory = "
+                        << w
+                        << "/pid\n"
+                           "  log file = "
+                        << w
+                        << "/log/log.%m\n"
+                           "  passdb backend = tdbsam:"
+                        << w
+                        << "/private/passdb.tdb\n"
                            "  server min protocol = SMB2_10\n"
                            "  load printers = no\n"
                            "  printing = bsd\n"
                            "  printcap name = /dev/null\n"
                            "  disable spoolss = yes\n"
                            "[pos]\n"
-                           "  path = " << ShareDirectory() << "\n"
+                           "  path = "
+                        << ShareDirectory()
+                        << "\n"
                            "  read only = no\n"
-                           "  force user = " << kUser << "\n";
+                           "  force user = "
+                        << kUser << "\n";
     platform::PosixProcessLauncher launcher;
     const std::string password = std::string(kPassword) + "\\n";
     auto added = launcher.Run({"sh", "-c",
@@ -80,7 +103,8 @@ bool SmbServer::Start(std::string* why) {
     smbd_.reset();
     auto started = platform::ChildProcess::Start(
         {"/usr/sbin/smbd", "--foreground", "--no-process-group", "-s", conf}, "", &error);
-    if (started) smbd_.emplace(std::move(*started));
+    if (started)
+        smbd_.emplace(std::move(*started));
     if (!smbd_) {
         *why = "smbd did not start";
         return false;
@@ -88,7 +112,8 @@ bool SmbServer::Start(std::string* why) {
     // Ready when the share answers.
     for (int i = 0; i < 100; ++i) {
         platform::SmbClient probe("", kUser, kPassword);
-        if (probe.Connect("smb://127.0.0.1:" + std::to_string(kPort) + "/pos", &error)) return true;
+        if (probe.Connect("smb://127.0.0.1:" + std::to_string(kPort) + "/pos", &error))
+            return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     *why = "smbd did not answer on port " + std::to_string(kPort);
@@ -97,7 +122,8 @@ bool SmbServer::Start(std::string* why) {
 }
 
 void SmbServer::Stop() {
-    if (smbd_) smbd_->Terminate(std::chrono::milliseconds(3000));
+    if (smbd_)
+        smbd_->Terminate(std::chrono::milliseconds(3000));
     smbd_.reset();
 }
 

@@ -45,12 +45,12 @@ protected:
 
     // A handler moving "/pos/*.XML" to destinationDir, deleting sources that arrived.
     CountedPtr<FileMaskHandler> Handler(const std::string& destinationDir, bool unique = false) {
-        auto sourceProcessor = CountedPtr<Monitor::ProcessData>(
-            new CopySourceFilesProcessor(sourceFs, true));
+        auto sourceProcessor =
+            CountedPtr<Monitor::ProcessData>(new CopySourceFilesProcessor(sourceFs, true));
         auto destinationProcessor =
             CountedPtr<Monitor::ProcessData>(new CopyDestinationFilesProcessor(destinationFs));
-        auto copy = CountedPtr<TransferFiles>(new CopyFiles(
-            sourceProcessor, destinationProcessor, destinationDir, false, false, unique));
+        auto copy = CountedPtr<TransferFiles>(new CopyFiles(sourceProcessor, destinationProcessor,
+                                                            destinationDir, false, false, unique));
         auto handler = CountedPtr<FileMaskHandler>(
             new FileMaskHandler(copy, sourceFs, destinationFs, "/pos/", "*.XML"));
         handler->connectSourceEachPass = true;
@@ -128,7 +128,8 @@ TEST_F(CopyTest, FailureWithoutASystemErrorHasNoLastErrorPart) {
     destination->failPutNumber = 1;
     destination->putErrorText = "The operation completed successfully.";
     EXPECT_FALSE(Handler("/bo/")->Process());
-    EXPECT_EQ(messages.error.Texts(), std::vector<std::string>{"Unable copy /pos/A.XML to /bo/A.XML"});
+    EXPECT_EQ(messages.error.Texts(),
+              std::vector<std::string>{"Unable copy /pos/A.XML to /bo/A.XML"});
 }
 
 TEST_F(CopyTest, UniqueNamesCountUpAndIgnoreWildcardLookalikes) {

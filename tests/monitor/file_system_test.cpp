@@ -46,8 +46,8 @@ TEST_F(LocalFileSystemTest, EmptyMatchIsSilentButAMissingDirectoryIsReported) {
 
     const std::string missing = Dir() + "gone/";
     EXPECT_FALSE(fs.List(list, missing, "*.XML", false));
-    const std::string expected = "Error finding file matching " + missing +
-                                 "*.XML.  Error 2: No such file or directory";
+    const std::string expected =
+        "Error finding file matching " + missing + "*.XML.  Error 2: No such file or directory";
     EXPECT_EQ(fs.GetLastErrorText(), expected);
     EXPECT_EQ(messages.log.Texts(), std::vector<std::string>{expected});
 }
@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(WestAndEast, ListingTimes,
                          ::testing::Values("America/Los_Angeles", "Asia/Tokyo"),
                          [](const auto& info) {
                              return std::string(info.param).substr(0, 4) == "Amer" ? "West"
-                                                                                    : "East";
+                                                                                   : "East";
                          });
 
 TEST(FileInfo, LocalModifiedTakesModifiedAsUtcOnceMore) {

@@ -27,16 +27,21 @@ public:
     }
     int Dial(const std::string& entry, const std::string& phone, const std::string&,
              const std::string& user, const std::string&, const std::string&) override {
-        if (throwOnDial) throw DispatchException(static_cast<std::int32_t>(0x80020009), "RPC server unavailable");
+        if (throwOnDial)
+            throw DispatchException(static_cast<std::int32_t>(0x80020009),
+                                    "RPC server unavailable");
         dialled.push_back(entry + "|" + phone + "|" + user);
-        if (dialResult == 0) active.push_back(entry);
+        if (dialResult == 0)
+            active.push_back(entry);
         return dialResult;
     }
     int HangUp() override {
         ++hangUps;
         return hangUpResult;
     }
-    std::string GetResultString(int result) override { return "Result text " + std::to_string(result); }
+    std::string GetResultString(int result) override {
+        return "Result text " + std::to_string(result);
+    }
 
     bool installed = true, throwOnDial = false;
     int dialResult = 0, hangUpResult = 0, hangUps = 0;
@@ -90,7 +95,8 @@ TEST(RasConnector, MissingObjectNotInstalledAndExceptions) {
     Connector c;
     c.ras->installed = false;
     EXPECT_FALSE(c.connector.Connect());
-    EXPECT_EQ(c.connector.GetLastErrorText(), "Unable to connect to remote system, RAS not installed.");
+    EXPECT_EQ(c.connector.GetLastErrorText(),
+              "Unable to connect to remote system, RAS not installed.");
     c.ras->installed = true;
     c.ras->throwOnDial = true;
     EXPECT_FALSE(c.connector.Connect());
@@ -132,7 +138,8 @@ TEST(WaitForMachineVisible, CountsDownItsTriesAndSeesAListeningMachine) {
                                 "Machine " + closed + " not visible yet.  2 retries left.",
                                 "Machine " + closed + " not visible yet.  1 retries left."}));
     Listener open;
-    EXPECT_TRUE(WaitForMachineVisible("\\\\127.0.0.1:" + std::to_string(open.Port()), 1, 1ms, nullptr));
+    EXPECT_TRUE(
+        WaitForMachineVisible("\\\\127.0.0.1:" + std::to_string(open.Port()), 1, 1ms, nullptr));
     EXPECT_FALSE(WaitForMachineVisible("\\\\no-such-host.invalid", 1, 1ms, nullptr));
 }
 
@@ -165,7 +172,8 @@ TEST(PosFileSystemFactory, ChoosesByPathFormAndDialUp) {
     resolver.AddMapping("\\\\MOUNTED\\share", "/mnt/pos");
     PosFileSystemSettings settings;
     settings.salesPath = "\\\\POS1\\Export\\";
-    EXPECT_NE(dynamic_cast<SmbFileSystem*>(MakePosFileSystem(settings, resolver, {}).Get()), nullptr);
+    EXPECT_NE(dynamic_cast<SmbFileSystem*>(MakePosFileSystem(settings, resolver, {}).Get()),
+              nullptr);
     settings.salesPath = "\\\\mounted\\SHARE\\Export\\";
     EXPECT_NE(dynamic_cast<LocalWinFileSystem*>(MakePosFileSystem(settings, resolver, {}).Get()),
               nullptr);

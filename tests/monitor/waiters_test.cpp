@@ -24,8 +24,10 @@ public:
     bool Process() override {
         ++passes;
         passStarted.Set();
-        if (blockPass) releasePass.Wait();
-        if (throwInPass) throw std::runtime_error("disk on fire");
+        if (blockPass)
+            releasePass.Wait();
+        if (throwInPass)
+            throw std::runtime_error("disk on fire");
         return passResult;
     }
     bool Finish() override {
@@ -149,8 +151,7 @@ TEST(Waiter, MissingHandlerIsReportedNotFatal) {
     waiter.WaitForThread();
     EXPECT_EQ(waiter.LastResult(), kInitFailed);
     ASSERT_FALSE(messages.error.Texts().empty());
-    EXPECT_EQ(messages.error.Texts()[0],
-              "Exception: CountedPtr has not been initialised with ptr");
+    EXPECT_EQ(messages.error.Texts()[0], "Exception: CountedPtr has not been initialised with ptr");
     EXPECT_EQ(bridge.notices.load(), 1);
 }
 

@@ -18,8 +18,14 @@ TEST(Event, ManualResetReleasesEveryWaiterAndStaysSet) {
     Event event(Event::Reset::Manual);
     EXPECT_FALSE(event.WaitFor(10ms));
     std::atomic<int> released{0};
-    std::thread a([&] { event.Wait(); ++released; });
-    std::thread b([&] { event.Wait(); ++released; });
+    std::thread a([&] {
+        event.Wait();
+        ++released;
+    });
+    std::thread b([&] {
+        event.Wait();
+        ++released;
+    });
     event.Set();
     a.join();
     b.join();

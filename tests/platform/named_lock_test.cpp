@@ -54,7 +54,8 @@ TEST_F(NamedLockTest, ThreadsSharingOneObjectAreSerialised) {
         threads.emplace_back([&] {
             for (int i = 0; i < 200; ++i) {
                 NamedLockGuard guard(lock);
-                if (inside.fetch_add(1) != 0) overlap = true;
+                if (inside.fetch_add(1) != 0)
+                    overlap = true;
                 inside.fetch_sub(1);
             }
         });

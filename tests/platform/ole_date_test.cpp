@@ -103,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ZoneCase>& info) {
         std::string name = std::string(info.param.zone) + "_" + std::to_string(info.param.utc);
         for (char& c : name) {
-            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
         }
         return name;
     });

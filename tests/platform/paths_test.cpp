@@ -54,8 +54,8 @@ TEST_F(PathResolverTest, UnmappedDriveIsAnErrorNeverRelative) {
 }
 
 TEST_F(PathResolverTest, UncPathsInEverySpelling) {
-    for (const char* stored : {"\\\\server\\share\\dir\\sub", "//server/share/dir/sub",
-                               "smb://server/share/dir/sub"}) {
+    for (const char* stored :
+         {"\\\\server\\share\\dir\\sub", "//server/share/dir/sub", "smb://server/share/dir/sub"}) {
         ResolvedPath out;
         std::string error;
         ASSERT_TRUE(resolver.Resolve(stored, out, &error)) << stored;

@@ -14,7 +14,8 @@ int EntryCount(const std::string& dir) {
     int count = 0;
     DIR* d = ::opendir(dir.c_str());
     while (const dirent* e = ::readdir(d)) {
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") ++count;
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+            ++count;
     }
     ::closedir(d);
     return count;

@@ -37,7 +37,8 @@ public:
                                  const platform::ProcessOptions& options) override {
         calls.push_back(argv);
         limits.push_back(options.timeLimit);
-        if (action) action(argv);
+        if (action)
+            action(argv);
         return outcome;
     }
     std::vector<std::vector<std::string>> calls;
@@ -49,7 +50,8 @@ public:
 std::vector<std::string> EntryNames(const std::string& archive) {
     std::vector<std::string> names;
     zip::CUnzipper reader;
-    if (!reader.OpenUnzip(archive)) return {"<cannot open>"};
+    if (!reader.OpenUnzip(archive))
+        return {"<cannot open>"};
     reader.VisitEntries([&](const zip::ZipEntryInfo& entry) {
         names.push_back(entry.name);
         return true;
@@ -73,7 +75,8 @@ bool OnPath(const std::string& program) {
     std::string rest = path ? path : "";
     for (std::size_t start = 0; start <= rest.size();) {
         std::size_t end = rest.find(':', start);
-        if (end == std::string::npos) end = rest.size();
+        if (end == std::string::npos)
+            end = rest.size();
         std::error_code ec;
         if (end > start && fs::exists(rest.substr(start, end - start) + "/" + program, ec)) {
             return true;
@@ -133,9 +136,9 @@ TEST_F(JournalArchiveTest, ZipPacksEveryDayFolderAndRemovesIt) {
     EXPECT_FALSE(fs::exists(Data("03/JRN03051.ZIP")));
     EXPECT_THAT(Logged(), IsEmpty());
     EXPECT_EQ(messages_.screen.Texts().size(), 4u);
-    EXPECT_THAT(messages_.screen.Texts()[0],
-                "Archiving " + Data("03/jrn0305/jrn20240305101500-1-77.xml") + " to " +
-                    Data("03/JRN0305.ZIP"));
+    EXPECT_THAT(messages_.screen.Texts()[0], "Archiving " +
+                                                 Data("03/jrn0305/jrn20240305101500-1-77.xml") +
+                                                 " to " + Data("03/JRN0305.ZIP"));
 }
 
 TEST_F(JournalArchiveTest, RelativeDataDirectoryIsTakenFromTheWorkingDirectory) {
@@ -287,7 +290,8 @@ TEST_F(JournalArchiveTest, SevenZipMissingFromPathLeavesEveryFolder) {
 }
 
 TEST_F(JournalArchiveTest, SevenZipArchivesLowerCaseEventFiles) {
-    if (!OnPath("7za")) GTEST_SKIP() << "7za is not installed";
+    if (!OnPath("7za"))
+        GTEST_SKIP() << "7za is not installed";
     Event("jrn0305", "jrn20240305101500-1-77.xml");
     Event("jrn0305", "jrn20240305101600-2-78.Xml");
     JournalArchiveOptions realLauncher;
@@ -325,8 +329,8 @@ TEST_F(JournalArchiveTest, SevenZipExitCodes) {
     ArchiveJournals(data_, true, options_);
     EXPECT_FALSE(fs::exists(archive));
     EXPECT_THAT(EntryNames(Data("03/JRN0305-ERR.ZIP")), ElementsAre("e1.xml"));
-    EXPECT_THAT(Logged(), Contains("Corrupt zip " + archive + " renamed to " +
-                                   Data("03/JRN0305-ERR.ZIP")));
+    EXPECT_THAT(Logged(),
+                Contains("Corrupt zip " + archive + " renamed to " + Data("03/JRN0305-ERR.ZIP")));
     dir_.Write("data/03/JRN0305.ZIP", "second damaged");
     ArchiveJournals(data_, true, options_);
     EXPECT_THAT(EntryNames(Data("03/JRN0305-ERR.ZIP")), ElementsAre("e1.xml"));

@@ -148,9 +148,9 @@ TEST(RavelinProgram, UnattendedRunWritesASiteTidewellReads) {
                                        "/TAMBORPATH=" + dir.Path() + "/back"},
                                       {});
     ASSERT_TRUE(outcome.Succeeded());
-    EXPECT_EQ(test::ReadAll(dir.File("RAVELIN.002")),
-              dir.Path() + "/002\n" + dir.Path() + "/back\n" + dir.Path() + "/002\n" + dir.Path() +
-                  "/back\n");
+    EXPECT_EQ(test::ReadAll(dir.File("RAVELIN.002")), dir.Path() + "/002\n" + dir.Path() +
+                                                          "/back\n" + dir.Path() + "/002\n" +
+                                                          dir.Path() + "/back\n");
     EXPECT_EQ(test::ReadAll(dir.File("002/SETUP.002")), "SalesPath=/pos/export/\r\n");
 
     test::RecordedMessages messages;

@@ -23,8 +23,10 @@ public:
     char Separator() const override { return '/'; }
     bool Connect() override {
         ++connects;
-        if (failConnect) SetLastError("Unable to establish network connection.  Error 53.  x");
-        if (!failConnect) connected = true;
+        if (failConnect)
+            SetLastError("Unable to establish network connection.  Error 53.  x");
+        if (!failConnect)
+            connected = true;
         return !failConnect;
     }
     void Disconnect() override {
@@ -33,18 +35,22 @@ public:
     }
     bool KeepsFileTimes() const override { return keepsTimes; }
     void SetFileTime(const std::string& path, const platform::OleDate& modified) override {
-        if (files.count(path)) files[path].modified = modified;
+        if (files.count(path))
+            files[path].modified = modified;
     }
     using FileSystem::SetFileTime;
     bool List(DirFileList& list, const std::string& directory, const std::string& mask,
               bool) override {
         list.Clear(directory);
         ++lists;
-        if (throwInList) throw std::runtime_error("listing exploded");
+        if (throwInList)
+            throw std::runtime_error("listing exploded");
         for (const auto& [path, file] : files) {
-            if (path.rfind(directory, 0) != 0) continue;
+            if (path.rfind(directory, 0) != 0)
+                continue;
             const std::string name = path.substr(directory.size());
-            if (name.find('/') != std::string::npos || !platform::MatchMask(mask, name)) continue;
+            if (name.find('/') != std::string::npos || !platform::MatchMask(mask, name))
+                continue;
             FileInfo info;
             info.directory = directory;
             info.name = name;
@@ -56,16 +62,20 @@ public:
         return !list.Empty();
     }
     bool GetFile(const std::string& path, const std::string& localPath) override {
-        if (++gets == failGetNumber) return Fail("The network name cannot be found.");
+        if (++gets == failGetNumber)
+            return Fail("The network name cannot be found.");
         const auto it = files.find(path);
-        if (it == files.end()) return Fail("The system cannot find the file specified.");
+        if (it == files.end())
+            return Fail("The system cannot find the file specified.");
         return platform::WriteFileAtomically(localPath, it->second.content) ||
                Fail("local write failed");
     }
     bool PutFile(const std::string& localPath, const std::string& path) override {
-        if (++puts == failPutNumber) return Fail(putErrorText);
+        if (++puts == failPutNumber)
+            return Fail(putErrorText);
         auto content = platform::ReadFile(localPath);
-        if (!content) return Fail("local read failed");
+        if (!content)
+            return Fail("local read failed");
         files[path].content = *content;
         return true;
     }

@@ -14,7 +14,8 @@ namespace tw::test {
 
 ScratchDir::ScratchDir() {
     std::string pattern = platform::TemporaryDirectory() + "/twtest-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
 
@@ -32,7 +33,8 @@ std::string ScratchDir::Write(const std::string& name, const std::string& conten
 }
 
 ScopedEnv::ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
-    if (const char* old = ::getenv(name_.c_str())) old_ = old;
+    if (const char* old = ::getenv(name_.c_str()))
+        old_ = old;
     if (value) {
         ::setenv(name_.c_str(), value->c_str(), 1);
     } else {
@@ -49,7 +51,8 @@ ScopedEnv::~ScopedEnv() {
 }
 
 ScopedTimeZone::ScopedTimeZone(const std::string& zone) {
-    if (const char* old = ::getenv("TZ")) old_ = old;
+    if (const char* old = ::getenv("TZ"))
+        old_ = old;
     ::setenv("TZ", zone.c_str(), 1);
     ::tzset();
 }

@@ -6,7 +6,8 @@ namespace tw::test {
 
 bool WriteRawArchive(const std::string& path, const std::vector<RawEntry>& entries) {
     zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
-    if (zip == nullptr) return false;
+    if (zip == nullptr)
+        return false;
     bool ok = true;
     for (const RawEntry& entry : entries) {
         zip_fileinfo info{};

@@ -139,7 +139,8 @@ std::vector<ZipEntryInfo> MinizipWalk(CUnzipper& reader) {
     std::vector<ZipEntryInfo> entries;
     for (bool more = reader.GoToFirstEntry(); more; more = reader.GoToNextEntry()) {
         ZipEntryInfo info;
-        if (!reader.CurrentEntry(info)) break;
+        if (!reader.CurrentEntry(info))
+            break;
         entries.push_back(info);
     }
     return entries;

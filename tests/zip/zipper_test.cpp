@@ -23,7 +23,8 @@ using ::testing::IsEmpty;
 std::vector<std::string> EntryNames(const std::string& archive) {
     std::vector<std::string> names;
     CUnzipper reader;
-    if (!reader.OpenUnzip(archive)) return {"<cannot open>"};
+    if (!reader.OpenUnzip(archive))
+        return {"<cannot open>"};
     reader.VisitEntries([&](const ZipEntryInfo& entry) {
         names.push_back(entry.name);
         return true;
@@ -50,7 +51,8 @@ std::vector<std::string> TemporaryFiles(const std::string& folder) {
     std::vector<std::string> found;
     for (const auto& entry : fs::directory_iterator(folder)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(".~tw", 0) == 0) found.push_back(name);
+        if (name.rfind(".~tw", 0) == 0)
+            found.push_back(name);
     }
     return found;
 }
@@ -160,7 +162,8 @@ TEST_F(ZipperTest, ManyFilesArriveWholeAndInOrder) {
             continue;
         }
         dir_.Write(std::string("root/day/") + name, body);
-        if (i != 10) expected[name] = body;
+        if (i != 10)
+            expected[name] = body;
     }
     dir_.Write("root/day/F010.XML", "upper");
     expected["F010.XML"] = "upper";

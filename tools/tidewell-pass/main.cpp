@@ -18,9 +18,9 @@
 
 #include "app/messages/program_messages.h"
 #include "app/messages/ui_interfaces.h"
-#include "platform/text_file.h"
 #include "naxml/maintenance/maintenance_writers.h"
 #include "naxml/maintenance/pending_deletions.h"
+#include "platform/text_file.h"
 #include "radiant/journal_split.h"
 #include "radiant/poll_monitor.h"
 #include "settings/poll_hist.h"
@@ -274,7 +274,8 @@ int Run(const Arguments& arguments, bool quiet) {
 }
 
 int History(const Arguments& arguments) {
-    if (arguments.positional.size() != 2) return Usage("history needs FILE");
+    if (arguments.positional.size() != 2)
+        return Usage("history needs FILE");
     int slots = 0;
     const std::string text = arguments.Get("slots", "100");
     std::from_chars(text.data(), text.data() + text.size(), slots);
@@ -287,7 +288,8 @@ int History(const Arguments& arguments) {
 }
 
 int Departments(const Arguments& arguments) {
-    if (arguments.positional.size() < 3) return Usage("departments needs DATA_DIR and CODE=NAME");
+    if (arguments.positional.size() < 3)
+        return Usage("departments needs DATA_DIR and CODE=NAME");
     naxml::MaintenanceSite site;
     site.directory = platform::AddSeparator(arguments.positional[1]);
     site.siteNumber = std::atoi(arguments.Get("site", "1").c_str());
@@ -295,7 +297,8 @@ int Departments(const Arguments& arguments) {
     for (std::size_t i = 2; i < arguments.positional.size(); ++i) {
         const std::string& pair = arguments.positional[i];
         const auto eq = pair.find('=');
-        if (eq == std::string::npos) return Usage("departments are CODE=NAME, not " + pair);
+        if (eq == std::string::npos)
+            return Usage("departments are CODE=NAME, not " + pair);
         rows.push_back({pair.substr(0, eq), pair.substr(eq + 1)});
     }
     PrintingMessage error("error", false), log("log", false);

@@ -31,8 +31,10 @@ std::string_view Trim(std::string_view text) {
 std::string FormatToString(const char* format, va_list args) {
     char buffer[4 * (kMaxMessageChars + 1)];
     const int n = std::vsnprintf(buffer, sizeof buffer, format, args);
-    if (n < 0) return {};
-    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1);
+    if (n < 0)
+        return {};
+    const std::size_t length =
+        std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1);
     return CutToChars(std::string_view(buffer, length), kMaxMessageChars);
 }
 
@@ -115,7 +117,6 @@ const std::string& LogMessage::HeaderText() {
     return header;
 }
 
-
 std::shared_ptr<const LogMessage::Target> LogMessage::CurrentTarget() const {
     std::lock_guard lock(targetMutex_);
     return target_;
@@ -139,8 +140,10 @@ bool LogMessage::SetPath(const std::string& path) {
     {
         // Without a lock file writes go unserialised, as the facility never fails for that.
         const bool locked = target->lock->Lock();
-        if (!platform::FileSize(path)) ok = platform::AppendToFile(path, {}, HeaderText());
-        if (locked) target->lock->Unlock();
+        if (!platform::FileSize(path))
+            ok = platform::AppendToFile(path, {}, HeaderText());
+        if (locked)
+            target->lock->Unlock();
     }
     std::lock_guard lock(targetMutex_);
     target_ = std::move(target);
@@ -149,18 +152,23 @@ bool LogMessage::SetPath(const std::string& path) {
 
 void LogMessage::Output(const std::string& text) {
     const auto target = CurrentTarget();
-    if (!target) return;
+    if (!target)
+        return;
     const bool locked = target->lock->Lock();
     AppendLocked(*target, text);
-    if (locked) target->lock->Unlock();
+    if (locked)
+        target->lock->Unlock();
 }
 
 void LogMessage::TrimIfDue(const std::string& path) {
-    if (maxBytes_ <= 0 || trimFraction_ <= 0) return;
+    if (maxBytes_ <= 0 || trimFraction_ <= 0)
+        return;
     const std::uint64_t size = platform::FileSize(path).value_or(0);
-    if (size <= static_cast<std::uint64_t>(maxBytes_)) return;
+    if (size <= static_cast<std::uint64_t>(maxBytes_))
+        return;
     const auto cut = static_cast<std::uint64_t>(static_cast<double>(size) * trimFraction_);
-    if (cut > 0) TrimLogFile(path, cut);
+    if (cut > 0)
+        TrimLogFile(path, cut);
 }
 
 void LogMessage::AppendLocked(const Target& target, const std::string& text) {
@@ -180,10 +188,12 @@ void LogMessage::AppendLocked(const Target& target, const std::string& text) {
 bool TrimLogFile(const std::string& path, std::uint64_t cut) {
     // Logs are kept small by this very trimming, so reading one whole is cheap.
     const auto content = platform::ReadFile(path);
-    if (!content || cut >= content->size()) return false;
+    if (!content || cut >= content->size())
+        return false;
     // Drop the partial line at the cut: everything up to and including the next newline.
     const auto newline = content->find('\n', cut);
-    if (newline == std::string::npos) return false;  // the end came first: nothing is replaced
+    if (newline == std::string::npos)
+        return false;  // the end came first: nothing is replaced
     platform::AtomicFileWriter out(path);
     return out.Open() && out.Write(LogMessage::HeaderText()) &&
            out.Write(std::string_view(*content).substr(newline + 1)) && out.Commit();
@@ -193,31 +203,38 @@ bool TrimLogFile(const std::string& path, std::uint64_t cut) {
 
 std::string LogMessageNoConsecutiveDuplicates::LastLineText(const std::string& path) {
     const auto content = platform::ReadFile(path);
-    if (!content) return {};
+    if (!content)
+        return {};
     std::string_view body(*content);
-    if (!body.empty() && body.back() == '\n') body.remove_suffix(1);
+    if (!body.empty() && body.back() == '\n')
+        body.remove_suffix(1);
     const auto newline = body.rfind('\n');
-    if (newline == std::string_view::npos) return {};  // fewer than two lines
+    if (newline == std::string_view::npos)
+        return {};  // fewer than two lines
     const std::string_view last = body.substr(newline + 1);
-    if (last.size() <= kStampColumns) return {};
+    if (last.size() <= kStampColumns)
+        return {};
     const std::string_view text = Trim(last.substr(kStampColumns));
     return text.starts_with("---") ? std::string() : std::string(text);
 }
 
 void LogMessageNoConsecutiveDuplicates::Output(const std::string& text) {
     const auto target = CurrentTarget();
-    if (!target) return;
+    if (!target)
+        return;
     const std::string trimmed(TrimRight(text));
     const bool locked = target->lock->Lock();
-    if (trimmed != LastLineText(target->path)) AppendLocked(*target, trimmed);
-    if (locked) target->lock->Unlock();
+    if (trimmed != LastLineText(target->path))
+        AppendLocked(*target, trimmed);
+    if (locked)
+        target->lock->Unlock();
 }
 
 // ---- screen and status ----
 
 ErrorMessage::ErrorMessage(std::int32_t maxBytes, double trimFraction,
-                           ScreenMessageQueue* screenQueue, bool showMessageBox,
-                           Prompter* prompter, const platform::Clock& clock)
+                           ScreenMessageQueue* screenQueue, bool showMessageBox, Prompter* prompter,
+                           const platform::Clock& clock)
     : LogMessage(maxBytes, trimFraction, clock),
       screenQueue_(screenQueue),
       showMessageBox_(showMessageBox),
@@ -225,8 +242,10 @@ ErrorMessage::ErrorMessage(std::int32_t maxBytes, double trimFraction,
 
 void ErrorMessage::Output(const std::string& text) {
     LogMessage::Output(text);
-    if (screenQueue_) screenQueue_->Post(text);
-    if (showMessageBox_.load() && prompter_) prompter_->ShowMessage(text);
+    if (screenQueue_)
+        screenQueue_->Post(text);
+    if (showMessageBox_.load() && prompter_)
+        prompter_->ShowMessage(text);
 }
 
 LogScreenMessage::LogScreenMessage(std::int32_t maxBytes, double trimFraction,
@@ -235,31 +254,38 @@ LogScreenMessage::LogScreenMessage(std::int32_t maxBytes, double trimFraction,
 
 void LogScreenMessage::Output(const std::string& text) {
     LogMessage::Output(text);
-    if (screenQueue_) screenQueue_->Post(text);
+    if (screenQueue_)
+        screenQueue_->Post(text);
 }
 
 void ScreenMessage::Output(const std::string& text) {
-    if (screenQueue_) screenQueue_->Post(text);
+    if (screenQueue_)
+        screenQueue_->Post(text);
 }
 
 void StatusMessage::Output(const std::string& text) {
-    if (frame_) frame_->SetStatusText(text);
+    if (frame_)
+        frame_->SetStatusText(text);
 }
 
 // ---- headless user interface ----
 
 void HeadlessPrompter::ShowMessage(const std::string& text) {
     std::lock_guard lock(mutex_);
-    if (echo_) *echo_ << text << '\n' << std::flush;
+    if (echo_)
+        *echo_ << text << '\n' << std::flush;
 }
 
 bool HeadlessPrompter::AskYesNo(const std::string& /*title*/, const std::string& question) {
     std::lock_guard lock(mutex_);
-    if (echo_) *echo_ << question << (answer_ ? " Yes" : " No") << '\n' << std::flush;
+    if (echo_)
+        *echo_ << question << (answer_ ? " Yes" : " No") << '\n' << std::flush;
     return answer_;
 }
 
-void HeadlessUiBridge::PostEndOfPass() { endOfPass_.Set(); }
+void HeadlessUiBridge::PostEndOfPass() {
+    endOfPass_.Set();
+}
 
 bool HeadlessUiBridge::WaitForEndOfPass(std::chrono::milliseconds timeout) {
     return endOfPass_.WaitFor(timeout);

@@ -5,7 +5,8 @@ namespace tw {
 // ---- MessageDocument ----
 
 MessageDocument::~MessageDocument() {
-    if (queueLink_) queueLink_->SetDocument(nullptr);
+    if (queueLink_)
+        queueLink_->SetDocument(nullptr);
 }
 
 void MessageDocument::LinkQueue(ScreenMessageQueue& queue) {
@@ -20,12 +21,14 @@ void MessageDocument::SetView(MessageListControl* list) {
 
 void MessageDocument::AddMessage(const std::string& text) {
     std::lock_guard lock(viewMutex_);
-    if (view_) AppendToList(*view_, text);
+    if (view_)
+        AppendToList(*view_, text);
 }
 
 void MessageDocument::AppendToList(MessageListControl& list, const std::string& text) {
     list.AppendItem(text);
-    if (maxLines_ > 0 && list.ItemCount() > maxLines_) list.DeleteItem(0);
+    if (maxLines_ > 0 && list.ItemCount() > maxLines_)
+        list.DeleteItem(0);
     list.ScrollToBottom();
 }
 
@@ -42,7 +45,8 @@ ScreenMessageQueue::~ScreenMessageQueue() {
     wakeEvent_.Set();
     worker_.join();
     std::lock_guard lock(documentMutex_);
-    if (document_) document_->ForgetQueue(this);
+    if (document_)
+        document_->ForgetQueue(this);
     document_ = nullptr;
 }
 
@@ -70,14 +74,16 @@ bool ScreenMessageQueue::WaitUntilIdle(std::chrono::milliseconds timeout) {
 
 void ScreenMessageQueue::Deliver(const std::string& text) {
     std::lock_guard lock(documentMutex_);
-    if (document_) document_->AddMessage(text);
+    if (document_)
+        document_->AddMessage(text);
 }
 
 void ScreenMessageQueue::Run(std::stop_token stop) {
     for (;;) {
         wakeEvent_.Wait();
         for (;;) {
-            if (stop.stop_requested()) return;
+            if (stop.stop_requested())
+                return;
             std::string text;
             {
                 std::lock_guard lock(lock_);

@@ -58,7 +58,8 @@ private:
     friend class ScreenMessageQueue;
     // Called by a queue that goes away while linked.
     void ForgetQueue(const ScreenMessageQueue* queue) {
-        if (queueLink_ == queue) queueLink_ = nullptr;
+        if (queueLink_ == queue)
+            queueLink_ = nullptr;
     }
 
     std::mutex viewMutex_;

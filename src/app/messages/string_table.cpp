@@ -22,7 +22,8 @@ constexpr Entry kTable[] = {
     {kSiteTitle, "Site %d"},
     {kRavelinCannotOpen, "Cannot open %s."},
     {kRavelinNoDocuments, "No Documents: unable to create message objects."},
-    {kRavelinPathDoesNotExist, "The path you specified does not exist.  Please enter a valid path."},
+    {kRavelinPathDoesNotExist,
+     "The path you specified does not exist.  Please enter a valid path."},
     {kRavelinUnableToCopy, "Unable to copy file %s to %s."},
     {kNoDocuments, "No Documents: unable to create message objects."},
     {kUnableToInitCom, "Unable to init COM."},
@@ -35,7 +36,8 @@ constexpr Entry kTable[] = {
 
 const char* LoadString(int id) {
     for (const auto& entry : kTable) {
-        if (entry.id == id) return entry.text;
+        if (entry.id == id)
+            return entry.text;
     }
     return nullptr;
 }

@@ -16,7 +16,8 @@ int RunAutomatic(CRadiantPollApp& app, HeadlessFrontEnd& frontEnd, int argc,
                "number and /AUTO, /AUTODIAL, /GETSALES or /SENDITEMS (see tidewell --help).\n";
         return 1;
     }
-    if (!app.InitInstance(argc, argv, executablePath)) return 1;
+    if (!app.InitInstance(argc, argv, executablePath))
+        return 1;
     if (app.PassStartedAtStartUp()) {
         // The pass ends by itself; there is nobody to stop it early.
         while (!frontEnd.HeadlessBridge().WaitForEndOfPass(std::chrono::hours(1))) {

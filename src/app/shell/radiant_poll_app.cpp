@@ -60,7 +60,8 @@ std::uint32_t RunFlagsFrom(const CMainInfo& info) {
     };
     std::uint32_t flags = 0;
     for (const auto& entry : kSwitches) {
-        if (info.HasSwitch(entry.name)) flags |= entry.bits;
+        if (info.HasSwitch(entry.name))
+            flags |= entry.bits;
     }
     return flags;
 }
@@ -75,16 +76,17 @@ CRadiantPollApp::CRadiantPollApp(AppFrontEnd& frontEnd, MonitorFactory monitorFa
     : frontEnd_(frontEnd), monitorFactory_(std::move(monitorFactory)), launcher_(launcher) {}
 
 CRadiantPollApp::~CRadiantPollApp() {
-    if (errorMessages_) ExitInstance();
+    if (errorMessages_)
+        ExitInstance();
 }
 
 void CRadiantPollApp::CreateMessageObjects() {
     // Texts always go through the worker thread: the monitor reports from its own threads.
     screenQueue_ = std::make_unique<ScreenMessageQueue>(nullptr, false);
     frontEnd_.Document()->LinkQueue(*screenQueue_);
-    errorMessages_ = std::make_unique<ErrorMessage>(kLogBytes, kTrimFraction, screenQueue_.get(),
-                                                    (runFlags_ & kRunAuto) == 0,
-                                                    &frontEnd_.GetPrompter());
+    errorMessages_ =
+        std::make_unique<ErrorMessage>(kLogBytes, kTrimFraction, screenQueue_.get(),
+                                       (runFlags_ & kRunAuto) == 0, &frontEnd_.GetPrompter());
     screenMessages_ = std::make_unique<ScreenMessage>(screenQueue_.get());
     logMessages_ = std::make_unique<LogScreenMessage>(kLogBytes, kTrimFraction, screenQueue_.get());
     statusMessages_ = std::make_unique<StatusMessage>(&frontEnd_.Status());
@@ -97,8 +99,7 @@ void CRadiantPollApp::CreateMessageObjects() {
 
 bool CRadiantPollApp::InitInstance(int argc, const char* const* argv,
                                    const std::string& executablePath) {
-    info_.Parse(argc, argv,
-                executablePath.empty() ? platform::ExecutablePath() : executablePath);
+    info_.Parse(argc, argv, executablePath.empty() ? platform::ExecutablePath() : executablePath);
     runFlags_ = RunFlagsFrom(info_);
     if (frontEnd_.Document() == nullptr) {
         if (!IsAutomatic()) {
@@ -113,17 +114,20 @@ bool CRadiantPollApp::InitInstance(int argc, const char* const* argv,
         const std::string& first = info_.parameters[1];
         int value = 0;
         std::from_chars(first.data(), first.data() + first.size(), value);
-        if (value != 0) site = value;
+        if (value != 0)
+            site = value;
     }
     OpenSite(site);
-    if (!IsAutomatic()) return true;
+    if (!IsAutomatic())
+        return true;
     exitAtEndOfPass_ = true;
     passStartedAtStartUp_ = StartPolling();
     return true;
 }
 
 int CRadiantPollApp::ExitInstance() {
-    if (!errorMessages_) return 0;
+    if (!errorMessages_)
+        return 0;
     CloseSite();
     int code = 0;
     if (errorMessages_->Count() > 0) {
@@ -169,7 +173,8 @@ bool CRadiantPollApp::OpenSite(int siteNumber) {
     siteNumber_ = siteNumber;
     WriteVersionPoller();
     frontEnd_.SetTitle(Title());
-    if ((runFlags_ & kRunEditor) == 0) frontEnd_.InstallMenu(false);
+    if ((runFlags_ & kRunEditor) == 0)
+        frontEnd_.InstallMenu(false);
     return true;
 }
 
@@ -185,7 +190,8 @@ std::string CRadiantPollApp::RavelinProgram() const {
     platform::DirEntry entry;
     for (const std::string& directory : {info_.programDirectory, programDirectory_}) {
         const std::string candidate = platform::JoinPath(directory, "ravelin");
-        if (!directory.empty() && platform::StatPath(candidate, entry, nullptr)) return candidate;
+        if (!directory.empty() && platform::StatPath(candidate, entry, nullptr))
+            return candidate;
     }
     return "ravelin";  // found through PATH
 }
@@ -201,12 +207,16 @@ void CRadiantPollApp::CloseSite() {
     siteNumber_ = 0;
 }
 
-bool CRadiantPollApp::IsPolling() const { return monitor_ && monitor_->IsThreadRunning(); }
+bool CRadiantPollApp::IsPolling() const {
+    return monitor_ && monitor_->IsThreadRunning();
+}
 
 bool CRadiantPollApp::StartPolling() {
-    if (!setup_ || siteNumber_ <= 0) return false;
+    if (!setup_ || siteNumber_ <= 0)
+        return false;
     if (setup_->salesPath.empty() || setup_->importDestinationPath.empty()) {
-        FormatMessageTo(errorMessages(), "Make sure the sales path and import destination are filled in.");
+        FormatMessageTo(errorMessages(),
+                        "Make sure the sales path and import destination are filled in.");
         return false;
     }
     if (AcquireSiteLock()) {
@@ -216,7 +226,8 @@ bool CRadiantPollApp::StartPolling() {
                       siteNumber_, setup_->DataDirectory().c_str());
         SendMessageText(logMessages(), text);
         ReleaseSiteLock();
-        if ((runFlags_ & kRunAuto) == 0) frontEnd_.GetPrompter().ShowMessage(text);
+        if ((runFlags_ & kRunAuto) == 0)
+            frontEnd_.GetPrompter().ShowMessage(text);
         return false;
     }
     monitor_ = monitorFactory_ ? monitorFactory_(frontEnd_.Bridge(), *setup_)
@@ -247,23 +258,27 @@ void CRadiantPollApp::StopPolling() {
 }
 
 void CRadiantPollApp::OnEndOfPass() {
-    if (monitor_) monitor_->WaitForThread();  // the worker is past its notice: join it
+    if (monitor_)
+        monitor_->WaitForThread();  // the worker is past its notice: join it
     monitor_.Reset();
     ReleaseSiteLock();
-    if (!exitAtEndOfPass_) StopPolling();
+    if (!exitAtEndOfPass_)
+        StopPolling();
 }
 
 bool CRadiantPollApp::AcquireSiteLock() {
     ReleaseSiteLock();
-    if (!setup_) return false;
+    if (!setup_)
+        return false;
     try {
-        auto lock = std::make_unique<platform::NamedLock>(
-            platform::SiteLockName(setup_->DataDirectory()));
+        auto lock =
+            std::make_unique<platform::NamedLock>(platform::SiteLockName(setup_->DataDirectory()));
         if (!lock->IsValid()) {
             FormatMessageTo(logMessages(), "CreateMutex failed");
             return false;  // polling goes ahead without a lock
         }
-        if (!lock->TryLock()) return true;
+        if (!lock->TryLock())
+            return true;
         siteLock_ = std::move(lock);
     } catch (const std::exception&) {
         FormatMessageTo(logMessages(), "CreateMutex failed, crashed.");
@@ -272,7 +287,8 @@ bool CRadiantPollApp::AcquireSiteLock() {
 }
 
 void CRadiantPollApp::ReleaseSiteLock() {
-    if (siteLock_) siteLock_->Unlock();
+    if (siteLock_)
+        siteLock_->Unlock();
     siteLock_.reset();
 }
 
@@ -281,21 +297,27 @@ std::vector<int> CRadiantPollApp::SiteChoices() const {
     platform::ListDirectory(programDirectory_, entries, nullptr);
     std::vector<int> sites;
     for (const auto& entry : entries) {
-        if (entry.isDirectory || !platform::MatchMask("RAVELIN.???", entry.name)) continue;
+        if (entry.isDirectory || !platform::MatchMask("RAVELIN.???", entry.name))
+            continue;
         int site = 0;
         const char* digits = entry.name.c_str() + 8;
         std::from_chars(digits, entry.name.c_str() + entry.name.size(), site);
-        if (site > 0) sites.push_back(site);
+        if (site > 0)
+            sites.push_back(site);
     }
     return sites;
 }
 
 bool CRadiantPollApp::PurgePending(int command) {
-    if (!setup_) return false;
+    if (!setup_)
+        return false;
     for (const auto& entry : kPurgeEntries) {
-        if (entry.command != command) continue;
-        if (!frontEnd_.GetPrompter().AskYesNo(entry.title, entry.question)) return false;
-        const std::string path = platform::ExistingOrExactPath(setup_->LocalDataDirectory(), entry.file);
+        if (entry.command != command)
+            continue;
+        if (!frontEnd_.GetPrompter().AskYesNo(entry.title, entry.question))
+            return false;
+        const std::string path =
+            platform::ExistingOrExactPath(setup_->LocalDataDirectory(), entry.file);
         int error = 0;
         if (!platform::RemoveFile(path, &error)) {
             FormatMessageTo(errorMessages(), "Unable to delete %s.  Error %d: %s", path.c_str(),

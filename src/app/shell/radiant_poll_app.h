@@ -57,10 +57,11 @@ enum RunFlag : std::uint32_t {
     kRunSalesOnly = 0x0008,  // GETSALES
     kRunReserved1 = 0x0010,
     kRunReserved2 = 0x0020,
-    kRunEditor = 0x2000,     // EDITOR: keep the maintenance editors
+    kRunEditor = 0x2000,  // EDITOR: keep the maintenance editors
 };
 std::uint32_t RunFlagsFrom(const CMainInfo& info);
-inline constexpr std::uint32_t kAutomaticRunFlags = kRunAuto | kRunAutoDial | kRunSendOnly | kRunSalesOnly;
+inline constexpr std::uint32_t kAutomaticRunFlags =
+    kRunAuto | kRunAutoDial | kRunSendOnly | kRunSalesOnly;
 
 class CRadiantPollApp {
 public:

@@ -3,10 +3,10 @@
 #include <new>
 #include <string>
 
+#include "platform/os_support.h"
 #include "platform/paths.h"
 #include "qorcom/frame/component_table.h"
 #include "qorcom/frame/factory.h"
-#include "platform/os_support.h"
 #include "qorcom/frame/registration.h"
 
 namespace tw::qorcom {

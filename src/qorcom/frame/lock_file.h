@@ -8,8 +8,8 @@
 #include <string>
 
 #include "comlite/dispatch.h"
-#include "qorcom/frame/generic_dispatch.h"
 #include "platform/os_support.h"
+#include "qorcom/frame/generic_dispatch.h"
 
 struct IQORLockFile : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Lock(VARIANT_BOOL* result) = 0;

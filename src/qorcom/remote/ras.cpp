@@ -13,8 +13,8 @@
 
 #include "comlite/bstr.h"
 #include "platform/os_services.h"
-#include "qorcom/frame/exports.h"
 #include "platform/os_support.h"
+#include "qorcom/frame/exports.h"
 
 namespace tw::qorcom {
 namespace {
@@ -221,8 +221,8 @@ public:
     }
 
 private:
-    void Run(std::stop_token stop, const QorRasProvider& ras, const platform::EventDescriptor& event,
-             bool onConnect, bool onDisconnect) {
+    void Run(std::stop_token stop, const QorRasProvider& ras,
+             const platform::EventDescriptor& event, bool onConnect, bool onDisconnect) {
         std::set<QorRasConnection> known = ActiveConnections(ras);
         std::mutex mutex;
         while (!stop.stop_requested()) {

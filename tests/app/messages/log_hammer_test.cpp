@@ -25,9 +25,9 @@ TEST(LogHammer, TwoProcessesTwoThreadsTrimmingAllTheTime) {
 
     platform::PosixProcessLauncher launcher;
     auto writer = [&](const char* id) {
-        return launcher.Run({LOG_HAMMER_WRITER, log, id, "2", std::to_string(kLines),
-                             std::to_string(kMaxBytes)},
-                            {});
+        return launcher.Run(
+            {LOG_HAMMER_WRITER, log, id, "2", std::to_string(kLines), std::to_string(kMaxBytes)},
+            {});
     };
     platform::ProcessOutcome first, second;
     std::thread a([&] { first = writer("1"); });

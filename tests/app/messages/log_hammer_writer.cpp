@@ -8,7 +8,8 @@
 #include "app/messages/message.h"
 
 int main(int argc, char** argv) {
-    if (argc != 6) return 2;
+    if (argc != 6)
+        return 2;
     const std::string path = argv[1];
     const std::string id = argv[2];
     const int threads = std::atoi(argv[3]);

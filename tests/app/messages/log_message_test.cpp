@@ -36,7 +36,8 @@ protected:
     FixedClock clock;
 };
 
-const std::string kHeader = "Site # Date       Time          Message\n" + std::string(79, '-') + "\n";
+const std::string kHeader =
+    "Site # Date       Time          Message\n" + std::string(79, '-') + "\n";
 
 TEST_F(LogTest, NewLogGetsHeaderAndLinesAreInColumns) {
     LogMessage log(0, 0.5, clock);
@@ -87,8 +88,7 @@ TEST_F(LogTest, TrimsA300000ByteLogAtByte150000) {
     LogMessage log(262144, 0.5, clock);
     log.SetPath(path);
     FormatMessageTo(log, "new line");
-    EXPECT_EQ(test::ReadAll(path),
-              kHeader + kept + "1      Thu Jan 15 02:30:15 2026 new line\n");
+    EXPECT_EQ(test::ReadAll(path), kHeader + kept + "1      Thu Jan 15 02:30:15 2026 new line\n");
 }
 
 TEST_F(LogTest, TrimRules) {
@@ -142,11 +142,13 @@ TEST_F(LogTest, LastLineTextRules) {
     EXPECT_EQ(L::LastLineText(dir.File("missing")), "");
     EXPECT_EQ(L::LastLineText(dir.Write("a", "1      Thu Jan 15 02:30:15 2026 only line\n")), "");
     EXPECT_EQ(L::LastLineText(dir.Write("b", kHeader)), "");
-    EXPECT_EQ(L::LastLineText(dir.Write("c", kHeader + "1      Thu Jan 15 02:30:15 2026   t x  \r\n")),
-              "t x");
+    EXPECT_EQ(
+        L::LastLineText(dir.Write("c", kHeader + "1      Thu Jan 15 02:30:15 2026   t x  \r\n")),
+        "t x");
     const std::string longLine(10000, 'z');
-    EXPECT_EQ(L::LastLineText(dir.Write("d", kHeader + "1      Thu Jan 15 02:30:15 2026 " + longLine)),
-              longLine);
+    EXPECT_EQ(
+        L::LastLineText(dir.Write("d", kHeader + "1      Thu Jan 15 02:30:15 2026 " + longLine)),
+        longLine);
     EXPECT_EQ(L::LastLineText(dir.Write("e", kHeader + "short\n")), "");
 }
 
@@ -218,8 +220,8 @@ TEST(Formatting, ResourcesAndExceptions) {
     FormatResourceMessageTo(message, strings::kStartingMonitoring, "/pos/sales/");
     FormatResourceMessageTo(message, strings::kMonitoringStopped);
     FormatResourceMessageTo(message, 9999);
-    ReportDispatchException(message, DispatchException(static_cast<std::int32_t>(0x8004201E),
-                                                       "Queue is full!"));
+    ReportDispatchException(
+        message, DispatchException(static_cast<std::int32_t>(0x8004201E), "Queue is full!"));
     ReportException(message, std::runtime_error(std::string(300, 'e')));
     ASSERT_EQ(message.texts.size(), 5u);
     EXPECT_EQ(message.texts[0], "Starting monitoring of /pos/sales/.");

@@ -23,7 +23,8 @@ public:
     bool Process() override {
         seen_->push_back(std::string("send=") + (setup_.sendItems ? "1" : "0") +
                          " receive=" + (setup_.receiveSales ? "1" : "0"));
-        if (fail_) FormatMessageTo(errorMessages(), "Unable copy %s", "x");
+        if (fail_)
+            FormatMessageTo(errorMessages(), "Unable copy %s", "x");
         return !fail_;
     }
     bool Finish() override { return true; }
@@ -51,7 +52,8 @@ protected:
     MonitorFactory Factory(bool fail = false) {
         return [this, fail](UiBridge& notify, RadiantSetup& setup) {
             auto waiter = CountedPtr<Monitor::SingleWaiter>(new PollerWaiter(
-                &notify, CountedPtr<Monitor::WaitHandler>(new Monitor::WaitTimeoutHandler(30000, true)),
+                &notify,
+                CountedPtr<Monitor::WaitHandler>(new Monitor::WaitTimeoutHandler(30000, true)),
                 CountedPtr<Monitor::WaitOverHandler>(new RecordingPass(setup, fail, &passes))));
             waiter->SetSinglePass(true);
             return waiter;
@@ -67,7 +69,8 @@ protected:
     }
 
     std::vector<std::string> PollLog(const std::string& site) {
-        return platform::ReadLines(home.File(site + "/POLL.LOG")).value_or(std::vector<std::string>{});
+        return platform::ReadLines(home.File(site + "/POLL.LOG"))
+            .value_or(std::vector<std::string>{});
     }
 
     test::ScratchDir home;
@@ -113,8 +116,10 @@ TEST_F(AppTest, ASiteAlreadyPolledElsewhereEndsTheRunAtOnceWithZero) {
     EXPECT_TRUE(passes.empty());
     const auto log = PollLog("005");
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().substr(32), "Site 5 is already being polled by another process, "
-                                     "Cancelling polling. " + home.File("005") + "/");
+    EXPECT_EQ(log.back().substr(32),
+              "Site 5 is already being polled by another process, "
+              "Cancelling polling. " +
+                  home.File("005") + "/");
     other.Unlock();
 }
 

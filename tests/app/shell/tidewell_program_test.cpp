@@ -26,16 +26,15 @@ protected:
         fs::create_directories(dir.File("pos/import"));
         fs::create_directories(dir.File("home"));
         EXPECT_TRUE(Run({PASS_PROGRAM, "history", dir.File("home/POLHISTD.STA")}).Succeeded());
-        dir.Write("home/SETUP.STA", "SalesPath=" + dir.File("pos/export") +
-                                         "/\r\nImportDestinationPath=" + dir.File("pos/import") +
-                                         "/\r\nSendItems=TRUE\r\nReceiveSales=FALSE\r\n7Z=FALSE\r\n");
+        dir.Write("home/SETUP.STA",
+                  "SalesPath=" + dir.File("pos/export") +
+                      "/\r\nImportDestinationPath=" + dir.File("pos/import") +
+                      "/\r\nSendItems=TRUE\r\nReceiveSales=FALSE\r\n7Z=FALSE\r\n");
         EXPECT_TRUE(Run({RAVELIN_PROGRAM, dir.File("home") + "/", "/AUTO", "/SITE=5"}).Succeeded());
         setupText = test::ReadAll(dir.File("home/005/SETUP.005"));
     }
 
-    platform::ProcessOutcome Run(std::vector<std::string> argv) {
-        return launcher.Run(argv, {});
-    }
+    platform::ProcessOutcome Run(std::vector<std::string> argv) { return launcher.Run(argv, {}); }
     platform::ProcessOutcome Tidewell(std::vector<std::string> args) {
         args.insert(args.begin(), TIDEWELL_PROGRAM);
         return Run(args);
@@ -89,8 +88,10 @@ TEST_F(TidewellProgram, AnotherPollerOnTheSiteLogsAndExitsZero) {
     EXPECT_TRUE(outcome.Succeeded());
     const auto log = Log();
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().substr(32), "Site 5 is already being polled by another process, "
-                                     "Cancelling polling. " + dir.File("home/005") + "/");
+    EXPECT_EQ(log.back().substr(32),
+              "Site 5 is already being polled by another process, "
+              "Cancelling polling. " +
+                  dir.File("home/005") + "/");
     other.Unlock();
 
     // Two at once: whatever the timing, every event is filed exactly once.
@@ -105,8 +106,9 @@ TEST_F(TidewellProgram, AnotherPollerOnTheSiteLogsAndExitsZero) {
 
 TEST_F(TidewellProgram, SiteZeroIsSiteOneAndAMissingSiteIsSetUpByRavelinFirst) {
     fs::create_symlink(RAVELIN_PROGRAM, dir.File("home/ravelin"));
-    dir.Write("home/SETUP.STA", "SalesPath=" + dir.File("pos/export") + "/\r\nImportDestinationPath=" +
-                                    dir.File("pos/import") + "/\r\n7Z=FALSE\r\n");
+    dir.Write("home/SETUP.STA", "SalesPath=" + dir.File("pos/export") +
+                                    "/\r\nImportDestinationPath=" + dir.File("pos/import") +
+                                    "/\r\n7Z=FALSE\r\n");
     const auto outcome = Tidewell({"0", "/AUTO"});
     EXPECT_TRUE(outcome.Succeeded()) << outcome.exitCode;
     EXPECT_TRUE(fs::exists(dir.File("home/RAVELIN.001")));
