@@ -78,7 +78,8 @@ CountedPtr<PollerWaiter> BuildRadiantPollMonitor(UiBridge* notify, RadiantSetup&
     // 6. One pass at once; the interval never elapses in a single-pass monitor.
     auto mainWait = Make<WaitTimeoutHandler>(kMainIntervalMs, true);
     // 7. Source processors of the POS side.
-    auto salesSource = Make<CopySourceFilesProcessor>(posSales, deleteSource);
+    auto salesSource = Make<RadiantSalesSourceFilesProcessor>(posSales, deleteSource,
+                                                              settings.LocalDataDirectory());
     auto resultsSource = Make<CopySourceFilesProcessor>(posResults, deleteSource);
     // 8-9. The copies into the data directory.
     auto salesTransfer = Make<RadiantCopySalesFiles>(salesSource, salesProcessor, dataDirectory);

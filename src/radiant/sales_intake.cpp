@@ -5,6 +5,8 @@
 
 #include "app/messages/program_messages.h"
 #include "platform/finally.h"
+#include "platform/paths.h"
+#include "radiant/journal_split.h"
 #include "settings/radiant_setup.h"
 
 namespace tw::radiant {
@@ -54,6 +56,21 @@ bool RadiantCopySalesFiles::ShouldTransfer(FileSystem& /*source*/, const FileInf
     // A directory named like an export ("OLD.XML") cannot be copied; offering it would fail
     // the pass on every poll.
     return !file.isDirectory && EndsInXml(file.name);
+}
+
+RadiantSalesSourceFilesProcessor::RadiantSalesSourceFilesProcessor(
+    CountedPtr<FileSystem> fileSystem, bool deleteSource, std::string localDataDirectory)
+    : CopySourceFilesProcessor(std::move(fileSystem), deleteSource),
+      localDataDirectory_(std::move(localDataDirectory)) {}
+
+bool RadiantSalesSourceFilesProcessor::DeleteSourceFile(const std::string& path) {
+    const std::string received = localDataDirectory_ + std::string(platform::FileNamePart(path));
+    if (!SurveyXmlFile(received).wellFormed) {
+        FormatMessageTo(logMessages(), "%s stays on the POS: the copy received is not complete.",
+                        path.c_str());
+        return false;
+    }
+    return CopySourceFilesProcessor::DeleteSourceFile(path);
 }
 
 bool IsNewFile(const FileInfo& entry, const platform::OleDate& start) {

@@ -32,6 +32,22 @@ public:
     bool ShouldTransfer(FileSystem& source, const FileInfo& file, FileSystem& destination) override;
 };
 
+// The POS side of the sales copy. A POS file is deleted only when the copy received from it
+// in the data directory is complete XML: a journal the POS is still writing arrives cut short,
+// and deleting the POS's file then would lose every sale written after the copy. Such a file
+// stays on the POS and is fetched again by the next pass (journal processing sets the cut copy
+// aside and reports it).
+class RadiantSalesSourceFilesProcessor : public FileSystemMonitor::CopySourceFilesProcessor {
+public:
+    // localDataDirectory: the data directory as a local path ending in '/'.
+    RadiantSalesSourceFilesProcessor(CountedPtr<FileSystem> fileSystem, bool deleteSource,
+                                     std::string localDataDirectory);
+    bool DeleteSourceFile(const std::string& path) override;
+
+private:
+    std::string localDataDirectory_;
+};
+
 // Whether a listed file is newer than start (the FileDateTime): a name holding "ACK" is always
 // new, and so is every file when start is not a valid date or the file's time is unknown;
 // otherwise the file is new when its modification time lies more than half a second after

@@ -231,7 +231,9 @@ TEST_P(SalesPass, OnePassSortsOutEveryFileAndTheNextTakesOnlyWhatIsNew) {
                 ElementsAre(StartsWith("Unable to load " + site.data + "NAXML-POSJournalCUT.XML")));
     EXPECT_THAT(messages.posVersion.Texts(), ElementsAre("Radiant POS 4.02.1"));
     if (DeleteSource()) {
-        EXPECT_EQ(Names(site.pos), std::set<std::string>{"OLD.XML"});
+        // The journal that arrived cut short is not deleted on the POS: the POS may still be
+        // writing it, and its later sales would be lost.
+        EXPECT_EQ(Names(site.pos), (std::set<std::string>{"NAXML-POSJournalCUT.XML", "OLD.XML"}));
     } else {
         EXPECT_THAT(Names(site.pos), SizeIs(16));
         EXPECT_EQ(FormatFileDateTime(site.setup->FileDateTime()),
@@ -249,6 +251,10 @@ TEST_P(SalesPass, OnePassSortsOutEveryFileAndTheNextTakesOnlyWhatIsNew) {
     Poll();
     auto after = Snapshot(site.data);
     ASSERT_EQ(after.erase("MSMD0003.XML"), 1u) << "the new report of a new period";
+    if (DeleteSource()) {
+        // The cut journal kept on the POS came again and was set aside again.
+        EXPECT_EQ(after.erase("REJECTED/NAXML-POSJournalCUT_002.XML"), 1u);
+    }
     EXPECT_EQ(after, before);
     std::vector<std::string> removed;
     for (const auto& text : messages.log.Texts()) {
@@ -261,7 +267,8 @@ TEST_P(SalesPass, OnePassSortsOutEveryFileAndTheNextTakesOnlyWhatIsNew) {
     } else {
         EXPECT_THAT(removed, ElementsAre("Removed: " + site.data + "ACK0001.XML"));
     }
-    EXPECT_THAT(messages.error.Texts(), SizeIs(1)) << "nothing new went wrong";
+    // Nothing new went wrong (with DeletePOSSourceFile the cut journal is reported again).
+    EXPECT_THAT(messages.error.Texts(), SizeIs(DeleteSource() ? 2 : 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(DeleteOrKeepWestAndEast, SalesPass,
@@ -272,6 +279,59 @@ INSTANTIATE_TEST_SUITE_P(DeleteOrKeepWestAndEast, SalesPass,
                              return std::string(std::get<0>(info.param) ? "Delete" : "Keep") + "_" +
                                     zone.substr(zone.find('/') + 1);
                          });
+
+}  // namespace
+}  // namespace tw::radiant
+
+namespace tw::radiant {
+namespace {
+
+// Runs one poll of a test site, as the application does.
+void PollOnce(test::TestSite& site) {
+    HeadlessUiBridge bridge;
+    JournalProcessingOptions options;
+    options.archive.launcher = &site.launcher;
+    CountedPtr<PollerWaiter> monitor = BuildRadiantPollMonitor(&bridge, *site.setup, {}, options);
+    ASSERT_TRUE(monitor->Start());
+    monitor->WaitForThread();
+}
+
+int EventFiles(const std::string& data) {
+    int count = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(data)) {
+        count += entry.path().filename().string().rfind("jrn2", 0) == 0;
+    }
+    return count;
+}
+
+// A journal fetched while the POS is still writing it arrives cut short. Deleting the POS's
+// file then would lose every sale written after the copy: it stays on the POS, and the next
+// pass takes it whole.
+TEST(SalesPassWhileThePosWrites, AJournalCutShortIsKeptOnThePosAndTakenWholeLater) {
+    test::RecordedMessages messages;
+    test::TestSite site;
+    site.setup->deletePOSSourceFile = true;
+    test::JournalSpec spec;
+    for (int n = 1; n <= 40; ++n) {
+        test::JournalEventSpec event;
+        event.transactionId = std::to_string(n);
+        event.endDate = "2026-03-05";
+        event.endTime = "22:" + test::Two(n) + ":00";
+        spec.events.push_back(event);
+    }
+    const std::string journal = test::JournalXml(spec);
+    const std::string path = site.pos + "/NAXML-POSJournal20260306020000.XML";
+    site.dir.Write("pos/export/NAXML-POSJournal20260306020000.XML",
+                   journal.substr(0, journal.size() / 2));
+    PollOnce(site);
+    EXPECT_TRUE(fs::exists(path)) << "the POS's file must not go while its copy is incomplete";
+    EXPECT_EQ(EventFiles(site.data), 0);
+
+    site.dir.Write("pos/export/NAXML-POSJournal20260306020000.XML", journal);  // finished
+    PollOnce(site);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(EventFiles(site.data), 40);
+}
 
 }  // namespace
 }  // namespace tw::radiant
