@@ -11,7 +11,6 @@ namespace tw::radiant {
 namespace {
 
 using FileSystemMonitor::CopyDestinationFilesProcessor;
-using FileSystemMonitor::CopySourceFilesProcessor;
 using Monitor::SingleWaiter;
 using Monitor::WaitTimeoutHandler;
 
@@ -78,9 +77,10 @@ CountedPtr<PollerWaiter> BuildRadiantPollMonitor(UiBridge* notify, RadiantSetup&
     // 6. One pass at once; the interval never elapses in a single-pass monitor.
     auto mainWait = Make<WaitTimeoutHandler>(kMainIntervalMs, true);
     // 7. Source processors of the POS side.
-    auto salesSource = Make<RadiantSalesSourceFilesProcessor>(posSales, deleteSource,
+    auto salesSource = Make<RadiantPosSourceFilesProcessor>(posSales, deleteSource,
                                                               settings.LocalDataDirectory());
-    auto resultsSource = Make<CopySourceFilesProcessor>(posResults, deleteSource);
+    auto resultsSource = Make<RadiantPosSourceFilesProcessor>(posResults, deleteSource,
+                                                              settings.LocalDataDirectory());
     // 8-9. The copies into the data directory.
     auto salesTransfer = Make<RadiantCopySalesFiles>(salesSource, salesProcessor, dataDirectory);
     auto resultsTransfer =

@@ -58,12 +58,12 @@ bool RadiantCopySalesFiles::ShouldTransfer(FileSystem& /*source*/, const FileInf
     return !file.isDirectory && EndsInXml(file.name);
 }
 
-RadiantSalesSourceFilesProcessor::RadiantSalesSourceFilesProcessor(
+RadiantPosSourceFilesProcessor::RadiantPosSourceFilesProcessor(
     CountedPtr<FileSystem> fileSystem, bool deleteSource, std::string localDataDirectory)
     : CopySourceFilesProcessor(std::move(fileSystem), deleteSource),
       localDataDirectory_(std::move(localDataDirectory)) {}
 
-bool RadiantSalesSourceFilesProcessor::DeleteSourceFile(const std::string& path) {
+bool RadiantPosSourceFilesProcessor::DeleteSourceFile(const std::string& path) {
     const std::string received = localDataDirectory_ + std::string(platform::FileNamePart(path));
     if (!SurveyXmlFile(received).wellFormed) {
         FormatMessageTo(logMessages(), "%s stays on the POS: the copy received is not complete.",

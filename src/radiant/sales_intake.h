@@ -32,15 +32,15 @@ public:
     bool ShouldTransfer(FileSystem& source, const FileInfo& file, FileSystem& destination) override;
 };
 
-// The POS side of the sales copy. A POS file is deleted only when the copy received from it
-// in the data directory is complete XML: a journal the POS is still writing arrives cut short,
-// and deleting the POS's file then would lose every sale written after the copy. Such a file
-// stays on the POS and is fetched again by the next pass (journal processing sets the cut copy
-// aside and reports it).
-class RadiantSalesSourceFilesProcessor : public FileSystemMonitor::CopySourceFilesProcessor {
+// The POS side of the sales and results copies. A POS file is deleted only when the copy
+// received from it in the data directory is complete XML: a journal the POS is still writing
+// arrives cut short, and deleting the POS's file then would lose every sale written after the
+// copy. Such a file stays on the POS and is fetched again by the next pass (journal processing
+// sets the cut copy aside and reports it).
+class RadiantPosSourceFilesProcessor : public FileSystemMonitor::CopySourceFilesProcessor {
 public:
     // localDataDirectory: the data directory as a local path ending in '/'.
-    RadiantSalesSourceFilesProcessor(CountedPtr<FileSystem> fileSystem, bool deleteSource,
+    RadiantPosSourceFilesProcessor(CountedPtr<FileSystem> fileSystem, bool deleteSource,
                                      std::string localDataDirectory);
     bool DeleteSourceFile(const std::string& path) override;
 
