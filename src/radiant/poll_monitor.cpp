@@ -77,8 +77,8 @@ CountedPtr<PollerWaiter> BuildRadiantPollMonitor(UiBridge* notify, RadiantSetup&
     // 6. One pass at once; the interval never elapses in a single-pass monitor.
     auto mainWait = Make<WaitTimeoutHandler>(kMainIntervalMs, true);
     // 7. Source processors of the POS side.
-    auto salesSource = Make<RadiantPosSourceFilesProcessor>(posSales, deleteSource,
-                                                              settings.LocalDataDirectory());
+    auto salesSource =
+        Make<RadiantPosSourceFilesProcessor>(posSales, deleteSource, settings.LocalDataDirectory());
     auto resultsSource = Make<RadiantPosSourceFilesProcessor>(posResults, deleteSource,
                                                               settings.LocalDataDirectory());
     // 8-9. The copies into the data directory.

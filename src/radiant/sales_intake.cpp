@@ -58,8 +58,9 @@ bool RadiantCopySalesFiles::ShouldTransfer(FileSystem& /*source*/, const FileInf
     return !file.isDirectory && EndsInXml(file.name);
 }
 
-RadiantPosSourceFilesProcessor::RadiantPosSourceFilesProcessor(
-    CountedPtr<FileSystem> fileSystem, bool deleteSource, std::string localDataDirectory)
+RadiantPosSourceFilesProcessor::RadiantPosSourceFilesProcessor(CountedPtr<FileSystem> fileSystem,
+                                                               bool deleteSource,
+                                                               std::string localDataDirectory)
     : CopySourceFilesProcessor(std::move(fileSystem), deleteSource),
       localDataDirectory_(std::move(localDataDirectory)) {}
 

@@ -41,7 +41,7 @@ class RadiantPosSourceFilesProcessor : public FileSystemMonitor::CopySourceFiles
 public:
     // localDataDirectory: the data directory as a local path ending in '/'.
     RadiantPosSourceFilesProcessor(CountedPtr<FileSystem> fileSystem, bool deleteSource,
-                                     std::string localDataDirectory);
+                                   std::string localDataDirectory);
     bool DeleteSourceFile(const std::string& path) override;
 
 private:
