@@ -64,9 +64,16 @@ const PollerInfo* SiteSetup::FindPoller() const {
         if (commandLine_.HasSwitch(row.baseName))
             return &row;
     }
-    if (paths_.programDirectory.empty())
-        return nullptr;
-    return table_.FindById(PollerInterfaceGuesser().Guess(table_, paths_.programDirectory));
+    // The pollers stand in the program directory of a Windows-style installation; installed
+    // here, they stand beside ravelin itself.
+    const PollerInterfaceGuesser guesser;
+    for (const std::string& directory : {paths_.programDirectory, commandLine_.programDirectory}) {
+        if (directory.empty())
+            continue;
+        if (const int id = guesser.Guess(table_, directory); id != 0)
+            return table_.FindById(id);
+    }
+    return nullptr;
 }
 
 int SiteSetup::HighestSiteNumber() const {

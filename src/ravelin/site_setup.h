@@ -40,7 +40,8 @@ public:
     // The template files of the program directory, full paths, by name.
     std::vector<std::string> Templates() const;
     // The poller named by a switch (first table row named), else the guess from the
-    // executables in the program directory; null when neither finds one.
+    // executables in the program directory, else from those beside ravelin; null when none
+    // finds one.
     const PollerInfo* FindPoller() const;
 
     // The four lines of a site file for site.

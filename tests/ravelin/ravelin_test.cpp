@@ -15,7 +15,7 @@ namespace tw::ravelin {
 namespace {
 
 CMainInfo CommandLine(std::vector<const char*> args) {
-    args.insert(args.begin(), "/usr/bin/ravelin");
+    args.insert(args.begin(), "/nonexistent/bin/ravelin");
     CMainInfo info;
     info.Parse(static_cast<int>(args.size()), args.data());
     return info;
@@ -24,7 +24,8 @@ CMainInfo CommandLine(std::vector<const char*> args) {
 TEST(CommandLine, SwitchRuleAndValues) {
     const auto info = CommandLine({"/srv/qor/", "/AUTO", "-overwrite", "/SITE=3",
                                    "/TAMBORPATH=/srv/back office/", " 7", "/ ERRORPATH = x \n y"});
-    EXPECT_EQ(info.parameters, (std::vector<std::string>{"/usr/bin/ravelin", "/srv/qor/", " 7"}));
+    EXPECT_EQ(info.parameters,
+              (std::vector<std::string>{"/nonexistent/bin/ravelin", "/srv/qor/", " 7"}));
     EXPECT_TRUE(info.HasSwitch("auto"));
     EXPECT_TRUE(info.HasSwitch("OVERWRITE"));
     EXPECT_FALSE(info.HasSwitch("SITE"));
@@ -32,7 +33,7 @@ TEST(CommandLine, SwitchRuleAndValues) {
     EXPECT_EQ(info.ValueOf("TAMBORPATH"), "/srv/back office/");
     EXPECT_EQ(info.ValueOf("ERRORPATH"), "x");
     EXPECT_EQ(info.ValueOf("MISSING"), "");
-    EXPECT_EQ(info.programDirectory, "/usr/bin/");
+    EXPECT_EQ(info.programDirectory, "/nonexistent/bin/");
     EXPECT_FALSE(IsSwitch("/opt/qor/"));
     EXPECT_TRUE(IsSwitch("/SITE=/opt/qor/x"));
     EXPECT_FALSE(IsSwitch("C:\\QOR"));
@@ -109,6 +110,18 @@ TEST_F(SetupTest, OverwriteRewritesTheSiteFileButNeverATemplateCopy) {
               dir.Path() + "/001");
     EXPECT_EQ(test::ReadAll(dir.File("001/SETUP.001")), "edited by the user");
     EXPECT_EQ(messages.screen.Texts()[0], "Setting up UNKNOWN POLLER interface.");
+}
+
+TEST_F(SetupTest, APollerInstalledBesideRavelinIsGuessed) {
+    test::ScratchDir bin;
+    bin.Write("ravelin", "");
+    bin.Write("tidewell", "");
+    CMainInfo info;
+    const std::string self = bin.File("ravelin");
+    const char* args[] = {self.c_str(), "/AUTO"};
+    info.Parse(2, args);
+    SiteSetup(Paths(), info).Run(1);
+    EXPECT_EQ(messages.screen.Texts()[0], "Setting up TIDEWELL interface.");
 }
 
 TEST_F(SetupTest, HighestSiteAndChosenSite) {
