@@ -11,7 +11,7 @@ namespace tw::test {
 
 inline constexpr const char* kNaxmlNamespace = "http://www.naxml.org/POSBO/Vocabulary/2003-10-16";
 
-struct JournalEventSpec {
+struct JournalEventLayout {
     std::string kind = "SaleEvent";
     std::string transactionId;
     std::string registerId = "1";
@@ -21,13 +21,13 @@ struct JournalEventSpec {
     std::string extra;  // raw XML at the end of the event
 };
 
-struct JournalSpec {
+struct JournalLayout {
     std::string version = "3.4";
     std::string storeId = "0001";
     std::string vendorModelVersion = "Radiant RPOS 4.2.1";
     std::string beginDate = "2026-03-05", beginTime = "22:00:00";
     std::string endDate = "2026-03-06", endTime = "02:00:00";
-    std::vector<JournalEventSpec> events;
+    std::vector<JournalEventLayout> events;
     std::string afterEvents;  // raw XML after the events (a summary, a comment)
     bool indent = true;
 };
@@ -41,14 +41,15 @@ inline std::string Two(int n) {
 // count events, one every stepSeconds from startHour:startMinute on day (2026-03-day),
 // crossing midnight when they run on; transaction IDs from firstTransaction, registers 1 to 3,
 // every seventh a refund and every eleventh a void.
-inline std::vector<JournalEventSpec> EventsFrom(int count, int day, int startHour, int startMinute,
-                                                int stepSeconds, int firstTransaction = 100001) {
-    std::vector<JournalEventSpec> events;
+inline std::vector<JournalEventLayout> EventsFrom(int count, int day, int startHour,
+                                                  int startMinute, int stepSeconds,
+                                                  int firstTransaction = 100001) {
+    std::vector<JournalEventLayout> events;
     long seconds = startHour * 3600L + startMinute * 60L;
     for (int i = 0; i < count; ++i, seconds += stepSeconds) {
         const long dayOffset = seconds / 86400;
         const long inDay = seconds % 86400;
-        JournalEventSpec event;
+        JournalEventLayout event;
         event.kind = i % 11 == 10 ? "VoidEvent" : i % 7 == 6 ? "RefundEvent" : "SaleEvent";
         event.transactionId = std::to_string(firstTransaction + i);
         event.registerId = std::to_string(1 + i % 3);
@@ -62,27 +63,27 @@ inline std::vector<JournalEventSpec> EventsFrom(int count, int day, int startHou
     return events;
 }
 
-inline std::string JournalXml(const JournalSpec& spec) {
-    const std::string nl = spec.indent ? "\n" : "";
-    const auto pad = [&](int depth) { return spec.indent ? std::string(depth * 2, ' ') : ""; };
+inline std::string JournalXml(const JournalLayout& layout) {
+    const std::string nl = layout.indent ? "\n" : "";
+    const auto pad = [&](int depth) { return layout.indent ? std::string(depth * 2, ' ') : ""; };
     std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + nl;
     x += "<NAXML-POSJournal xmlns=\"" + std::string(kNaxmlNamespace) +
          "\" xmlns:radiant=\"http://www.radiantsystems.com/NAXML-Extension\" version=\"" +
-         spec.version + "\">" + nl;
+         layout.version + "\">" + nl;
     x += pad(1) + "<TransmissionHeader>" + nl;
-    x += pad(2) + "<StoreLocationID>" + spec.storeId + "</StoreLocationID>" + nl;
+    x += pad(2) + "<StoreLocationID>" + layout.storeId + "</StoreLocationID>" + nl;
     x += pad(2) + "<VendorName>Radiant</VendorName>" + nl;
-    x += pad(2) + "<VendorModelVersion>" + spec.vendorModelVersion + "</VendorModelVersion>" + nl;
+    x += pad(2) + "<VendorModelVersion>" + layout.vendorModelVersion + "</VendorModelVersion>" + nl;
     x += pad(1) + "</TransmissionHeader>" + nl;
     x += pad(1) + "<JournalReport>" + nl;
     x += pad(2) + "<JournalHeader>" + nl;
     x += pad(3) + "<ReportSequenceNumber>17</ReportSequenceNumber>" + nl;
-    x += pad(3) + "<BeginDate>" + spec.beginDate + "</BeginDate>" + nl;
-    x += pad(3) + "<BeginTime>" + spec.beginTime + "</BeginTime>" + nl;
-    x += pad(3) + "<EndDate>" + spec.endDate + "</EndDate>" + nl;
-    x += pad(3) + "<EndTime>" + spec.endTime + "</EndTime>" + nl;
+    x += pad(3) + "<BeginDate>" + layout.beginDate + "</BeginDate>" + nl;
+    x += pad(3) + "<BeginTime>" + layout.beginTime + "</BeginTime>" + nl;
+    x += pad(3) + "<EndDate>" + layout.endDate + "</EndDate>" + nl;
+    x += pad(3) + "<EndTime>" + layout.endTime + "</EndTime>" + nl;
     x += pad(2) + "</JournalHeader>" + nl;
-    for (const auto& event : spec.events) {
+    for (const auto& event : layout.events) {
         x += pad(2) + "<" + event.kind + ">" + nl;
         x += pad(3) + "<EventSequenceID>" + event.transactionId + "</EventSequenceID>" + nl;
         x += pad(3) + "<TransactionID>" + event.transactionId + "</TransactionID>" + nl;
@@ -113,7 +114,7 @@ inline std::string JournalXml(const JournalSpec& spec) {
         x += event.extra;
         x += pad(2) + "</" + event.kind + ">" + nl;
     }
-    x += spec.afterEvents;
+    x += layout.afterEvents;
     x += pad(1) + "</JournalReport>" + nl;
     x += "</NAXML-POSJournal>" + nl;
     return x;

@@ -137,21 +137,22 @@ TEST_F(JournalProcessing, MovementReportsOfOnePeriodShareASequenceAndSlot) {
 }
 
 TEST_F(JournalProcessing, JournalsAndEmcFilesJoinPeriodsWithoutRecordsOfTheirOwn) {
-    test::JournalSpec spec;
-    spec.beginDate = "2026-03-04";
-    spec.beginTime = "06:00:00";
-    spec.endDate = "2026-03-04";
-    spec.endTime = "14:00:00";
-    spec.events = test::EventsFrom(3, 4, 9, 0, 60);
-    const std::string journal = dir.Write("data/NAXML-POSJournal0304.xml", test::JournalXml(spec));
+    test::JournalLayout layout;
+    layout.beginDate = "2026-03-04";
+    layout.beginTime = "06:00:00";
+    layout.endDate = "2026-03-04";
+    layout.endTime = "14:00:00";
+    layout.events = test::EventsFrom(3, 4, 9, 0, 60);
+    const std::string journal =
+        dir.Write("data/NAXML-POSJournal0304.xml", test::JournalXml(layout));
     // One minute after the recorded end: found only with the tolerance for emc files.
     const std::string emc = dir.Write(
         "data/emc0304.xml",
         "<EMC><JournalHeader><BeginDate>2026-03-04</BeginDate><BeginTime>06:00</BeginTime>"
         "<EndDate>2026-03-04</EndDate><EndTime>14:01</EndTime></JournalHeader></EMC>");
-    spec.endTime = "23:00:00";  // a period the history does not know
-    spec.events.clear();
-    const std::string later = dir.Write("data/naxml-posjournal0304b.xml", test::JournalXml(spec));
+    layout.endTime = "23:00:00";  // a period the history does not know
+    layout.events.clear();
+    const std::string later = dir.Write("data/naxml-posjournal0304b.xml", test::JournalXml(layout));
     Process({later, emc, journal});
 
     EXPECT_TRUE(Exists("JRND0004.XML"));
@@ -169,11 +170,11 @@ TEST_F(JournalProcessing, AJournalWithoutAValidBeginIsMatchedByItsEndAlone) {
     // A movement report of a new period is sorted first; the journal after it must not borrow
     // its begin time.
     const std::string movement = Movement("MSM330202603050800001.XML", "MSM", 7, 0, 8);
-    test::JournalSpec spec;
-    spec.beginDate = "";
-    spec.endDate = "2026-03-04";
-    spec.endTime = "14:00:00";
-    const std::string journal = dir.Write("data/NAXML-POSJournal.xml", test::JournalXml(spec));
+    test::JournalLayout layout;
+    layout.beginDate = "";
+    layout.endDate = "2026-03-04";
+    layout.endTime = "14:00:00";
+    const std::string journal = dir.Write("data/NAXML-POSJournal.xml", test::JournalXml(layout));
     Process({movement, journal});
     EXPECT_TRUE(Exists("MSMD0005.XML"));
     EXPECT_TRUE(Exists("JRND0004.XML"));
@@ -209,9 +210,9 @@ TEST_F(JournalProcessing, UnwantedFilesGoAndUnreadableOnesAreSetAside) {
 
 TEST_F(JournalProcessing, WithoutAHistoryNothingIsAssignedButTheArchiveIsStillMade) {
     fs::remove(data + "POLHISTD.001");
-    test::JournalSpec spec;
-    spec.events = test::EventsFrom(2, 5, 10, 0, 60);
-    const std::string journal = dir.Write("data/NAXML-POSJournal.xml", test::JournalXml(spec));
+    test::JournalLayout layout;
+    layout.events = test::EventsFrom(2, 5, 10, 0, 60);
+    const std::string journal = dir.Write("data/NAXML-POSJournal.xml", test::JournalXml(layout));
     fs::create_directories(data + "03/jrn0304");
     dir.Write("data/03/jrn0304/jrn20260304100000-1-1.xml", "<e/>");
     Process({journal}, false);

@@ -108,8 +108,8 @@ TEST(EventNames, OnlyWellFormedPartsBecomeNames) {
 
 class JournalSplitTest : public ::testing::Test {
 protected:
-    std::string WriteJournal(const std::string& name, const test::JournalSpec& spec) {
-        return dir.Write("in/" + name, test::JournalXml(spec));
+    std::string WriteJournal(const std::string& name, const test::JournalLayout& layout) {
+        return dir.Write("in/" + name, test::JournalXml(layout));
     }
     JournalHeaderTimes SplitFile(const std::string& path, const std::string& into) {
         const XmlFileSurvey survey = SurveyXmlFile(path);
@@ -124,12 +124,12 @@ protected:
 };
 
 TEST_F(JournalSplitTest, EachEventBecomesADocumentOfItsOwnInItsDayFolder) {
-    test::JournalSpec spec;
-    spec.events = test::EventsFrom(3, 5, 10, 0, 61);
-    spec.events[2].registerId = "R-2.b";
-    spec.afterEvents = "<JournalSummary><EventCount>3</EventCount></JournalSummary><!-- end -->";
+    test::JournalLayout layout;
+    layout.events = test::EventsFrom(3, 5, 10, 0, 61);
+    layout.events[2].registerId = "R-2.b";
+    layout.afterEvents = "<JournalSummary><EventCount>3</EventCount></JournalSummary><!-- end -->";
     fs::create_directories(data);
-    const JournalHeaderTimes times = SplitFile(WriteJournal("naxml-posjournal1.xml", spec), data);
+    const JournalHeaderTimes times = SplitFile(WriteJournal("naxml-posjournal1.xml", layout), data);
 
     EXPECT_EQ(times.endTime, platform::OleDate::FromCivil(2026, 3, 6, 2, 0));
     EXPECT_EQ(times.beginTime, platform::OleDate::FromCivil(2026, 3, 5, 22, 0));
@@ -165,9 +165,9 @@ TEST_F(JournalSplitTest, EachEventBecomesADocumentOfItsOwnInItsDayFolder) {
 }
 
 TEST_F(JournalSplitTest, StreamingAndWholeDocumentReadingWriteTheSameFiles) {
-    test::JournalSpec spec;
-    spec.events = test::EventsFrom(40, 5, 23, 50, 37);
-    const std::string path = WriteJournal("NAXML-POSJournal.xml", spec);
+    test::JournalLayout layout;
+    layout.events = test::EventsFrom(40, 5, 23, 50, 37);
+    const std::string path = WriteJournal("NAXML-POSJournal.xml", layout);
     for (const char* into : {"stream", "whole", "reordered"}) fs::create_directories(data + into);
     SplitFile(path, data + "stream");
     XmlDocument journal;
@@ -182,7 +182,7 @@ TEST_F(JournalSplitTest, StreamingAndWholeDocumentReadingWriteTheSameFiles) {
 
     // Parts in an order the streaming reader cannot keep (the transmission header after the
     // report) are read as a whole document, with the same result.
-    std::string reordered = test::JournalXml(spec);
+    std::string reordered = test::JournalXml(layout);
     const auto begin = reordered.find("  <TransmissionHeader>");
     const auto end = reordered.find("</TransmissionHeader>\n") + 22;
     const std::string transmission = reordered.substr(begin, end - begin);
@@ -194,13 +194,13 @@ TEST_F(JournalSplitTest, StreamingAndWholeDocumentReadingWriteTheSameFiles) {
 }
 
 TEST_F(JournalSplitTest, BlankTextIsDroppedAsTheParserDropsItFromWholeDocuments) {
-    test::JournalSpec spec;
-    spec.events = test::EventsFrom(1, 5, 12, 0, 60);
-    spec.events[0].extra =
+    test::JournalLayout layout;
+    layout.events = test::EventsFrom(1, 5, 12, 0, 60);
+    layout.events[0].extra =
         "<Mixed>hi <b/> <c/>\n</Mixed><Only>  </Only><Lead>\n  <b/>\n</Lead>"
         "<Commented>  <!-- c -->  <d/>  </Commented>"
         "<Kept xml:space=\"preserve\">  <b/>  <c/>  </Kept><Tail><b/>x<c/>  </Tail>\n";
-    const std::string path = WriteJournal("naxml-posjournal.xml", spec);
+    const std::string path = WriteJournal("naxml-posjournal.xml", layout);
     fs::create_directories(data);
     SplitFile(path, data);
     XmlDocument whole;  // the parser's own rule
@@ -213,17 +213,17 @@ TEST_F(JournalSplitTest, BlankTextIsDroppedAsTheParserDropsItFromWholeDocuments)
 }
 
 TEST_F(JournalSplitTest, HostileNamesNeverLeaveTheDataDirectory) {
-    test::JournalSpec spec;
-    spec.events = test::EventsFrom(8, 5, 12, 0, 60);
-    spec.events[0].transactionId = "../../../escape";
-    spec.events[1].registerId = "/etc";
-    spec.events[2].transactionId = "..";
-    spec.events[3].registerId = ".hidden";
-    spec.events[4].endDate = "2026-03-05/../../../x";  // falls back to the header's date
-    spec.events[5].endDate = "";                       // so does a missing one
-    spec.events[6].endTime = "../12:00:00";            // the header's time stands in
-    spec.events[7].transactionId = std::string(65, '9');
-    const std::string path = WriteJournal("naxml-posjournal.xml", spec);
+    test::JournalLayout layout;
+    layout.events = test::EventsFrom(8, 5, 12, 0, 60);
+    layout.events[0].transactionId = "../../../escape";
+    layout.events[1].registerId = "/etc";
+    layout.events[2].transactionId = "..";
+    layout.events[3].registerId = ".hidden";
+    layout.events[4].endDate = "2026-03-05/../../../x";  // falls back to the header's date
+    layout.events[5].endDate = "";                       // so does a missing one
+    layout.events[6].endTime = "../12:00:00";            // the header's time stands in
+    layout.events[7].transactionId = std::string(65, '9');
+    const std::string path = WriteJournal("naxml-posjournal.xml", layout);
     fs::create_directories(data);
     SplitFile(path, data);
 
@@ -242,12 +242,12 @@ TEST_F(JournalSplitTest, HostileNamesNeverLeaveTheDataDirectory) {
 }
 
 TEST_F(JournalSplitTest, AnEventWithoutAnyUsableDateIsReportedAndNotWritten) {
-    test::JournalSpec spec;
-    spec.endDate = "not a date";
-    spec.events = test::EventsFrom(2, 5, 12, 0, 60);
-    spec.events[1].endDate = "garbage\n";
+    test::JournalLayout layout;
+    layout.endDate = "not a date";
+    layout.events = test::EventsFrom(2, 5, 12, 0, 60);
+    layout.events[1].endDate = "garbage\n";
     fs::create_directories(data);
-    const JournalHeaderTimes times = SplitFile(WriteJournal("naxml-posjournal.xml", spec), data);
+    const JournalHeaderTimes times = SplitFile(WriteJournal("naxml-posjournal.xml", layout), data);
     EXPECT_FALSE(times.endTime.IsValid());
     EXPECT_THAT(FilesUnder(data), SizeIs(1));
     EXPECT_THAT(messages.error.Texts(),
@@ -278,16 +278,16 @@ TEST_F(JournalSplitTest, MissingPartsAreReportedAndGiveNoEvents) {
 }
 
 TEST_F(JournalSplitTest, SurveyFindsPartsAndRejectsWhatIsNotWellFormed) {
-    test::JournalSpec spec;
-    spec.events = test::EventsFrom(2, 5, 12, 0, 60);
-    const XmlFileSurvey good = SurveyXmlFile(WriteJournal("good.xml", spec));
+    test::JournalLayout layout;
+    layout.events = test::EventsFrom(2, 5, 12, 0, 60);
+    const XmlFileSurvey good = SurveyXmlFile(WriteJournal("good.xml", layout));
     EXPECT_TRUE(good.wellFormed);
     EXPECT_FALSE(good.hasMovementHeader);
     EXPECT_TRUE(good.root.Contains(good.report));
     EXPECT_TRUE(good.report.Contains(good.header));
     EXPECT_LT(good.transmission.end, good.report.start);
 
-    const std::string full = test::JournalXml(spec);
+    const std::string full = test::JournalXml(layout);
     const XmlFileSurvey truncated =
         SurveyXmlFile(dir.Write("in/cut.xml", full.substr(0, full.size() / 2)));
     EXPECT_FALSE(truncated.wellFormed);

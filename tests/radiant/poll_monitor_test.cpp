@@ -311,15 +311,15 @@ TEST(SalesPassWhileThePosWrites, AJournalCutShortIsKeptOnThePosAndTakenWholeLate
     test::RecordedMessages messages;
     test::TestSite site;
     site.setup->deletePOSSourceFile = true;
-    test::JournalSpec spec;
+    test::JournalLayout layout;
     for (int n = 1; n <= 40; ++n) {
-        test::JournalEventSpec event;
+        test::JournalEventLayout event;
         event.transactionId = std::to_string(n);
         event.endDate = "2026-03-05";
         event.endTime = "22:" + test::Two(n) + ":00";
-        spec.events.push_back(event);
+        layout.events.push_back(event);
     }
-    const std::string journal = test::JournalXml(spec);
+    const std::string journal = test::JournalXml(layout);
     const std::string path = site.pos + "/NAXML-POSJournal20260306020000.XML";
     site.dir.Write("pos/export/NAXML-POSJournal20260306020000.XML",
                    journal.substr(0, journal.size() / 2));
