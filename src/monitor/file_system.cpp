@@ -52,14 +52,15 @@ void FileSystem::AddMatching(DirFileList& list, const std::string& directory,
         info.modified = platform::OleDate::FromFileTime(entry.modified);
         info.size = static_cast<std::uint32_t>(entry.size);
         info.isDirectory = entry.isDirectory;
+        info.isSpecial = !entry.isDirectory && !entry.isRegular;
         list.Add(std::move(info));
     }
 }
 
 // ---- LocalWinFileSystem ----
 
-LocalWinFileSystem::LocalWinFileSystem(platform::PathResolver resolver)
-    : resolver_(std::move(resolver)) {}
+LocalWinFileSystem::LocalWinFileSystem(platform::PathResolver resolver, platform::FileEnv* env)
+    : resolver_(std::move(resolver)), env_(env != nullptr ? *env : platform::DefaultFileEnv()) {}
 
 bool LocalWinFileSystem::Resolve(const std::string& stored, std::string& local) {
     std::string error;
@@ -84,7 +85,7 @@ void LocalWinFileSystem::SetFileTime(const std::string& path, const platform::Ol
     if (!Resolve(path, local) || !modified.ToFileTime(when))
         return;
     int error = 0;
-    if (!platform::SetModificationTime(local, when, &error)) {
+    if (!env_.SetModificationTime(local, when, &error)) {
         FailWithErrno("Unable to set the time of " + path + ".", error);
     }
 }
@@ -111,21 +112,10 @@ bool LocalWinFileSystem::CopyFile(const std::string& from, const std::string& to
     std::string source, target;
     if (!Resolve(from, source) || !Resolve(to, target))
         return false;
-    // Copy beside the target, then rename: a reader of the target directory never sees a
-    // partial file, and a failed copy leaves an existing target untouched.
-    std::string directory(platform::DirectoryPart(target));
-    auto temp = platform::TempFile::Create(".~tw", directory.empty() ? "." : directory);
-    if (!temp)
-        return FailWithErrno("Unable to create a file in " + directory + ".", errno);
-    temp->Close();
     int error = 0;
-    if (!platform::CopyFileKeepingTime(source, temp->Path(), &error)) {
-        return FailWithErrno("Unable to copy " + from + ".", error);
+    if (!platform::CopyFileThroughPartial(env_, source, target, true, &error)) {
+        return FailWithErrno("Unable to copy " + from + " to " + to + ".", error);
     }
-    if (!platform::RenameFile(temp->Path(), target, &error)) {
-        return FailWithErrno("Unable to replace " + to + ".", error);
-    }
-    temp->Keep();  // it is the target now
     return true;
 }
 
@@ -142,7 +132,7 @@ bool LocalWinFileSystem::DeleteFile(const std::string& path) {
     int error = 0;
     if (!Resolve(path, local))
         return false;
-    if (!platform::RemoveFile(local, &error))
+    if (!env_.RemoveFile(local, &error))
         return FailWithErrno("Unable to delete " + path + ".", error);
     return true;
 }
@@ -152,7 +142,7 @@ bool LocalWinFileSystem::CreateDirectory(const std::string& path) {
     int error = 0;
     if (!Resolve(path, local))
         return false;
-    if (!platform::MakeDirectory(local, &error)) {
+    if (!env_.MakeDirectory(local, &error)) {
         return FailWithErrno("Unable to create " + path + ".", error);
     }
     return true;

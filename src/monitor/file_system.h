@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/file_env.h"
 #include "platform/file_ops.h"
 #include "platform/ole_date.h"
 #include "platform/paths.h"
@@ -20,6 +21,8 @@ struct FileInfo {
     platform::OleDate modified = platform::OleDate::Invalid();  // last write, local time
     std::uint32_t size = 0;                                     // low 32 bits of the size
     bool isDirectory = false;
+    // Neither a plain file nor a directory: a symbolic link, a FIFO, a device. Never read.
+    bool isSpecial = false;
 
     std::string Path() const { return directory + name; }
     // modified taken once more as UTC and converted to local time, as the sales intake has
@@ -100,10 +103,12 @@ private:
 
 // Files of this machine (and of shares mounted on it), with stored paths translated by a
 // PathResolver. Separator is '/'. A network log-on does not exist here: shares are mounted
-// beforehand or reached through the SMB file system.
+// beforehand or reached through the SMB file system. Every change goes through a FileEnv.
 class LocalWinFileSystem : public FileSystem {
 public:
-    explicit LocalWinFileSystem(platform::PathResolver resolver = {});
+    // env (not owned, must outlive the object; null: the real file system).
+    explicit LocalWinFileSystem(platform::PathResolver resolver = {},
+                                platform::FileEnv* env = nullptr);
 
     char Separator() const override { return '/'; }
     bool Connect() override { return true; }
@@ -121,8 +126,10 @@ public:
     bool DeleteFile(const std::string& path) override;
     bool CreateDirectory(const std::string& path) override;
 
-    // Copies from over to, keeping the modification time; writes a temporary file next to
-    // the target and renames it, so the target is never seen half-written.
+    // Copies the regular file from over to, keeping the modification time: through a partial
+    // file next to the target, renamed into place, so the target is never seen half-written,
+    // and durable (file and directory entry synced) when this returns true. A link, a FIFO or
+    // a device at from is refused, never read.
     virtual bool CopyFile(const std::string& from, const std::string& to);
 
 protected:
@@ -132,6 +139,7 @@ protected:
 
 private:
     platform::PathResolver resolver_;
+    platform::FileEnv& env_;
 };
 
 }  // namespace tw

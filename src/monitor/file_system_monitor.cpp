@@ -247,9 +247,34 @@ void CopyFiles::SplitDestinations(const std::string& path, std::vector<std::stri
     }
 }
 
+bool CopyFiles::FetchToLocal(FileSystem& source, const FileInfo& file,
+                             const std::string& localPath) {
+    if (source.GetFile(file.directory + file.name, localPath))
+        return true;
+    FormatMessageTo(errorMessages(), "Unable copy %s%s to %s, last error: %s",
+                    file.directory.c_str(), file.name.c_str(), localPath.c_str(),
+                    source.GetLastErrorText().c_str());
+    return false;
+}
+
+bool CopyFiles::DeliverFromLocal(FileSystem& destination, const FileInfo& file,
+                                 const std::string& localPath, const std::string& target) {
+    if (destination.PutFile(localPath, target))
+        return true;
+    const std::string error = destination.GetLastErrorText();
+    if (CarriesNoSystemError(error)) {
+        FormatMessageTo(errorMessages(), "Unable copy %s%s to %s", file.directory.c_str(),
+                        file.name.c_str(), target.c_str());
+    } else {
+        FormatMessageTo(errorMessages(), "Unable copy %s%s to %s, last error: %s",
+                        file.directory.c_str(), file.name.c_str(), target.c_str(),
+                        error.c_str());
+    }
+    return false;
+}
+
 bool CopyFiles::CopyOne(FileSystem& source, const FileInfo& file, FileSystem& destination,
                         const std::string& target) {
-    const std::string sourcePath = file.directory + file.name;
     auto temp = platform::TempFile::Create("FS");
     if (!temp) {
         FormatMessageTo(errorMessages(), "Unable create temp file at %s",
@@ -257,22 +282,8 @@ bool CopyFiles::CopyOne(FileSystem& source, const FileInfo& file, FileSystem& de
         return false;
     }
     temp->Close();  // removed when temp goes out of scope, whatever happens
-    if (!source.GetFile(sourcePath, temp->Path())) {
-        FormatMessageTo(errorMessages(), "Unable copy %s%s to %s, last error: %s",
-                        file.directory.c_str(), file.name.c_str(), temp->Path().c_str(),
-                        source.GetLastErrorText().c_str());
-        return false;
-    }
-    if (!destination.PutFile(temp->Path(), target)) {
-        const std::string error = destination.GetLastErrorText();
-        if (CarriesNoSystemError(error)) {
-            FormatMessageTo(errorMessages(), "Unable copy %s%s to %s", file.directory.c_str(),
-                            file.name.c_str(), target.c_str());
-        } else {
-            FormatMessageTo(errorMessages(), "Unable copy %s%s to %s, last error: %s",
-                            file.directory.c_str(), file.name.c_str(), target.c_str(),
-                            error.c_str());
-        }
+    if (!FetchToLocal(source, file, temp->Path()) ||
+        !DeliverFromLocal(destination, file, temp->Path(), target)) {
         return false;
     }
     if ((!source.KeepsFileTimes() || !destination.KeepsFileTimes()) && file.modified.IsValid()) {

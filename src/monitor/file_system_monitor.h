@@ -118,6 +118,12 @@ public:
     const std::string& DestinationDirectory() const { return destinationDirectory_; }
 
 protected:
+    // The two halves of CopyOne, each reporting its failure to errorMessages(): the file into
+    // localPath (a temporary file of this machine), and localPath into the destination.
+    bool FetchToLocal(FileSystem& source, const FileInfo& file, const std::string& localPath);
+    bool DeliverFromLocal(FileSystem& destination, const FileInfo& file,
+                          const std::string& localPath, const std::string& target);
+
     std::string destinationDirectory_;
     bool allowEmptyFiles_;
     bool skipIfDestinationExists_;

@@ -110,7 +110,10 @@ DoctypeSpan FindDoctype(std::string_view text) {
     }
 }
 
-DoctypeRemoval RemoveDocumentTypeDeclaration(const std::string& path, std::string* error) {
+DoctypeRemoval RemoveDocumentTypeDeclaration(
+    const std::string& path, std::string* error,
+    const std::function<bool(const std::string& rewrittenPath)>& acceptable,
+    platform::FileEnv& env) {
     auto fail = [&](std::string reason) {
         if (error != nullptr)
             *error = std::move(reason);
@@ -141,27 +144,35 @@ DoctypeRemoval RemoveDocumentTypeDeclaration(const std::string& path, std::strin
     int statError = 0;
     const bool haveTime = platform::StatPath(path, original, &statError);
 
-    platform::AtomicFileWriter writer(path);
-    if (!writer.Open()) {
-        return fail("Cannot write beside " + path + ": " +
-                    platform::SystemErrorText(writer.Error()));
+    const std::string partial = platform::PartialFilePath(path);
+    int writeError = 0;
+    auto file = env.NewWritableFile(partial, &writeError);
+    if (!file) {
+        return fail("Cannot write beside " + path + ": " + platform::SystemErrorText(writeError));
     }
     const std::string_view text(head);
-    bool written = writer.Write(text.substr(0, span.begin)) && writer.Write(text.substr(span.end));
+    bool written = file->Append(text.substr(0, span.begin), &writeError) &&
+                   file->Append(text.substr(span.end), &writeError);
     while (written && in) {
         in.read(buffer, sizeof buffer);
-        written = writer.Write(std::string_view(buffer, static_cast<std::size_t>(in.gcount())));
+        written = file->Append(std::string_view(buffer, static_cast<std::size_t>(in.gcount())),
+                               &writeError);
     }
-    if (!written || in.bad()) {
-        writer.Abandon();
-        return fail("Cannot rewrite " + path + ": " + platform::SystemErrorText(writer.Error()));
+    written = written && !in.bad() && file->Sync(&writeError);
+    written = file->Close(written ? &writeError : nullptr) && written;
+    if (written && haveTime)
+        written = env.SetModificationTime(partial, original.modified, &writeError);
+    if (!written) {
+        env.RemoveFile(partial, nullptr);
+        return fail("Cannot rewrite " + path + ": " + platform::SystemErrorText(writeError));
     }
-    if (!writer.Commit()) {
-        return fail("Cannot replace " + path + ": " + platform::SystemErrorText(writer.Error()));
+    if (acceptable && !acceptable(partial)) {
+        env.RemoveFile(partial, nullptr);
+        return DoctypeRemoval::Refused;
     }
-    if (haveTime) {
-        int timeError = 0;
-        platform::SetModificationTime(path, original.modified, &timeError);
+    if (!env.Rename(partial, path, &writeError)) {
+        env.RemoveFile(partial, nullptr);
+        return fail("Cannot replace " + path + ": " + platform::SystemErrorText(writeError));
     }
     return DoctypeRemoval::Removed;
 }

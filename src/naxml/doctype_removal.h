@@ -3,8 +3,11 @@
 // file (ours or the back office's) is sent after a DTD named in it.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "platform/file_env.h"
 
 namespace tw {
 
@@ -24,12 +27,22 @@ struct DoctypeSpan {
 };
 DoctypeSpan FindDoctype(std::string_view text);
 
-enum class DoctypeRemoval { NotPresent, Removed, Failed };
+enum class DoctypeRemoval {
+    NotPresent,  // nothing to remove
+    Removed,     // the file is rewritten without it
+    Refused,     // the text without it is not acceptable (it used the declaration's entities)
+    Failed,      // the file could not be rewritten (*error says why)
+};
 
 // Rewrites the file without its document type declaration, every other byte unchanged (the XML
-// declaration and its encoding, line ends, the rest of the document), atomically and keeping
-// the file's modification time. Only the first megabyte is searched for the declaration. On
-// failure the file is unchanged and *error holds the reason.
-DoctypeRemoval RemoveDocumentTypeDeclaration(const std::string& path, std::string* error);
+// declaration and its encoding, line ends, the rest of the document), keeping the file's
+// modification time. The new text is written to a partial file beside it (synced, so a power cut
+// cannot leave a file whose name survived without its bytes), handed to acceptable (when given)
+// and renamed over the file only when acceptable says yes. Only the first megabyte is searched
+// for the declaration. Unless Removed, the file is as it was.
+DoctypeRemoval RemoveDocumentTypeDeclaration(
+    const std::string& path, std::string* error,
+    const std::function<bool(const std::string& rewrittenPath)>& acceptable = nullptr,
+    platform::FileEnv& env = platform::DefaultFileEnv());
 
 }  // namespace tw

@@ -369,6 +369,38 @@ XmlNode XmlDocument::FindByName(XmlNode start, std::string_view name, XmlNode st
     return nullptr;
 }
 
+std::string XmlDocument::LocalName(XmlNode node) {
+    return node != nullptr && node->type == XML_ELEMENT_NODE ? Str(node->name) : std::string();
+}
+
+std::string XmlDocument::NamespaceUri(XmlNode node) {
+    return node != nullptr && node->type == XML_ELEMENT_NODE && node->ns != nullptr
+               ? Str(node->ns->href)
+               : std::string();
+}
+
+XmlNode XmlDocument::ChildByLocalName(XmlNode parent, std::string_view localName) {
+    if (parent == nullptr || !WalkEntersChildren(parent))
+        return nullptr;
+    for (XmlNode child = parent->children; child != nullptr; child = child->next) {
+        if (child->type == XML_ELEMENT_NODE && platform::EqualsIgnoreCase(Str(child->name), localName))
+            return child;
+    }
+    return nullptr;
+}
+
+XmlNode XmlDocument::FindByLocalName(XmlNode start, std::string_view localName,
+                                     const std::string* namespaceUri, XmlNode stop) {
+    for (XmlNode node = start; node != nullptr && node != stop; node = FirstNodeAfter(node)) {
+        if (node->type == XML_ELEMENT_NODE &&
+            platform::EqualsIgnoreCase(Str(node->name), localName) &&
+            (namespaceUri == nullptr || NamespaceUri(node) == *namespaceUri)) {
+            return node;
+        }
+    }
+    return nullptr;
+}
+
 std::string XmlDocument::Text(XmlNode node) {
     if (node == nullptr || node->type == XML_ENTITY_REF_NODE)
         return {};

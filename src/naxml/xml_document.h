@@ -77,6 +77,16 @@ public:
     // Walks from start (itself first) in document order to the first node whose name equals
     // name without regard to case; null when stop or the end comes first.
     static XmlNode FindByName(XmlNode start, std::string_view name, XmlNode stop = nullptr);
+    // The same searches by an element's local name (its name without a prefix), for documents
+    // that may carry a prefix on every element ("<n:JournalHeader>"). With namespaceUri, only
+    // elements of that namespace match ("" is no namespace); without, any namespace does.
+    static XmlNode ChildByLocalName(XmlNode parent, std::string_view localName);
+    static XmlNode FindByLocalName(XmlNode start, std::string_view localName,
+                                   const std::string* namespaceUri = nullptr,
+                                   XmlNode stop = nullptr);
+    // An element's local name, and its namespace's URI ("" without one).
+    static std::string LocalName(XmlNode node);
+    static std::string NamespaceUri(XmlNode node);
     // The first child's value when that child is a text node; otherwise empty.
     static std::string Text(XmlNode node);
     // The value of the attribute of that qualified name; empty when absent.

@@ -21,6 +21,7 @@ DirEntry FromStat(std::string name, const struct stat& st) {
     DirEntry entry;
     entry.name = std::move(name);
     entry.isDirectory = S_ISDIR(st.st_mode);
+    entry.isRegular = S_ISREG(st.st_mode);
     entry.modified = st.st_mtim.tv_sec;
     entry.size = static_cast<std::uint64_t>(st.st_size);
     return entry;
@@ -36,13 +37,15 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>& entries,
     const int dirFd = ::dirfd(dir.get());
     errno = 0;
     while (const dirent* d = ::readdir(dir.get())) {
-        struct stat st {};
-        if (::fstatat(dirFd, d->d_name, &st, 0) != 0) {
-            // A dangling link or an entry removed meanwhile: describe it without following.
-            if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-                continue;
-        }
+        struct stat own {};
+        if (::fstatat(dirFd, d->d_name, &own, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;  // removed meanwhile
+        struct stat st = own;
+        // A link is described by its target when it has one.
+        if (S_ISLNK(own.st_mode))
+            ::fstatat(dirFd, d->d_name, &st, 0);
         entries.push_back(FromStat(d->d_name, st));
+        entries.back().isRegular = S_ISREG(own.st_mode);
         errno = 0;
     }
     if (errno != 0)

@@ -11,13 +11,15 @@ namespace tw::platform {
 struct DirEntry {
     std::string name;
     bool isDirectory = false;
+    // A plain file itself, not a symbolic link (whatever it points to), a FIFO or a device.
+    bool isRegular = false;
     std::time_t modified = 0;  // last write, UTC seconds
     std::uint64_t size = 0;
 };
 
 // Every entry of a directory, "." and ".." included, in the order the system gives. Entries
-// that vanish while listed are skipped; symbolic links are described by their targets. False
-// with *error = errno when the directory cannot be read.
+// that vanish while listed are skipped; symbolic links are described by their targets (and are
+// never isRegular). False with *error = errno when the directory cannot be read.
 bool ListDirectory(const std::string& directory, std::vector<DirEntry>& entries, int* error);
 
 // Describes one path (following links). False with *error = errno.

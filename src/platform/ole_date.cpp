@@ -1,5 +1,7 @@
 #include "platform/ole_date.h"
 
+#include <algorithm>
+
 #include <locale.h>
 #include <cmath>
 
@@ -120,6 +122,44 @@ bool OleDate::ToFileTime(std::time_t& out) const {
     if (t == static_cast<std::time_t>(-1) && errno != 0)
         return false;
     out = t;
+    return true;
+}
+
+bool OleDate::ToFileTimeRange(std::time_t& earliest, std::time_t& latest) const {
+    CivilTime civil;
+    if (!ToCivil(civil))
+        return false;
+    bool found = false;
+    for (const int dst : {0, 1}) {
+        std::tm local{};
+        local.tm_year = civil.year - 1900;
+        local.tm_mon = civil.month - 1;
+        local.tm_mday = civil.day;
+        local.tm_hour = civil.hour;
+        local.tm_min = civil.minute;
+        local.tm_sec = civil.second;
+        local.tm_isdst = dst;
+        errno = 0;
+        const std::time_t t = std::mktime(&local);
+        if (t == static_cast<std::time_t>(-1) && errno != 0)
+            continue;
+        // Only an instant that shows this very civil time is one it stands for.
+        std::tm back{};
+        if (::localtime_r(&t, &back) == nullptr || back.tm_year != civil.year - 1900 ||
+            back.tm_mon != civil.month - 1 || back.tm_mday != civil.day ||
+            back.tm_hour != civil.hour || back.tm_min != civil.minute ||
+            back.tm_sec != civil.second) {
+            continue;
+        }
+        earliest = found ? std::min(earliest, t) : t;
+        latest = found ? std::max(latest, t) : t;
+        found = true;
+    }
+    if (found)
+        return true;
+    if (!ToFileTime(earliest))
+        return false;
+    latest = earliest;
     return true;
 }
 

@@ -50,6 +50,10 @@ public:
     // occurrence is taken; a time inside the skipped hour (DST start) moves forward. False when
     // not valid or not representable.
     bool ToFileTime(std::time_t& out) const;
+    // Every instant the local civil time may stand for: one, or two in the repeated hour of a
+    // clock change (earliest and latest differ by the shift then). A time inside the skipped
+    // hour gives the instant ToFileTime gives. False when not valid or not representable.
+    bool ToFileTimeRange(std::time_t& earliest, std::time_t& latest) const;
 
     // strftime-style formatting of the civil fields in the C locale ("%m/%d/%Y %H:%M:%S" by
     // default). Empty when not valid.

@@ -81,6 +81,18 @@ std::string JoinPath(std::string_view directory, std::string_view name) {
     return AddSeparator(directory) + std::string(name);
 }
 
+bool IsSafeFileName(std::string_view text, std::size_t maxBytes) {
+    if (text.empty() || text.size() > maxBytes || text.front() == '.')
+        return false;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f || std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string_view FileNamePart(std::string_view path) {
     const auto pos = path.find_last_of("/\\");
     return pos == std::string_view::npos ? path : path.substr(pos + 1);

@@ -25,6 +25,12 @@ std::string JoinPath(std::string_view directory, std::string_view name);
 std::string_view FileNamePart(std::string_view path);
 std::string_view DirectoryPart(std::string_view path);
 
+// Whether text may be used as one file name anywhere the system writes (a local disk or a
+// Windows share): not empty, not "." or "..", no leading dot (hidden and temporary names), no
+// path separator, control character or one of < > : " | ? *, at most maxBytes bytes. Letters of
+// any language and blanks are fine.
+bool IsSafeFileName(std::string_view text, std::size_t maxBytes = 200);
+
 // Where a stored path leads.
 struct ResolvedPath {
     enum class Kind {

@@ -104,6 +104,7 @@ bool SmbClient::List(const std::string& directoryUrl, std::vector<DirEntry>& ent
         DirEntry entry;
         entry.name = info->name ? info->name : "";
         entry.isDirectory = S_ISDIR(st.st_mode);
+        entry.isRegular = S_ISREG(st.st_mode);
         entry.modified = info->mtime_ts.tv_sec;
         entry.size = info->size;
         entries.push_back(std::move(entry));
@@ -122,6 +123,7 @@ bool SmbClient::Stat(const std::string& url, DirEntry& entry, int* error) {
     const auto slash = url.rfind('/');
     entry.name = slash == std::string::npos ? url : url.substr(slash + 1);
     entry.isDirectory = S_ISDIR(st.st_mode);
+    entry.isRegular = S_ISREG(st.st_mode);
     entry.modified = st.st_mtime;
     entry.size = static_cast<std::uint64_t>(st.st_size);
     return true;

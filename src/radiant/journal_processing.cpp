@@ -4,22 +4,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
-#include <system_error>
 
 #include "app/messages/program_messages.h"
 #include "naxml/doctype_removal.h"
-#include "platform/file_ops.h"
 #include "platform/paths.h"
 #include "settings/poll_hist.h"
 
 namespace tw::radiant {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr const char* kDefaultJournalName = "naxml-posjournal";
 constexpr std::size_t kMaxExceptionChars = 255;
+// A folder keeps at most this many copies of one name ("_002" ... "_999").
+constexpr int kMaxKeptCopies = 999;
 
 std::atomic<bool> processPosVersionLogged{false};
 
@@ -46,31 +43,66 @@ std::string FileName(std::string_view path) {
 }
 
 std::string HeaderText(XmlNode header, const char* name) {
-    return std::string(TrimmedBlanks(XmlDocument::Text(XmlDocument::ChildByName(header, name))));
+    return std::string(
+        TrimmedBlanks(XmlDocument::Text(XmlDocument::ChildByLocalName(header, name))));
 }
 
-// A name in directory that no file has yet: name itself, else "_002", "_003", ... before its
-// extension.
-std::string FreeName(const std::string& directory, const std::string& name) {
-    std::error_code error;
-    if (!fs::exists(directory + name, error))
+// The type part of a slot file name: "JRN" for a name holding "POSJournal", else the name's
+// first three characters.
+std::string SlotType(std::string_view name) {
+    return Contains(name, "POSJournal") ? "JRN" : std::string(name.substr(0, 3));
+}
+
+// The type of a slot file's name ("FGMD0003.XML" -> "FGM", "MSMD-001.XML" -> "MSM"), or empty
+// for a name that is not a slot file's.
+std::string TypeOfSlotFile(std::string_view name) {
+    if (name.size() != 12 || name.substr(8) != ".XML" || name[3] != 'D')
+        return {};
+    const std::string_view number = name.substr(4, 4);
+    const bool digits = std::all_of(number.begin(), number.end(),
+                                    [](char c) { return c >= '0' && c <= '9'; });
+    return digits || number == "-001" ? std::string(name.substr(0, 3)) : std::string();
+}
+
+// "name", "name_002", "name_003", ... (the counter before the extension).
+std::string NumberedName(const std::string& name, int n) {
+    if (n < 2)
         return name;
     const std::size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
-    for (int n = 2;; ++n) {
-        char counter[16];
-        std::snprintf(counter, sizeof counter, "_%03d", n);
-        const std::string candidate = stem + counter + extension;
-        if (!fs::exists(directory + candidate, error))
-            return candidate;
+    char counter[16];
+    std::snprintf(counter, sizeof counter, "_%03d", n);
+    return dot == std::string::npos ? name + counter
+                                    : name.substr(0, dot) + counter + name.substr(dot);
+}
+
+enum class Kept { Moved, AlreadyThere, Failed };
+
+// Moves path into folder (made when missing) as name, or name_002, name_003, ...: the first
+// name that is free, unless one already holds the same bytes (then path is removed, as its
+// bytes are kept already). *keptAs: where the bytes are now.
+Kept KeepInFolder(platform::FileEnv& env, const std::string& folder, const std::string& path,
+                  const std::string& name, std::string* keptAs, int* error) {
+    if (!env.MakeDirectory(folder, error) && *error != EEXIST)
+        return Kept::Failed;
+    for (int n = 1; n <= kMaxKeptCopies; ++n) {
+        *keptAs = folder + "/" + NumberedName(name, n);
+        platform::PathStatus status;
+        if (env.Stat(*keptAs, status, nullptr)) {
+            if (platform::SameFileContent(env, path, *keptAs)) {
+                return env.RemoveFile(path, error) ? Kept::AlreadyThere : Kept::Failed;
+            }
+            continue;
+        }
+        return env.Rename(path, *keptAs, error) ? Kept::Moved : Kept::Failed;
     }
+    *error = EEXIST;
+    return Kept::Failed;
 }
 
 }  // namespace
 
 ReceivedFileKind ClassifyReceivedFile(std::string_view path, std::string_view journalName,
-                                      bool hasMovementHeader) {
+                                      bool hasMovementHeader, bool rootIsJournal) {
     const std::string name = FileName(path);
     if (Contains(name, "CSH"))
         return ReceivedFileKind::Cashier;
@@ -80,62 +112,111 @@ ReceivedFileKind ClassifyReceivedFile(std::string_view path, std::string_view jo
     std::string key = Lower(TrimmedBlanks(journalName));
     if (key.empty())
         key = kDefaultJournalName;
-    if (Contains(lowerName, key))
+    if (Contains(lowerName, key) || rootIsJournal)
         return ReceivedFileKind::Journal;
     if (Contains(lowerName, "emc"))
         return ReceivedFileKind::Emc;
     return ReceivedFileKind::Other;
 }
 
+bool IsSlotFileName(std::string_view name) {
+    return !TypeOfSlotFile(name).empty();
+}
+
 std::string SlotFileName(const std::string& dataDirectory, std::string_view path,
                          std::int32_t sequence, std::int32_t slotCount) {
-    const std::string name = FileName(path);
-    const std::string type = Contains(name, "POSJournal") ? "JRN" : name.substr(0, 3);
     const std::int32_t slot = slotCount < 1 ? -1 : sequence % slotCount;
     char text[32];
     std::snprintf(text, sizeof text, "D%04d.XML", slot);
-    return platform::AddSeparator(dataDirectory) + type + text;
+    return platform::AddSeparator(dataDirectory) + SlotType(FileName(path)) + text;
 }
 
 // ---- RadiantDestinationSalesFilesProcessor ----
 
 RadiantDestinationSalesFilesProcessor::RadiantDestinationSalesFilesProcessor(
     CountedPtr<FileSystem> fileSystem, std::string dataDirectory, std::int16_t siteNumber,
-    std::string journalName, bool useSevenZip, JournalProcessingOptions options)
+    std::string journalName, bool useSevenZip, JournalProcessingOptions options,
+    std::shared_ptr<ReceivedList> received)
     : CopyDestinationFilesProcessor(std::move(fileSystem)),
+      env_(options.env != nullptr ? *options.env : platform::DefaultFileEnv()),
       dataDirectory_(platform::AddSeparator(dataDirectory)),
       siteNumber_(siteNumber),
-      splitter_(dataDirectory_),
+      splitter_(dataDirectory_, &env_),
       journalName_(std::move(journalName)),
       useSevenZip_(useSevenZip),
-      options_(std::move(options)) {}
+      options_(std::move(options)),
+      received_(received ? std::move(received)
+                         : std::make_shared<ReceivedList>(env_, dataDirectory_, siteNumber)) {}
 
 bool RadiantDestinationSalesFilesProcessor::Begin() {
     receivedFiles_.clear();
+    eventsWritten_ = 0;
+    if (!received_->Load())
+        return true;
+    std::vector<std::string> leftOver;
+    for (const auto& name : received_->Names()) {
+        leftOver.push_back(dataDirectory_ + name);
+        FormatMessageTo(logMessages(), "Taking up %s, received but not filed by an earlier pass.",
+                        leftOver.back().c_str());
+    }
+    if (!leftOver.empty())
+        ProcessFiles(leftOver);
     return true;
 }
 
 bool RadiantDestinationSalesFilesProcessor::Process(const std::string& path) {
     receivedFiles_.push_back(path);
+    if (platform::DirectoryPart(path) == dataDirectory_)
+        received_->Add(FileName(path));
     return true;
 }
 
 bool RadiantDestinationSalesFilesProcessor::End() {
-    eventsWritten_ = 0;
-    std::unique_ptr<PollHist> history = OpenHistory(dataDirectory_, siteNumber_, kDayHistory);
-    if (history != nullptr) {
-        std::vector<RadiantXMLFileHeaderInfo> work;
-        for (const auto& path : receivedFiles_) SortOut(path, work);
-        std::stable_sort(work.begin(), work.end(),
-                         [](const RadiantXMLFileHeaderInfo& a, const RadiantXMLFileHeaderInfo& b) {
-                             return a.endTime.LinearDays() < b.endTime.LinearDays();
-                         });
-        for (const auto& entry : work) AssignSlot(*history, entry);
-    }
+    ProcessFiles(receivedFiles_);
     ArchiveJournals(dataDirectory_, useSevenZip_, options_.archive);
-    if (history != nullptr)
-        history->Close();
     return true;
+}
+
+void RadiantDestinationSalesFilesProcessor::ProcessFiles(const std::vector<std::string>& paths) {
+    if (paths.empty())
+        return;
+    // Without the history nothing can be filed: the files stay, recorded, for a later pass.
+    std::unique_ptr<PollHist> history = OpenHistory(dataDirectory_, siteNumber_, kDayHistory);
+    if (history == nullptr)
+        return;
+    std::vector<std::string> gone;
+    std::vector<RadiantXMLFileHeaderInfo> work;
+    for (const auto& path : paths) {
+        if (SortOut(path, work) == Fate::Gone)
+            gone.push_back(FileName(path));
+    }
+    // Event files must be on disk before a journal is filed: once filed, nothing would split
+    // it again. Without that, everything stays to be filed by a later pass.
+    if (!work.empty() && SyncDataDirectory("filing the files received")) {
+        std::stable_sort(work.begin(), work.end(), [](const RadiantXMLFileHeaderInfo& a,
+                                                      const RadiantXMLFileHeaderInfo& b) {
+            return a.endTime.LinearDays() < b.endTime.LinearDays();
+        });
+        SlotFiles slots = ListSlotFiles();
+        for (const auto& entry : work) {
+            if (AssignSlot(*history, entry, slots) == Fate::Gone)
+                gone.push_back(FileName(entry.path));
+        }
+    }
+    history->Close();
+    // The history records, the slot files and every move are durable before the received list
+    // forgets the files: a power cut before that point leaves them to be filed again.
+    if (!gone.empty() && SyncDataDirectory("forgetting the files filed"))
+        received_->Remove(gone);
+}
+
+bool RadiantDestinationSalesFilesProcessor::SyncDataDirectory(const char* before) {
+    int error = 0;
+    if (env_.SyncFileSystem(dataDirectory_, &error))
+        return true;
+    FormatMessageTo(errorMessages(), "Unable to flush %s to disk before %s: %s",
+                    dataDirectory_.c_str(), before, SystemErrorText(error).c_str());
+    return false;
 }
 
 JournalHeaderTimes RadiantDestinationSalesFilesProcessor::SplitJournal(
@@ -145,59 +226,77 @@ JournalHeaderTimes RadiantDestinationSalesFilesProcessor::SplitJournal(
     return times;
 }
 
-void RadiantDestinationSalesFilesProcessor::SortOut(const std::string& path,
-                                                    std::vector<RadiantXMLFileHeaderInfo>& work) {
-    std::string why;
-    if (RemoveDocumentTypeDeclaration(path, &why) == DoctypeRemoval::Failed) {
-        FormatMessageTo(errorMessages(), "Unable to remove the document type from %s: %s",
-                        path.c_str(), why.c_str());
-    }
-    if (ClassifyReceivedFile(path, journalName_, false) == ReceivedFileKind::Cashier) {
-        if (platform::RemoveFile(path, nullptr)) {
-            FormatMessageTo(logMessages(), "Removed: %s", path.c_str());
-        }
-        return;
-    }
-    const XmlFileSurvey survey = SurveyXmlFile(path);
+RadiantDestinationSalesFilesProcessor::Fate RadiantDestinationSalesFilesProcessor::SortOut(
+    const std::string& path, std::vector<RadiantXMLFileHeaderInfo>& work) {
+    if (ClassifyReceivedFile(path, journalName_, false) == ReceivedFileKind::Cashier)
+        return Remove(path);
+    XmlFileSurvey survey = SurveyXmlFile(path);
     if (!survey.wellFormed) {
-        Reject(path, survey.error);
-        return;
+        if (survey.error.code == ENOENT)
+            return Fate::Gone;  // filed by an earlier pass whose received list was not rewritten
+        SendMessageText(logMessages(), FormatXmlParseError(survey.error));
+        return Reject(path, "Unable to load %s");
     }
-    switch (ClassifyReceivedFile(path, journalName_, survey.hasMovementHeader)) {
-        case ReceivedFileKind::MovementReport:
-            ReadPeriod(path, "MovementHeader", work);
+    if (survey.hasDoctype) {
+        Fate fate = Fate::Stays;
+        if (!StripDocumentType(path, survey, fate))
+            return fate;
+    }
+    switch (ClassifyReceivedFile(path, journalName_, survey.hasMovementHeader,
+                                 survey.rootIsJournal)) {
+        case ReceivedFileKind::MovementReport: {
+            const Fate fate = ReadPeriod(path, "MovementHeader", work);
             LogPosVersion();
-            break;
+            return fate;
+        }
         case ReceivedFileKind::Journal:
-            ProcessJournal(path, survey, work);
-            break;
+            return ProcessJournal(path, survey, work);
         case ReceivedFileKind::Emc:
-            ReadPeriod(path, "JournalHeader", work);
-            break;
+            return ReadPeriod(path, "JournalHeader", work);
         default:
-            Remove(path);
-            break;
+            return Remove(path);
     }
 }
 
-bool RadiantDestinationSalesFilesProcessor::LoadSmallDocument(const std::string& path) {
-    if (journalDocument_.Load(path))
-        return true;
-    Reject(path, journalDocument_.LastError());
+bool RadiantDestinationSalesFilesProcessor::StripDocumentType(const std::string& path,
+                                                              XmlFileSurvey& survey, Fate& fate) {
+    // The file is rewritten without its declaration only when the rest still reads: a journal
+    // that uses entities of its internal subset is kept with its declaration, as received.
+    std::string why;
+    const DoctypeRemoval removal = RemoveDocumentTypeDeclaration(
+        path, &why, [](const std::string& rewritten) { return SurveyXmlFile(rewritten).wellFormed; },
+        env_);
+    switch (removal) {
+        case DoctypeRemoval::Removed:
+            survey = SurveyXmlFile(path);
+            return true;
+        case DoctypeRemoval::NotPresent:
+            return true;
+        case DoctypeRemoval::Refused:
+            fate = Reject(path, "%s does not read without its document type declaration");
+            return false;
+        case DoctypeRemoval::Failed:
+            break;
+    }
+    FormatMessageTo(errorMessages(), "Unable to remove the document type from %s: %s",
+                    path.c_str(), why.c_str());
+    fate = Fate::Stays;
     return false;
 }
 
-void RadiantDestinationSalesFilesProcessor::ReadPeriod(
+RadiantDestinationSalesFilesProcessor::Fate RadiantDestinationSalesFilesProcessor::ReadPeriod(
     const std::string& path, const char* headerName, std::vector<RadiantXMLFileHeaderInfo>& work) {
-    if (!LoadSmallDocument(path))
-        return;
-    const XmlNode header = XmlDocument::FindByName(journalDocument_.DocumentNode(), headerName);
+    if (!journalDocument_.Load(path))
+        return Reject(path, "Unable to load %s");
+    const XmlNode header =
+        XmlDocument::FindByLocalName(journalDocument_.DocumentNode(), headerName);
     RadiantXMLFileHeaderInfo entry;
     entry.path = path;
     entry.endTime = HeaderDateTime(HeaderText(header, "EndDate"), HeaderText(header, "EndTime"));
     entry.beginTime =
         HeaderDateTime(HeaderText(header, "BeginDate"), HeaderText(header, "BeginTime"));
     work.push_back(std::move(entry));
+    return Fate::Pending;
 }
 
 void RadiantDestinationSalesFilesProcessor::LogPosVersion() {
@@ -206,59 +305,135 @@ void RadiantDestinationSalesFilesProcessor::LogPosVersion() {
     if (logged.exchange(true))
         return;
     const XmlNode transmission =
-        XmlDocument::FindByName(journalDocument_.DocumentNode(), "TransmissionHeader");
-    const XmlNode version = XmlDocument::ChildByName(transmission, "VendorModelVersion");
+        XmlDocument::FindByLocalName(journalDocument_.DocumentNode(), "TransmissionHeader");
+    const XmlNode version = XmlDocument::ChildByLocalName(transmission, "VendorModelVersion");
     if (version != nullptr)
         SendMessageText(posVersionLog(), XmlDocument::Text(version));
 }
 
-void RadiantDestinationSalesFilesProcessor::ProcessJournal(
+RadiantDestinationSalesFilesProcessor::Fate RadiantDestinationSalesFilesProcessor::ProcessJournal(
     const std::string& path, const XmlFileSurvey& survey,
     std::vector<RadiantXMLFileHeaderInfo>& work) {
     FormatMessageTo(logMessages(), "Processing %s", path.c_str());
     try {
         const JournalHeaderTimes times = SplitJournal(path, survey);
+        if (splitter_.ReadFailed() || splitter_.EventsFailed() > 0) {
+            // Filing it now would leave its missing events unsplit for good.
+            FormatMessageTo(errorMessages(),
+                            "%s is not filed: %d of its events could not be written; it will be "
+                            "split again.",
+                            path.c_str(), splitter_.EventsFailed());
+            return Fate::Stays;
+        }
         if (!times.endTime.IsValid()) {
             SendMessageText(logMessages(), "Journal file header end date time is invalidate");
-            return;
+            // No period, no slot: the journal is kept whole where the back office can find it.
+            return Reject(path, "%s has no valid end date and time in its JournalHeader");
         }
         // A begin time that is not valid stays so: the history then matches the period by its
         // end alone, rather than by a begin that belongs to another file.
         work.push_back({times.endTime, path, times.beginTime});
+        return Fate::Pending;
     } catch (const std::exception& exception) {
-        FormatMessageTo(logMessages(), "Exception: %s, ProcessJournalFiles()",
+        FormatMessageTo(errorMessages(), "Exception: %s, ProcessJournalFiles()",
                         CutToChars(exception.what(), kMaxExceptionChars).c_str());
+        return Fate::Stays;
     }
 }
 
-void RadiantDestinationSalesFilesProcessor::Reject(const std::string& path,
-                                                   const XmlParseError& error) {
-    SendMessageText(logMessages(), FormatXmlParseError(error));
-    const std::string folder = dataDirectory_ + kRejectedFolder + "/";
-    int made = 0;
-    if (!platform::MakeDirectory(folder, &made) && made != EEXIST) {
-        FormatMessageTo(errorMessages(), "Unable to load %s; it stays where it is.", path.c_str());
-        return;
+RadiantDestinationSalesFilesProcessor::Fate RadiantDestinationSalesFilesProcessor::Reject(
+    const std::string& path, const std::string& why) {
+    char reason[kMaxMessageChars + 1];
+    std::snprintf(reason, sizeof reason, why.c_str(), path.c_str());
+    std::string keptAs;
+    int error = 0;
+    switch (KeepInFolder(env_, dataDirectory_ + kRejectedFolder, path, FileName(path), &keptAs,
+                         &error)) {
+        case Kept::Moved:
+            FormatMessageTo(errorMessages(), "%s; it was moved to %s.", reason, keptAs.c_str());
+            return Fate::Gone;
+        case Kept::AlreadyThere:
+            FormatMessageTo(errorMessages(), "%s; the same file is already kept as %s.", reason,
+                            keptAs.c_str());
+            return Fate::Gone;
+        case Kept::Failed:
+            break;
     }
-    const std::string target = folder + FreeName(folder, FileName(path));
-    int moved = 0;
-    if (platform::RenameFile(path, target, &moved)) {
-        FormatMessageTo(errorMessages(), "Unable to load %s; it was moved to %s.", path.c_str(),
-                        target.c_str());
-    } else {
-        FormatMessageTo(errorMessages(), "Unable to load %s; it stays where it is.", path.c_str());
-    }
+    FormatMessageTo(errorMessages(), "%s; it stays where it is (%s).", reason,
+                    SystemErrorText(error).c_str());
+    return Fate::Stays;
 }
 
-void RadiantDestinationSalesFilesProcessor::Remove(const std::string& path) {
-    if (platform::RemoveFile(path, nullptr)) {
+RadiantDestinationSalesFilesProcessor::Fate RadiantDestinationSalesFilesProcessor::Remove(
+    const std::string& path) {
+    int error = 0;
+    if (env_.RemoveFile(path, &error) || error == ENOENT) {
         FormatMessageTo(logMessages(), "Removed: %s", path.c_str());
+        return Fate::Gone;
     }
+    FormatMessageTo(errorMessages(), "Unable to remove %s: %s", path.c_str(),
+                    SystemErrorText(error).c_str());
+    return Fate::Stays;
 }
 
-void RadiantDestinationSalesFilesProcessor::AssignSlot(PollHist& history,
-                                                       const RadiantXMLFileHeaderInfo& entry) {
-    const std::string lowerName = Lower(FileName(entry.path));
+RadiantDestinationSalesFilesProcessor::SlotFiles
+RadiantDestinationSalesFilesProcessor::ListSlotFiles() {
+    SlotFiles slots;
+    std::vector<std::string> names;
+    env_.ListNames(dataDirectory_, names, nullptr);
+    for (auto& name : names) {
+        std::string type = TypeOfSlotFile(name);
+        if (!type.empty())
+            slots[type].push_back(std::move(name));
+    }
+    return slots;
+}
+
+std::string RadiantDestinationSalesFilesProcessor::FiledBefore(const std::string& path,
+                                                               const std::string& type,
+                                                               const SlotFiles& slots) {
+    const auto ofType = slots.find(type);
+    if (ofType == slots.end())
+        return {};
+    for (const auto& name : ofType->second) {
+        if (platform::SameFileContent(env_, path, dataDirectory_ + name))
+            return dataDirectory_ + name;
+    }
+    return {};
+}
+
+bool RadiantDestinationSalesFilesProcessor::KeepAside(const std::string& slot) {
+    std::string keptAs;
+    int error = 0;
+    switch (KeepInFolder(env_, dataDirectory_ + kReplacedFolder, slot, FileName(slot), &keptAs,
+                         &error)) {
+        case Kept::Moved:
+        case Kept::AlreadyThere:
+            FormatMessageTo(logMessages(), "%s held another file; it was kept as %s.",
+                            slot.c_str(), keptAs.c_str());
+            return true;
+        case Kept::Failed:
+            break;
+    }
+    FormatMessageTo(errorMessages(), "Unable to move %s to %s: %s", slot.c_str(), keptAs.c_str(),
+                    SystemErrorText(error).c_str());
+    return false;
+}
+
+RadiantDestinationSalesFilesProcessor::Fate RadiantDestinationSalesFilesProcessor::AssignSlot(
+    PollHist& history, const RadiantXMLFileHeaderInfo& entry, SlotFiles& slots) {
+    const std::string name = FileName(entry.path);
+    const std::string type = SlotType(name);
+    // Received again (an earlier pass was stopped before it could forget it, or the POS kept
+    // it): filed already, and filing it twice would post it twice.
+    if (const std::string filed = FiledBefore(entry.path, type, slots); !filed.empty()) {
+        if (Remove(entry.path) != Fate::Gone)
+            return Fate::Stays;
+        FormatMessageTo(logMessages(), "%s was filed before as %s.", entry.path.c_str(),
+                        filed.c_str());
+        return Fate::Gone;
+    }
+    const std::string lowerName = Lower(name);
     const bool emc = Contains(lowerName, "emc");
     const bool journal = Contains(lowerName, "journal");
     std::int32_t sequence = history.FindSequence(entry.beginTime, entry.endTime);
@@ -278,18 +453,29 @@ void RadiantDestinationSalesFilesProcessor::AssignSlot(PollHist& history,
         history.SetCurrent({sequence, entry.beginTime, entry.endTime});
         if (!history.WriteRecord()) {
             SendMessageText(errorMessages(), "Unable to write record to history file.");
-            return;
+            return Fate::Stays;
         }
     }
     const std::string slot =
         SlotFileName(dataDirectory_, entry.path, sequence, history.SlotCount());
-    // The rename replaces an older slot file of the same name in one step.
-    if (platform::RenameFile(entry.path, slot, nullptr)) {
-        FormatMessageTo(logMessages(), "Assigned %s to %s.", entry.path.c_str(), slot.c_str());
-    } else {
+    platform::PathStatus status;
+    if (env_.Stat(slot, status, nullptr) && !KeepAside(slot)) {
         FormatMessageTo(errorMessages(), "Unable to move %s to %s.", entry.path.c_str(),
                         slot.c_str());
+        return Fate::Stays;
     }
+    int error = 0;
+    if (!env_.Rename(entry.path, slot, &error)) {
+        FormatMessageTo(errorMessages(), "Unable to move %s to %s.", entry.path.c_str(),
+                        slot.c_str());
+        return Fate::Stays;
+    }
+    FormatMessageTo(logMessages(), "Assigned %s to %s.", entry.path.c_str(), slot.c_str());
+    auto& ofType = slots[type];
+    const std::string slotName = FileName(slot);
+    if (std::find(ofType.begin(), ofType.end(), slotName) == ofType.end())
+        ofType.push_back(slotName);
+    return Fate::Gone;
 }
 
 }  // namespace tw::radiant

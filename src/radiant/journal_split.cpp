@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "app/messages/program_messages.h"
 #include "platform/paths.h"
@@ -16,9 +14,9 @@
 namespace tw::radiant {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr std::size_t kMaxEventIdChars = 64;
+// Register and transaction IDs longer than this (in bytes) make no file name.
+constexpr std::size_t kMaxEventIdBytes = 64;
+constexpr const char* kJournalElement = "NAXML-POSJournal";
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -62,9 +60,9 @@ bool NameContainsEvent(std::string_view name) {
     return lower.find("event") != std::string::npos;
 }
 
-// POS text fit for a message line: control characters replaced, at most 64 characters.
+// POS text fit for a message line: control characters replaced, at most 64 bytes.
 std::string Printable(std::string_view text) {
-    std::string out(text.substr(0, kMaxEventIdChars));
+    std::string out(text.substr(0, kMaxEventIdBytes));
     for (char& c : out) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
             c = '?';
@@ -73,28 +71,7 @@ std::string Printable(std::string_view text) {
 }
 
 std::string ChildText(XmlNode parent, std::string_view name) {
-    return std::string(Trimmed(XmlDocument::Text(XmlDocument::ChildByName(parent, name))));
-}
-
-// Writes an event file under a temporary name beside it and renames it into place, so the
-// archiving never meets half a file. Not flushed to disk one by one: the journal the files
-// come from is kept, so a crash loses nothing that cannot be split again.
-bool WriteEventFile(const std::string& path, const std::string& text) {
-    const std::string temporary = std::string(platform::DirectoryPart(path)) + ".~tw" +
-                                  std::string(platform::FileNamePart(path)) + ".part";
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-    if (file == nullptr && errno == EEXIST) {
-        std::remove(temporary.c_str());  // left by an interrupted run
-        file = std::fopen(temporary.c_str(), "wbx");
-    }
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = std::fclose(file) == 0;
-    if (written && closed && std::rename(temporary.c_str(), path.c_str()) == 0)
-        return true;
-    std::remove(temporary.c_str());
-    return false;
+    return std::string(Trimmed(XmlDocument::Text(XmlDocument::ChildByLocalName(parent, name))));
 }
 
 bool IsBlankText(const xmlNode* node) {
@@ -226,9 +203,15 @@ private:
     RefuseExternalEntities refuse_;
 };
 
+// The current element's local name: a prefix ("n:SaleEvent") is not part of it.
 std::string ReaderName(xmlTextReaderPtr reader) {
-    const xmlChar* name = xmlTextReaderConstName(reader);
+    const xmlChar* name = xmlTextReaderConstLocalName(reader);
     return name ? reinterpret_cast<const char*>(name) : "";
+}
+
+std::string ReaderNamespace(xmlTextReaderPtr reader) {
+    const xmlChar* uri = xmlTextReaderConstNamespaceUri(reader);
+    return uri ? reinterpret_cast<const char*>(uri) : "";
 }
 
 }  // namespace
@@ -298,12 +281,14 @@ std::optional<std::string> ParseEventTime(std::string_view text) {
 }
 
 bool IsUsableEventId(std::string_view id) {
-    if (id.size() > kMaxEventIdChars || (!id.empty() && id.front() == '.'))
-        return false;
-    return std::all_of(id.begin(), id.end(), [](char c) {
-        return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
-               c == '-' || c == '.';
-    });
+    return id.empty() || platform::IsSafeFileName(id, kMaxEventIdBytes);
+}
+
+std::string EventFileStem(const EventDate& date, std::string_view hhmmss,
+                          std::string_view registerId, std::string_view transactionId) {
+    std::string stem = "jrn" + date.year + date.month + date.day;
+    stem.append(hhmmss).append("-").append(registerId).append("-").append(transactionId);
+    return stem;
 }
 
 // ---- survey ----
@@ -320,23 +305,36 @@ XmlFileSurvey SurveyXmlFile(const std::string& path) {
         XmlFileSurvey::Occurrence* occurrence;
         int depth = -1;  // of the open element, -1 when not open
     };
-    Watched watched[] = {{"NAXML-POSJournal", &survey.root},
+    Watched watched[] = {{kJournalElement, &survey.root},
                          {"TransmissionHeader", &survey.transmission},
                          {"JournalHeader", &survey.header},
                          {"JournalReport", &survey.report}};
+    std::string journalNamespace;
+    bool documentElementSeen = false;
     std::int64_t count = 0;
     int status;
     while ((status = xmlTextReaderRead(reader.Get())) == 1) {
         ++count;
         const int type = xmlTextReaderNodeType(reader.Get());
-        if (type == XML_READER_TYPE_ELEMENT) {
+        if (type == XML_READER_TYPE_DOCUMENT_TYPE && !documentElementSeen) {
+            survey.hasDoctype = true;
+        } else if (type == XML_READER_TYPE_ELEMENT) {
             const std::string name = ReaderName(reader.Get());
+            if (!documentElementSeen) {
+                documentElementSeen = true;
+                survey.rootIsJournal = platform::EqualsIgnoreCase(name, kJournalElement);
+            }
             if (!survey.hasMovementHeader && platform::EqualsIgnoreCase(name, "MovementHeader")) {
                 survey.hasMovementHeader = true;
             }
             for (auto& part : watched) {
                 if (part.occurrence->found || !platform::EqualsIgnoreCase(name, part.name)) {
                     continue;
+                }
+                if (part.occurrence == &survey.root) {
+                    journalNamespace = ReaderNamespace(reader.Get());
+                } else if (!survey.root.found || ReaderNamespace(reader.Get()) != journalNamespace) {
+                    continue;  // not a part of the journal
                 }
                 part.occurrence->found = true;
                 part.occurrence->start = part.occurrence->end = count;
@@ -409,18 +407,17 @@ private:
 
 // ---- JournalSplitter ----
 
-JournalSplitter::JournalSplitter(std::string dataDirectory)
-    : dataDirectory_(platform::AddSeparator(dataDirectory)) {}
+JournalSplitter::JournalSplitter(std::string dataDirectory, platform::FileEnv* env)
+    : dataDirectory_(platform::AddSeparator(dataDirectory)),
+      store_(env != nullptr ? *env : platform::DefaultFileEnv(), dataDirectory_) {}
 
-bool JournalSplitter::EnsureDirectory(const std::string& path) {
-    if (madeDirectories_.count(path) != 0)
-        return true;
-    std::error_code error;
-    fs::create_directory(path, error);
-    if (error || !fs::is_directory(path, error))
-        return false;
-    madeDirectories_.insert(path);
-    return true;
+void JournalSplitter::Reset() {
+    written_ = alreadyFiled_ = refused_ = failed_ = 0;
+    readFailed_ = false;
+    // The day folders may have been archived and removed since the last journal.
+    store_.Forget();
+    headerEndDate_.clear();
+    headerEndTime_.clear();
 }
 
 JournalHeaderTimes JournalSplitter::ReadHeader(XmlNode header, EventWriter& writer) {
@@ -432,7 +429,7 @@ JournalHeaderTimes JournalSplitter::ReadHeader(XmlNode header, EventWriter& writ
     times.beginTime =
         HeaderDateTime(ChildText(header, "BeginDate"), ChildText(header, "BeginTime"));
     if (auto date = ParseEventDate(headerEndDate_))
-        EnsureDirectory(dataDirectory_ + date->month);
+        store_.EnsureMonthFolder(date->month);
     return times;
 }
 
@@ -462,27 +459,26 @@ void JournalSplitter::WriteEvent(EventWriter& writer, XmlNode event,
         ++refused_;
         return;
     }
-    const std::string monthDirectory = dataDirectory_ + date->month + "/";
-    const std::string dayDirectory = monthDirectory + "jrn" + date->month + date->day + "/";
-    EnsureDirectory(monthDirectory);
-    EnsureDirectory(dayDirectory);
-    const std::string path = dayDirectory + "jrn" + date->year + date->month + date->day +
-                             time.value_or("") + "-" + registerId + "-" + transaction + ".xml";
-    FormatMessageTo(logMessages(), "Split to: %s", path.c_str());
-    if (WriteEventFile(path, writer.Document(event))) {
-        ++written_;
-    } else {
-        FormatMessageTo(logMessages(), "Save file %s failed.", path.c_str());
-        ++refused_;
+    const std::string stem = EventFileStem(*date, time.value_or(""), registerId, transaction);
+    const EventFileStore::Result placed =
+        store_.Place(date->month, date->day, stem, writer.Document(event));
+    FormatMessageTo(logMessages(), "Split to: %s", placed.path.c_str());
+    switch (placed.placed) {
+        case EventFileStore::Placed::Written:
+            ++written_;
+            break;
+        case EventFileStore::Placed::AlreadyFiled:
+            ++alreadyFiled_;
+            break;
+        case EventFileStore::Placed::Failed:
+            FormatMessageTo(errorMessages(), "Save file %s failed.", placed.path.c_str());
+            ++failed_;
+            break;
     }
 }
 
 JournalHeaderTimes JournalSplitter::Split(const std::string& path, const XmlFileSurvey& survey) {
-    written_ = refused_ = 0;
-    // The day folders may have been archived and removed since the last journal.
-    madeDirectories_.clear();
-    headerEndDate_.clear();
-    headerEndTime_.clear();
+    Reset();
     if (!survey.root.found) {
         SendMessageText(logMessages(), "NAXML-POSJournal tag not found");
         return {};
@@ -498,8 +494,10 @@ JournalHeaderTimes JournalSplitter::Split(const std::string& path, const XmlFile
     if (CanStream(survey))
         return SplitStreaming(path, survey);
     XmlDocument journal;
-    if (!journal.Load(path, true))
+    if (!journal.Load(path, true)) {
+        readFailed_ = true;
         return {};
+    }
     return SplitDocument(journal);
 }
 
@@ -532,6 +530,7 @@ JournalHeaderTimes JournalSplitter::SplitStreaming(const std::string& path,
     EventWriter writer;
     JournalHeaderTimes times;
     bool rootSeen = false, transmissionSeen = !survey.transmission.found, reportSeen = false;
+    std::string journalNamespace;
     int status = xmlTextReaderRead(stream);
     // The parts before the journal header.
     while (status == 1) {
@@ -540,9 +539,13 @@ JournalHeaderTimes JournalSplitter::SplitStreaming(const std::string& path,
             continue;
         }
         const std::string name = ReaderName(stream);
-        if (!rootSeen && platform::EqualsIgnoreCase(name, "NAXML-POSJournal")) {
+        const bool inJournal = rootSeen && ReaderNamespace(stream) == journalNamespace;
+        if (!rootSeen && platform::EqualsIgnoreCase(name, kJournalElement)) {
             writer.SetRoot(xmlTextReaderCurrentNode(stream));
+            journalNamespace = ReaderNamespace(stream);
             rootSeen = true;
+        } else if (!inJournal) {
+            // Not a part of the journal: read on.
         } else if (!transmissionSeen && platform::EqualsIgnoreCase(name, "TransmissionHeader")) {
             XmlNode transmission = xmlTextReaderExpand(stream);
             if (transmission == nullptr) {
@@ -565,6 +568,7 @@ JournalHeaderTimes JournalSplitter::SplitStreaming(const std::string& path,
     if (header == nullptr || !writer.Ready()) {
         reader.FailUnlessKnown("The journal changed while it was split");
         SendMessageText(logMessages(), FormatXmlParseError(reader.Error()));
+        readFailed_ = true;
         return times;
     }
     times = ReadHeader(header, writer);
@@ -587,24 +591,24 @@ JournalHeaderTimes JournalSplitter::SplitStreaming(const std::string& path,
     if (status == -1 || reader.Failed()) {
         reader.FailUnlessKnown("The journal changed while it was split");
         SendMessageText(logMessages(), FormatXmlParseError(reader.Error()));
+        readFailed_ = true;
     }
     return times;
 }
 
 JournalHeaderTimes JournalSplitter::SplitDocument(const XmlDocument& journal) {
-    written_ = refused_ = 0;
-    madeDirectories_.clear();
-    headerEndDate_.clear();
-    headerEndTime_.clear();
+    Reset();
     const XmlNode start = journal.DocumentNode();
-    const XmlNode root = XmlDocument::FindByName(start, "NAXML-POSJournal");
+    const XmlNode root = XmlDocument::FindByLocalName(start, kJournalElement);
     if (root == nullptr) {
         SendMessageText(logMessages(), "NAXML-POSJournal tag not found");
         return {};
     }
-    const XmlNode transmission = XmlDocument::FindByName(start, "TransmissionHeader");
-    const XmlNode header = XmlDocument::FindByName(start, "JournalHeader");
-    const XmlNode report = XmlDocument::FindByName(start, "JournalReport");
+    const std::string journalNamespace = XmlDocument::NamespaceUri(root);
+    const XmlNode transmission =
+        XmlDocument::FindByLocalName(start, "TransmissionHeader", &journalNamespace);
+    const XmlNode header = XmlDocument::FindByLocalName(start, "JournalHeader", &journalNamespace);
+    const XmlNode report = XmlDocument::FindByLocalName(start, "JournalReport", &journalNamespace);
     if (report == nullptr) {
         SendMessageText(logMessages(), "JournalReport tag not found.");
         return {};
@@ -623,7 +627,7 @@ JournalHeaderTimes JournalSplitter::SplitDocument(const XmlDocument& journal) {
                                         ? reinterpret_cast<const char*>(journal.Raw()->URL)
                                         : std::string();
     for (XmlNode node = header->next; node != nullptr; node = node->next) {
-        if (node->type == XML_ELEMENT_NODE && NameContainsEvent(XmlDocument::NodeName(node))) {
+        if (node->type == XML_ELEMENT_NODE && NameContainsEvent(XmlDocument::LocalName(node))) {
             WriteEvent(writer, node, journalPath);
         }
     }

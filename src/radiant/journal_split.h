@@ -7,14 +7,21 @@
 // declarations, no children), a copy of the TransmissionHeader, the JournalReport element
 // without children holding a copy of the JournalHeader and of the event. It is saved as
 //   <data directory>MM/jrnMMDD/jrn<YYYYMMDD><HHMMSS>-<RegisterID>-<TransactionID>.xml
-// from the event's EventEndDate and EventEndTime. The day folders are archived afterwards.
+// from the event's EventEndDate and EventEndTime (event_files.h: collision names, idempotence).
+// The day folders are archived afterwards.
+//
+// Elements are recognised by their local names, whatever prefix the journal gives them; the
+// parts of the journal must be in the journal element's namespace.
 //
 // Names come from POS data and are checked before they become paths: dates and times must be
-// well-formed, register and transaction IDs may hold only letters, digits, "_", "-" and "."
-// (no leading dot, at most 64 characters). An event without a usable end date (or time) takes
-// the JournalHeader's end date (or time; without one the name has no time); an event that still
-// has no usable name is reported to errorMessages() and not written (the journal itself is kept
-// by the caller). Nothing is written outside the data directory.
+// well-formed, and register and transaction IDs must be safe as part of a file name (no path
+// separator, control character or character a Windows share refuses, no leading dot, at most 64
+// bytes; letters of any language and blanks are fine). An event without a usable end date (or
+// time) takes the JournalHeader's end date (or time; without one the name has no time); an
+// event that still has no usable name is refused: reported to errorMessages() and not written
+// (the caller keeps the journal whole). An event that could not be written (a full disk) is
+// reported to errorMessages() as "Save file %s failed.": the caller must not file the journal,
+// so that it is split again. Nothing is written outside the data directory.
 //
 // Journals are read with libxml2's streaming reader, one event at a time, so memory stays
 // small whatever the journal's size; a journal whose parts are not in the usual order is read
@@ -22,12 +29,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
 #include "naxml/xml_document.h"
+#include "platform/file_env.h"
 #include "platform/ole_date.h"
+#include "radiant/event_files.h"
 
 namespace tw::radiant {
 
@@ -52,10 +60,15 @@ std::optional<EventDate> ParseEventDate(std::string_view text);
 std::optional<std::string> ParseEventTime(std::string_view text);
 // A register or transaction ID that may be part of a file name (an empty one may).
 bool IsUsableEventId(std::string_view id);
+// The name of an event file without ".xml": "jrn<YYYYMMDD><HHMMSS>-<register>-<transaction>".
+std::string EventFileStem(const EventDate& date, std::string_view hhmmss,
+                          std::string_view registerId, std::string_view transactionId);
 
 // What one streaming read of an XML file found: whether it is well-formed, whether it holds a
-// MovementHeader, and where the first element of each journal part lies (by the order of the
-// reader's nodes).
+// MovementHeader, whether its document element is a journal, and where the first element of each
+// journal part lies (by the order of the reader's nodes). Elements are matched by local name
+// without regard to case; the parts (TransmissionHeader, JournalHeader, JournalReport) only in
+// the namespace of the first NAXML-POSJournal element.
 struct XmlFileSurvey {
     struct Occurrence {
         bool found = false;
@@ -68,30 +81,38 @@ struct XmlFileSurvey {
     bool wellFormed = false;
     XmlParseError error;  // when not well-formed
     bool hasMovementHeader = false;
+    bool rootIsJournal = false;  // the document element is a NAXML-POSJournal
+    bool hasDoctype = false;     // a document type declaration precedes the document element
     Occurrence root, transmission, header, report;
 };
-// Reads the whole file once; names are compared without regard to case.
+// Reads the whole file once.
 XmlFileSurvey SurveyXmlFile(const std::string& path);
 
 // Splits journals into event files under one data directory. Used by one thread at a time.
 class JournalSplitter {
 public:
-    // dataDirectory: a local directory ending in '/'.
-    explicit JournalSplitter(std::string dataDirectory);
+    // dataDirectory: a local directory ending in '/'. env (not owned; null: the real file
+    // system) must outlive the splitter.
+    explicit JournalSplitter(std::string dataDirectory, platform::FileEnv* env = nullptr);
 
     // Splits the journal at path, whose survey says it is well-formed. Reports
     // "NAXML-POSJournal tag not found", "JournalReport tag not found." and "JournalHeader tag
     // not found" to logMessages(); the times are then invalid (also for a missing header).
-    // "Split to: %s" precedes every event file, "Save file %s failed." follows a failed save.
+    // "Split to: %s" precedes every event file, "Save file %s failed." (to errorMessages())
+    // follows a failed save.
     JournalHeaderTimes Split(const std::string& path, const XmlFileSurvey& survey);
     // The same over a loaded document (the way taken when streaming cannot keep the order),
     // loaded with its blank text kept (XmlDocument::Load(path, true)).
     JournalHeaderTimes SplitDocument(const XmlDocument& journal);
 
-    // Counts of the last Split: event files written, events not written (unusable names or
-    // failed saves).
+    // Counts of the last Split: event files written; events already filed before (the same
+    // bytes in the day folder or archive); events refused for an unusable name; events whose
+    // save failed; whether the journal could not be read to its end.
     int EventsWritten() const { return written_; }
+    int EventsAlreadyFiled() const { return alreadyFiled_; }
     int EventsRefused() const { return refused_; }
+    int EventsFailed() const { return failed_; }
+    bool ReadFailed() const { return readFailed_; }
 
 private:
     class EventWriter;
@@ -100,13 +121,16 @@ private:
     bool CanStream(const XmlFileSurvey& survey) const;
     JournalHeaderTimes ReadHeader(XmlNode header, EventWriter& writer);
     void WriteEvent(EventWriter& writer, XmlNode event, const std::string& journalPath);
-    bool EnsureDirectory(const std::string& path);
+    void Reset();
 
     std::string dataDirectory_;
+    EventFileStore store_;
     std::string headerEndDate_, headerEndTime_;
-    std::set<std::string> madeDirectories_;
     int written_ = 0;
+    int alreadyFiled_ = 0;
     int refused_ = 0;
+    int failed_ = 0;
+    bool readFailed_ = false;
 };
 
 }  // namespace tw::radiant

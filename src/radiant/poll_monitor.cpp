@@ -58,13 +58,19 @@ CountedPtr<PollerWaiter> BuildRadiantPollMonitor(UiBridge* notify, RadiantSetup&
     const auto site = static_cast<std::int16_t>(settings.SiteNumber());
     const bool deleteSource = settings.deletePOSSourceFile;
 
+    platform::FileEnv* env = options.env;
+    // The data directory's record of received files that are not filed yet: the sales copy
+    // adds to it, journal processing takes up and forgets what it lists.
+    auto received = std::make_shared<ReceivedList>(
+        env != nullptr ? *env : platform::DefaultFileEnv(), dataDirectory, site);
     // 1. The back office: A for sales, B for the sender, and one for the reader of its own.
-    CountedPtr<FileSystem> backOfficeA(new LocalWinFileSystem(settings.Resolver()));
+    CountedPtr<FileSystem> backOfficeA(new LocalWinFileSystem(settings.Resolver(), env));
     CountedPtr<FileSystem> backOfficeB(new LocalWinFileSystem(settings.Resolver()));
     CountedPtr<FileSystem> backOfficeResults(new LocalWinFileSystem(settings.Resolver()));
     // 2-4. The processors on the back-office side.
     auto salesProcessor = Make<RadiantDestinationSalesFilesProcessor>(
-        backOfficeA, dataDirectory, site, settings.journalName, settings.useSevenZip, options);
+        backOfficeA, dataDirectory, site, settings.journalName, settings.useSevenZip, options,
+        received);
     auto itemSourceProcessor =
         Make<RadiantItemSourceFilesProcessor>(backOfficeB, settings.Resolver());
     auto resultsProcessor =
@@ -76,13 +82,14 @@ CountedPtr<PollerWaiter> BuildRadiantPollMonitor(UiBridge* notify, RadiantSetup&
     CountedPtr<FileSystem> posResults = MakePosFileSystem(pos, settings.Resolver(), createRas);
     // 6. One pass at once; the interval never elapses in a single-pass monitor.
     auto mainWait = Make<WaitTimeoutHandler>(kMainIntervalMs, true);
-    // 7. Source processors of the POS side.
-    auto salesSource =
-        Make<RadiantPosSourceFilesProcessor>(posSales, deleteSource, settings.LocalDataDirectory());
+    // 7. Source processors of the POS side. The sales copy lets its processor delete a POS
+    // file only once the received copy is durable and complete.
+    auto salesSource = Make<FileSystemMonitor::CopySourceFilesProcessor>(posSales, deleteSource);
     auto resultsSource = Make<RadiantPosSourceFilesProcessor>(posResults, deleteSource,
                                                               settings.LocalDataDirectory());
     // 8-9. The copies into the data directory.
-    auto salesTransfer = Make<RadiantCopySalesFiles>(salesSource, salesProcessor, dataDirectory);
+    auto salesTransfer =
+        Make<RadiantCopySalesFiles>(salesSource, salesProcessor, dataDirectory, received, env);
     auto resultsTransfer =
         Make<RadiantCopyResultsFiles>(resultsSource, resultsProcessor, dataDirectory);
     // 10. The two waiters of each pass run their pass at once.

@@ -1,7 +1,10 @@
 #include "settings/radiant_setup.h"
 
+#include <cerrno>
+
 #include "app/messages/message.h"
 #include "app/messages/program_messages.h"
+#include "platform/paths.h"
 #include "platform/wildcard.h"
 #include "settings/key_lines.h"
 
@@ -114,6 +117,50 @@ platform::OleDate RadiantSetup::FileDateTime() const {
 void RadiantSetup::SetFileDateTime(const platform::OleDate& value) {
     std::lock_guard lock(fileDateTimeMutex_);
     fileDateTime_ = value.IsValid() ? value : DefaultFileDateTime();
+}
+
+bool RadiantSetup::SaveFileDateTime(platform::FileEnv& env) {
+    if (LocalDataDirectory().empty())
+        return false;  // never loaded: no place to save to
+    const std::string path = SetupFileName();
+    std::string content;
+    int error = 0;
+    if (!env.ReadFile(path, content, &error) && error != ENOENT) {
+        FormatMessageTo(logMessages(), "Cannot read %s: %s", path.c_str(),
+                        SystemErrorText(error).c_str());
+        return false;
+    }
+    const std::string value = FormatFileDateTime(FileDateTime());
+    std::string updated;
+    bool replaced = false;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t end = content.find('\n', start);
+        end = end == std::string::npos ? content.size() : end + 1;
+        std::string_view line(content.data() + start, end - start);
+        const auto key = SplitKeyLine(line);
+        if (!replaced && key && platform::EqualsIgnoreCase(key->key, "FileDateTime")) {
+            std::string_view ending = line.substr(line.find_last_not_of("\r\n") + 1);
+            updated.append("FileDateTime = ").append(value).append(ending);
+            replaced = true;
+        } else {
+            updated.append(line);
+        }
+        start = end;
+    }
+    if (!replaced) {
+        const bool crlf = content.find("\r\n") != std::string::npos;
+        if (!updated.empty() && updated.back() != '\n')
+            updated.append(crlf ? "\r\n" : "\n");
+        updated.append("FileDateTime = ").append(value).append(crlf ? "\r\n" : "\n");
+    }
+    if (platform::WriteFileThroughPartial(env, path, updated, true, &error) &&
+        env.SyncDirectory(std::string(platform::DirectoryPart(path)), &error)) {
+        return true;
+    }
+    FormatMessageTo(logMessages(), "Cannot write %s: %s", path.c_str(),
+                    SystemErrorText(error).c_str());
+    return false;
 }
 
 void RadiantSetup::SetDefaults() {

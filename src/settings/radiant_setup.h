@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_env.h"
 #include "platform/ole_date.h"
 #include "settings/crypt_setup.h"
 #include "settings/poller_setup.h"
@@ -56,6 +57,11 @@ public:
     // hence locked.
     platform::OleDate FileDateTime() const;
     void SetFileDateTime(const platform::OleDate& value);
+    // Writes FileDateTime into the SETUP file and nothing else: every other line keeps its bytes,
+    // so values set for one run only (SendItems and ReceiveSales of /GETSALES or /SENDITEMS)
+    // never reach the file. The line is added when missing. Durable when true; false is
+    // reported to logMessages() and leaves the file as it was.
+    bool SaveFileDateTime(platform::FileEnv& env = platform::DefaultFileEnv());
 
     // Keys of the SETUP file (and NaxmlVersion, TotalDeposits of both files). Changed only
     // while no poll runs.

@@ -95,13 +95,19 @@ TEST(EventNames, OnlyWellFormedPartsBecomeNames) {
     for (const char* bad : {"24:00:00", "7:05:00", "12:00", "12:00:00/..", "12:60:00", ""}) {
         EXPECT_FALSE(ParseEventTime(bad)) << bad;
     }
-    for (const std::string& good : {std::string(), std::string("1"), std::string("REG-01"),
-                                    std::string("a.b_c"), std::string(64, 'x')}) {
+    // Only what is unsafe in a file name is refused: blanks and letters of any language are
+    // what real registers are called.
+    for (const std::string& good :
+         {std::string(), std::string("1"), std::string("REG-01"), std::string("a.b_c"),
+          std::string("Reg 2"), std::string("Kasse \xC3\xA4"), std::string("#1 (front)"),
+          std::string(64, 'x')}) {
         EXPECT_TRUE(IsUsableEventId(good)) << good;
     }
-    for (const std::string& bad : {std::string(".."), std::string(".hidden"), std::string("a/b"),
-                                   std::string("a\\b"), std::string("a b"), std::string("a\nb"),
-                                   std::string("caf\xC3\xA9"), std::string(65, 'x')}) {
+    for (const std::string& bad :
+         {std::string("."), std::string(".."), std::string(".hidden"), std::string("a/b"),
+          std::string("a\\b"), std::string("a\nb"), std::string("a\x7f"), std::string("a:b"),
+          std::string("a*"), std::string("a?"), std::string("<a>"), std::string("a|b"),
+          std::string("\"a\""), std::string(65, 'x')}) {
         EXPECT_FALSE(IsUsableEventId(bad)) << bad;
     }
 }
