@@ -140,6 +140,20 @@ TEST_F(ItemSender, DeliversStampedFilesKeepsBackupsAndAnnouncesThemLast) {
     EXPECT_FALSE(fs::exists(site.data + "SEM.XML"));
 }
 
+// The POS imports under an account of its own: what it is sent must be readable by others,
+// whatever private temporary files it passed through on the way.
+TEST_F(ItemSender, DeliveredFilesAndTheSemaphoreAreReadableByThePos) {
+    test::ScopedUmask mask(022);
+    const std::string items = site.dir.Write("site001/ITT.XML", "<items/>");
+    fs::permissions(items, fs::perms::owner_read | fs::perms::owner_write);  // as a scratch file
+
+    Pass();
+
+    EXPECT_EQ(test::PermissionsOf(import + "ITT33020261206140509.XML"), 0644u);
+    EXPECT_EQ(test::PermissionsOf(import + "SEM33020261206140509.XML"), 0644u);
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+}
+
 TEST_F(ItemSender, ASemaphoreLeftBehindIsDeliveredAloneOrMergedIntoTheNextOne) {
     // An earlier poll delivered two files but its semaphore never reached the POS; the POS has
     // since taken one of them some other way.
