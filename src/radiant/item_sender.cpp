@@ -227,7 +227,7 @@ bool RadiantCopyItemFiles::FindUnannouncedDeliveries(FileSystem& destination) {
         if (announced_.count(UpperCased(name)) == 0)
             unannounced_.push_back(name);
     }
-    // Oldest first, as they were delivered.
+    // Name order: within a table, the oldest delivery first.
     std::sort(
         unannounced_.begin(), unannounced_.end(),
         [](const std::string& a, const std::string& b) { return UpperCased(a) < UpperCased(b); });
