@@ -4,25 +4,25 @@
 
 namespace tw {
 
-std::string ServerPartOf(const std::string& salesPath) {
+std::string ServerPartOf(const std::string& posPath) {
     platform::ResolvedPath resolved;
     platform::PathResolver plain;  // the server as written, whatever is mapped
-    if (!platform::PathResolver::IsUncPath(salesPath) ||
-        !plain.Resolve(salesPath, resolved, nullptr)) {
+    if (!platform::PathResolver::IsUncPath(posPath) || !plain.Resolve(posPath, resolved, nullptr)) {
         return {};
     }
     return "\\\\" + resolved.server;
 }
 
-CountedPtr<FileSystem> MakePosFileSystem(const PosFileSystemSettings& settings,
+CountedPtr<FileSystem> MakePosFileSystem(const std::string& posPath,
+                                         const PosFileSystemSettings& settings,
                                          const platform::PathResolver& resolver,
                                          const RasAutomationFactory& createRas) {
     platform::ResolvedPath resolved;
     CountedPtr<FileSystem> direct;
-    if (resolver.Resolve(settings.salesPath, resolved, nullptr) &&
+    if (resolver.Resolve(posPath, resolved, nullptr) &&
         resolved.kind == platform::ResolvedPath::Kind::Network) {
         direct = CountedPtr<FileSystem>(
-            new SmbFileSystem(settings.salesPath, settings.userName, settings.password, resolver));
+            new SmbFileSystem(posPath, settings.userName, settings.password, resolver));
     } else {
         direct = CountedPtr<FileSystem>(new LocalWinFileSystem(resolver));
     }
@@ -37,8 +37,14 @@ CountedPtr<FileSystem> MakePosFileSystem(const PosFileSystemSettings& settings,
     connector->userName = settings.rasUserName;
     connector->password = settings.rasPassword;
     connector->domain = settings.rasDomain;
-    return CountedPtr<FileSystem>(new RasWinFileSystem(
-        connector, direct, ServerPartOf(settings.salesPath), settings.rasLoginRetries));
+    return CountedPtr<FileSystem>(
+        new RasWinFileSystem(connector, direct, ServerPartOf(posPath), settings.rasLoginRetries));
+}
+
+CountedPtr<FileSystem> MakePosFileSystem(const PosFileSystemSettings& settings,
+                                         const platform::PathResolver& resolver,
+                                         const RasAutomationFactory& createRas) {
+    return MakePosFileSystem(settings.salesPath, settings, resolver, createRas);
 }
 
 }  // namespace tw

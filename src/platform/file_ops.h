@@ -26,8 +26,9 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>& entries,
 bool StatPath(const std::string& path, DirEntry& entry, int* error);
 
 // Copies a regular file over target (replacing it) and gives the copy the source's last-write
-// time. Data is flushed to disk before returning true. False with *error = errno; a partly
-// written target is removed.
+// time. The source's permission bits are not copied: an existing target keeps its mode, a new
+// one gets that of a plainly created file (0666 less the umask). Data is flushed to disk before
+// returning true. False with *error = errno; a partly written target is removed.
 bool CopyFileKeepingTime(const std::string& from, const std::string& to, int* error);
 
 // Sets the last-write time only (the access time is left alone).

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 
 namespace tw::platform {
 namespace {
@@ -36,6 +37,32 @@ bool WriteAll(int fd, std::string_view bytes) {
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
+}
+
+// Creates a new file "<prefix>XXXXXX" (six random letters and digits) with open(2), so that the
+// kernel applies the process's umask to mode as it does for any file created plainly; nothing
+// here reads or changes the umask, which every thread of the process shares. Returns the
+// descriptor (read and write) and the path, or -1 with errno set.
+int CreateUniqueFile(const std::string& prefix, mode_t mode, std::string& path) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    constexpr int kTries = 100;
+    for (int tries = 0; tries < kTries; ++tries) {
+        std::string candidate = prefix;
+        for (int i = 0; i < 6; ++i) candidate += kLetters[pick(random)];
+        const int fd =
+            ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            path = std::move(candidate);
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 }  // namespace
@@ -168,14 +195,15 @@ bool AtomicFileWriter::Fail(int err) {
 
 bool AtomicFileWriter::Open() {
     Abandon();
-    std::string pattern = DirectoryOf(target_) + "/.~tw" + BaseNameOf(target_) + ".XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    std::string path;
+    const int fd =
+        CreateUniqueFile(DirectoryOf(target_) + "/.~tw" + BaseNameOf(target_) + ".", 0644, path);
     if (fd < 0) {
         error_ = errno;
         return false;
     }
     fd_ = fd;
-    temp_ = std::move(pattern);
+    temp_ = std::move(path);
     error_ = 0;
     return true;
 }
@@ -191,16 +219,9 @@ bool AtomicFileWriter::Write(std::string_view bytes) {
 bool AtomicFileWriter::Commit() {
     if (fd_ < 0)
         return false;
+    // A new target keeps the mode the file was created with (0644 less the umask).
     struct stat st {};
-    mode_t mode;
-    if (::stat(target_.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0644 & ~mask;
-    }
-    if (::fchmod(fd_, mode) != 0)
+    if (::stat(target_.c_str(), &st) == 0 && ::fchmod(fd_, st.st_mode & 07777) != 0)
         return Fail(errno);
     if (::fsync(fd_) != 0)
         return Fail(errno);
@@ -241,17 +262,20 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, int* e
 // ---- TempFile ----
 
 std::optional<TempFile> TempFile::Create(std::string_view prefix, std::string dir) {
-    if (dir.empty())
+    // The shared temporary directory holds scratch that is nobody else's business; a file made
+    // in a directory of the caller's choosing is made to be renamed over a target there.
+    const bool scratch = dir.empty();
+    if (scratch)
         dir = TemporaryDirectory();
-    std::string pattern = dir;
-    if (pattern.back() != '/')
-        pattern += '/';
-    pattern.append(prefix);
-    pattern += "XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    std::string prefixPath = dir;
+    if (prefixPath.back() != '/')
+        prefixPath += '/';
+    prefixPath.append(prefix);
+    std::string path;
+    const int fd = CreateUniqueFile(prefixPath, scratch ? 0600 : 0666, path);
     if (fd < 0)
         return std::nullopt;
-    return TempFile(std::move(pattern), fd);
+    return TempFile(std::move(path), fd);
 }
 
 TempFile::TempFile(TempFile&& other) noexcept

@@ -65,8 +65,9 @@ public:
     // Creates the temporary file. False (Error() = errno) when the directory is not writable.
     bool Open();
     bool Write(std::string_view bytes);
-    // Flushes to disk, closes, gives the file mode 0644 (less the umask) unless the target
-    // exists (then its mode is kept), renames over the target and syncs the directory.
+    // Flushes to disk, closes, renames over the target and syncs the directory. A new target
+    // has mode 0644 less the umask (the kernel applies it when Open creates the file; the
+    // process-wide umask is never read or changed); a replaced target keeps its mode exactly.
     // False on any failure; the target is then unchanged.
     bool Commit();
     // Removes the temporary file; the target is unchanged.
@@ -88,8 +89,11 @@ private:
 // false, sets *error to errno when error is given, and leaves the old file in place.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, int* error = nullptr);
 
-// A temporary file made by mkstemp: "<dir>/<prefix>XXXXXX". The directory defaults to the
-// temporary directory ($TMPDIR or /tmp). Removed when the object is destroyed unless Keep().
+// A new, uniquely named file "<dir>/<prefix>XXXXXX", created exclusively (never through a
+// link). Without dir it is the program's own scratch in the temporary directory ($TMPDIR or
+// /tmp) and only its owner may read it (0600). In a directory of the caller's choosing it is
+// made to be renamed over a target there (Keep()), so it gets the mode of any plainly created
+// file: 0666 less the umask. Removed when the object is destroyed unless Keep().
 class TempFile {
 public:
     static std::optional<TempFile> Create(std::string_view prefix, std::string dir = {});

@@ -28,6 +28,35 @@ std::string UpperCased(std::string_view text) {
     return upper;
 }
 
+bool ContainsTable(std::string_view name, std::string_view table) {
+    return UpperCased(name).find(table) != std::string::npos;
+}
+
+// A file this sender delivered: a table's three letters, the version code and the 14-digit
+// stamp, as MakeDestinationPath makes them; the POS may have changed the case.
+bool IsDeliveredFileName(std::string_view name) {
+    constexpr std::size_t kDigits = 3 + 14;
+    constexpr std::string_view kExtension = ".XML";
+    if (name.size() != 3 + kDigits + kExtension.size())
+        return false;
+    const std::string upper = UpperCased(name);
+    const std::string_view table = std::string_view(upper).substr(0, 3);
+    const bool isTable = std::find(std::begin(kSemaphoreTableOrder), std::end(kSemaphoreTableOrder),
+                                   table) != std::end(kSemaphoreTableOrder);
+    const bool stamped = std::all_of(upper.begin() + 3, upper.begin() + 3 + kDigits,
+                                     [](unsigned char c) { return std::isdigit(c) != 0; });
+    return isTable && stamped && upper.ends_with(kExtension);
+}
+
+// Appends name unless names holds it already in any case.
+void AddOnce(std::vector<std::string>& names, const std::string& name) {
+    const bool present = std::any_of(names.begin(), names.end(), [&](const std::string& held) {
+        return platform::EqualsIgnoreCase(held, name);
+    });
+    if (!present)
+        names.push_back(name);
+}
+
 // A name taken from a file's content may only ever name a file of the import directory.
 bool IsPlainFileName(std::string_view name) {
     return !name.empty() && name != "." && name != ".." &&
@@ -81,7 +110,7 @@ std::string FormatFileList(const std::vector<std::string>& names) {
     std::string text = "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n";
     for (const char* table : kSemaphoreTableOrder) {
         for (const auto& name : names) {
-            if (name.find(table) != std::string::npos) {
+            if (ContainsTable(name, table)) {
                 text += " <File>" + name + "</File>\r\n";
             }
         }
@@ -142,6 +171,8 @@ RadiantCopyItemFiles::RadiantCopyItemFiles(CountedPtr<Monitor::ProcessData> sour
 
 bool RadiantCopyItemFiles::Begin() {
     keptAfterDelivery_.clear();
+    unannounced_.clear();
+    announced_.clear();
     // An empty path would be the current directory: the files would be "delivered" there and
     // put aside as sent.
     if (destinationDirectory_.find_first_not_of(" \t") == std::string::npos) {
@@ -169,25 +200,60 @@ std::string RadiantCopyItemFiles::MakeDestinationPath(FileSystem& /*source*/,
     return destinationDirectory_ + file.name.substr(0, 3) + stamp + ".XML";
 }
 
+bool RadiantCopyItemFiles::FindUnannouncedDeliveries(FileSystem& destination) {
+    unannounced_.clear();
+    announced_.clear();
+    DirFileList list;
+    destination.List(list, destinationDirectory_, "*.XML", false);
+    std::vector<std::string> delivered;
+    for (const auto& [name, info] : list) {
+        if (info.isDirectory)
+            continue;
+        if (platform::MatchMask("SEM*.XML", name)) {
+            const auto text = ReadThrough(destination, info.Path());
+            if (!text) {
+                // Most likely the POS took it meanwhile, and its files with it. Announcing
+                // what it may still list could make the POS import a file twice; the next
+                // pass looks again.
+                announced_.clear();
+                return false;
+            }
+            for (const auto& listed : ParseFileList(*text)) announced_.insert(UpperCased(listed));
+        } else if (IsDeliveredFileName(name)) {
+            delivered.push_back(name);
+        }
+    }
+    for (const auto& name : delivered) {
+        if (announced_.count(UpperCased(name)) == 0)
+            unannounced_.push_back(name);
+    }
+    // Name order: within a table, the oldest delivery first.
+    std::sort(
+        unannounced_.begin(), unannounced_.end(),
+        [](const std::string& a, const std::string& b) { return UpperCased(a) < UpperCased(b); });
+    return !unannounced_.empty();
+}
+
 bool RadiantCopyItemFiles::WriteFileList(FileSystem& source, const FileInfo& file,
                                          FileSystem& destination) {
-    if (UpperCased(file.name).find("SEM") == std::string::npos || sentFiles_.empty())
+    if (UpperCased(file.name).find("SEM") == std::string::npos ||
+        (sentFiles_.empty() && unannounced_.empty())) {
         return true;
+    }
     const std::string path = file.directory + kSemaphoreFileName;
 
     std::vector<std::string> names;
     if (const auto previous = ReadThrough(source, path)) {
-        for (auto& name : ParseFileList(*previous)) {
+        for (const auto& name : ParseFileList(*previous)) {
             const bool waiting =
-                IsPlainFileName(name) &&
+                IsPlainFileName(name) && announced_.count(UpperCased(name)) == 0 &&
                 CopyFiles::DestinationExists(destinationDirectory_ + name, destination);
-            if (waiting && std::find(names.begin(), names.end(), name) == names.end() &&
-                std::find(sentFiles_.begin(), sentFiles_.end(), name) == sentFiles_.end()) {
-                names.push_back(std::move(name));
-            }
+            if (waiting)
+                AddOnce(names, name);
         }
     }
-    names.insert(names.end(), sentFiles_.begin(), sentFiles_.end());
+    for (const auto& name : unannounced_) AddOnce(names, name);
+    for (const auto& name : sentFiles_) AddOnce(names, name);
 
     // Written locally first and put into place as a whole: a pass that dies half-way leaves
     // either the old semaphore or the new one.
@@ -268,6 +334,7 @@ std::vector<FileInfo> RadiantPollerItemFileMaskHandler::ListFiles(FileInfo* sema
 bool RadiantPollerItemFileMaskHandler::DoPass() {
     bool result = transfer_->Begin();
     if (result) {
+        const bool unannounced = itemTransfer_->FindUnannouncedDeliveries(*destination_);
         FileInfo leftSemaphore;
         const std::size_t sentBefore = itemTransfer_->SentFiles().size();
         for (const FileInfo& file : ListFiles(&leftSemaphore)) {
@@ -282,12 +349,14 @@ bool RadiantPollerItemFileMaskHandler::DoPass() {
                 if (!itemTransfer_->KeptAfterDelivery(file))
                     TransferFile(file);
             }
+        }
+        if (delivered || unannounced) {
             FileInfo semaphore;
             semaphore.directory = directory_;
             semaphore.name = kSemaphoreFileName;
             TransferFile(semaphore);
         } else if (!leftSemaphore.name.empty()) {
-            // Announces what an earlier poll delivered without its semaphore.
+            // A semaphore whose own delivery failed goes as it was written.
             TransferFile(leftSemaphore);
         }
     }

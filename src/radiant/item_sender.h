@@ -36,8 +36,9 @@ const char* NaxmlVersionCode(double naxmlVersion);
 std::string BackupPath(std::string_view path);
 
 // The semaphore's bytes: the declaration, "<FileList>", one " <File>name</File>" line per
-// delivered table file grouped MCT, ITT, ILT, CBT, MMT (each group in the given order), and
-// "</FileList>". Lines end in CR LF; nothing follows "</FileList>". Other names are left out.
+// delivered table file grouped MCT, ITT, ILT, CBT, MMT (by the letters the name contains, in
+// any case; each group in the given order), and "</FileList>". Lines end in CR LF; nothing
+// follows "</FileList>". Other names are left out.
 std::string FormatFileList(const std::vector<std::string>& names);
 
 // The names a semaphore lists, in order; empty for text that is not such a list.
@@ -84,11 +85,21 @@ public:
     std::string MakeDestinationPath(FileSystem& source, FileSystem& destination,
                                     const FileInfo& file) override;
 
-    // For a file whose upper-cased name holds "SEM", once something was delivered: writes the
-    // file's directory + "SEM.XML" listing the delivered files. A semaphore left there by an
-    // earlier poll whose own delivery failed announced files that may still wait on the POS:
-    // those of its names still in the import directory are listed first. False (reported to
-    // errorMessages()) when the file cannot be written; true when there was nothing to write.
+    // Called at the start of a pass, after Begin. Lists the import directory through the POS's
+    // file system and remembers the deliveries there (a table's letters, a version code and a
+    // 14-digit stamp, in any case) that no semaphore present there ("SEM*.XML") lists: a pass
+    // that could not write or deliver its semaphore, or died before it, left them unannounced,
+    // and nothing at the back office remembers them. True when there are any; this pass's
+    // semaphore then names them. A semaphore that cannot be read (the POS took it meanwhile)
+    // leaves nothing remembered: the next pass looks again rather than announce twice.
+    bool FindUnannouncedDeliveries(FileSystem& destination);
+
+    // For a file whose upper-cased name holds "SEM", once something was delivered or found
+    // unannounced: writes the file's directory + "SEM.XML" listing, grouped by table, the
+    // names of a semaphore left there by an earlier poll whose own delivery failed (those
+    // still in the import directory and not listed by a semaphore there), the unannounced
+    // deliveries, then this pass's deliveries. False (reported to errorMessages()) when the
+    // file cannot be written; true when there was nothing to write.
     bool WriteFileList(FileSystem& source, const FileInfo& file, FileSystem& destination);
 
     // Whether the file reached the POS in this pass but stayed at the back office because its
@@ -104,14 +115,18 @@ protected:
     const platform::Clock& clock_;
     std::vector<std::string> sentFiles_;
     std::set<std::string> keptAfterDelivery_;  // source paths, this pass
+    std::vector<std::string> unannounced_;     // names in the import directory, this pass
+    std::set<std::string> announced_;          // upper-cased names the POS's semaphores list
 };
 
-// The item waiter's pass. Offers the data directory's files in name order, then, when anything
-// was delivered, the files once more (those whose copy failed) and last the semaphore, so that
-// the POS sees it after the files it names. A "SEM.XML" found in the data directory (left by a
-// poll whose semaphore did not reach the POS) is not offered with the others: it is merged into
-// this pass's semaphore, or delivered as it is when nothing else was. Single files that fail do
-// not fail the pass; only a failing Begin or End does.
+// The item waiter's pass. First finds the deliveries of earlier passes that no semaphore
+// announced; then offers the data directory's files in name order, then, when anything was
+// delivered, the files once more (those whose copy failed); last, when anything was delivered
+// or found unannounced, the semaphore, so that the POS sees it after the files it names. A
+// "SEM.XML" found in the data directory (left by a poll whose semaphore did not reach the POS)
+// is not offered with the others: it is merged into this pass's semaphore, or delivered as it
+// is when there is nothing else to announce. Single files that fail do not fail the pass; only
+// a failing Begin or End does.
 class RadiantPollerItemFileMaskHandler : public FileSystemMonitor::FileMaskHandler {
 public:
     RadiantPollerItemFileMaskHandler(CountedPtr<RadiantCopyItemFiles> transfer,

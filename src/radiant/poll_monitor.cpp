@@ -78,8 +78,10 @@ CountedPtr<PollerWaiter> BuildRadiantPollMonitor(UiBridge* notify, RadiantSetup&
     // 5. The POS side: one file system (and dial-up connector) per side.
     const PosFileSystemSettings pos = PosSettingsOf(settings);
     CountedPtr<FileSystem> posSales = MakePosFileSystem(pos, settings.Resolver(), createRas);
-    CountedPtr<FileSystem> posItems = MakePosFileSystem(pos, settings.Resolver(), createRas);
-    CountedPtr<FileSystem> posResults = MakePosFileSystem(pos, settings.Resolver(), createRas);
+    CountedPtr<FileSystem> posItems =
+        MakePosFileSystem(settings.importDestinationPath, pos, settings.Resolver(), createRas);
+    CountedPtr<FileSystem> posResults =
+        MakePosFileSystem(settings.importDestinationPath, pos, settings.Resolver(), createRas);
     // 6. One pass at once; the interval never elapses in a single-pass monitor.
     auto mainWait = Make<WaitTimeoutHandler>(kMainIntervalMs, true);
     // 7. Source processors of the POS side. The sales copy lets its processor delete a POS

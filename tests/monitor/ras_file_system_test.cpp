@@ -197,5 +197,38 @@ TEST(PosFileSystemFactory, ChoosesByPathFormAndDialUp) {
     EXPECT_EQ(ServerPartOf("C:\\POS"), "");
 }
 
+// Sales and import directories may lie on different machines, or one here and one on a share.
+TEST(PosFileSystemFactory, ChoosesEachSideByItsOwnPath) {
+    platform::PathResolver resolver;
+    PosFileSystemSettings settings;
+    settings.salesPath = "/srv/pos/export/";
+    const std::string share = "smb://POS1/Import/";
+    EXPECT_NE(dynamic_cast<SmbFileSystem*>(MakePosFileSystem(share, settings, resolver, {}).Get()),
+              nullptr);
+    EXPECT_NE(dynamic_cast<LocalWinFileSystem*>(MakePosFileSystem(settings, resolver, {}).Get()),
+              nullptr);
+    settings.salesPath = "smb://POS1/Export/";
+    EXPECT_NE(dynamic_cast<LocalWinFileSystem*>(
+                  MakePosFileSystem("/srv/pos/import/", settings, resolver, {}).Get()),
+              nullptr);
+    EXPECT_NE(dynamic_cast<SmbFileSystem*>(MakePosFileSystem(settings, resolver, {}).Get()),
+              nullptr);
+
+    // Over dial-up, each side waits for the machine of its own path.
+    settings.salesPath = "/srv/pos/export/";
+    settings.useRas = true;
+    settings.rasEntry = "POS Line";
+    settings.rasLoginRetries = 1;
+    const CountedPtr<RasAutomation> shared(new FakeRas);
+    auto dialUp = [&](const std::string& path) {
+        auto fs = MakePosFileSystem(path, settings, resolver, [&] { return shared; });
+        dynamic_cast<RasWinFileSystem&>(*fs).visibilityPause = 1ms;
+        EXPECT_TRUE(fs->Connect());
+        return fs->GetLastErrorText();
+    };
+    EXPECT_EQ(dialUp("\\\\127.0.0.1:1\\Import\\"), "Unable to find \\\\127.0.0.1:1.");
+    EXPECT_EQ(dialUp(settings.salesPath), "");
+}
+
 }  // namespace
 }  // namespace tw

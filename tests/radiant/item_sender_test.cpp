@@ -77,8 +77,8 @@ protected:
     }
 
     void Pass(CountedPtr<FileSystem> pos = CountedPtr<FileSystem>(new LocalWinFileSystem),
-              bool expected = true) {
-        CountedPtr<FileSystem> backOffice(new LocalWinFileSystem);
+              bool expected = true,
+              CountedPtr<FileSystem> backOffice = CountedPtr<FileSystem>(new LocalWinFileSystem)) {
         transfer = MakeCounted<RadiantCopyItemFiles>(
             MakeCounted<RadiantItemSourceFilesProcessor>(backOffice),
             MakeCounted<FileSystemMonitor::CopyDestinationFilesProcessor>(pos), importDirectory,
@@ -140,7 +140,21 @@ TEST_F(ItemSender, DeliversStampedFilesKeepsBackupsAndAnnouncesThemLast) {
     EXPECT_FALSE(fs::exists(site.data + "SEM.XML"));
 }
 
-TEST_F(ItemSender, ASemaphoreLeftBehindIsDeliveredAloneOrMergedIntoTheNextOne) {
+// The POS imports under an account of its own: what it is sent must be readable by others,
+// whatever private temporary files it passed through on the way.
+TEST_F(ItemSender, DeliveredFilesAndTheSemaphoreAreReadableByThePos) {
+    test::ScopedUmask mask(022);
+    const std::string items = site.dir.Write("site001/ITT.XML", "<items/>");
+    fs::permissions(items, fs::perms::owner_read | fs::perms::owner_write);  // as a scratch file
+
+    Pass();
+
+    EXPECT_EQ(test::PermissionsOf(import + "ITT33020261206140509.XML"), 0644u);
+    EXPECT_EQ(test::PermissionsOf(import + "SEM33020261206140509.XML"), 0644u);
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+}
+
+TEST_F(ItemSender, ASemaphoreLeftBehindIsMergedIntoTheNextOne) {
     // An earlier poll delivered two files but its semaphore never reached the POS; the POS has
     // since taken one of them some other way.
     const std::string left =
@@ -148,8 +162,11 @@ TEST_F(ItemSender, ASemaphoreLeftBehindIsDeliveredAloneOrMergedIntoTheNextOne) {
     site.dir.Write("site001/SEM.XML", left);
     site.dir.Write("import/MCT33020261205100000.XML", "<departments/>");
 
-    Pass();  // nothing else to send: the semaphore goes as it is
-    EXPECT_EQ(Imported("SEM33020261206140509.XML"), left);
+    Pass();  // nothing else to send: a semaphore goes for the file still waiting
+    EXPECT_EQ(Imported("SEM33020261206140509.XML"),
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261205100000.XML</File>\r\n"
+              "</FileList>");
     EXPECT_EQ(Names(import).size(), 2u);
     EXPECT_FALSE(fs::exists(site.data + "SEM.XML"));
 
@@ -164,6 +181,91 @@ TEST_F(ItemSender, ASemaphoreLeftBehindIsDeliveredAloneOrMergedIntoTheNextOne) {
                                      "SEM33020261206140609.XML"}));
     EXPECT_EQ(Imported("SEM33020261206140609.XML"),
               FormatFileList({"MCT33020261205100000.XML", "ILT33020261206140609.XML"}));
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+}
+
+// What a pass delivered must be announced even when that pass could not write its semaphore:
+// the files are already put aside as sent, so nothing at the back office remembers them.
+TEST_F(ItemSender, DeliveriesOfAPassWhoseSemaphoreFailedAreAnnouncedByTheNext) {
+    site.dir.Write("site001/ITT.XML", "<items/>");
+    site.dir.Write("site001/MCT.XML", "<departments/>");
+    fs::create_directories(site.data + "SEM.XML");  // stands for a full data directory
+
+    Pass();
+    EXPECT_EQ(Names(import),
+              (std::set<std::string>{"ITT33020261206140509.XML", "MCT33020261206140509.XML"}));
+    EXPECT_THAT(messages.error.Texts(), ElementsAre(StartsWith("Unable to write ")));
+
+    messages.error.Clear();
+    messages.log.Clear();
+    fs::remove(site.data + "SEM.XML");
+    clock.now += 60;
+    Pass();
+    EXPECT_EQ(Imported("SEM33020261206140609.XML"),
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261206140509.XML</File>\r\n"
+              " <File>ITT33020261206140509.XML</File>\r\n"
+              "</FileList>");
+    EXPECT_THAT(messages.log.Texts(),
+                ElementsAre("Transfered " + import + "SEM33020261206140609.XML."));
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+
+    // While the POS has not taken that semaphore, its files are announced: nothing more goes.
+    clock.now += 60;
+    Pass();
+    EXPECT_EQ(Names(import).size(), 3u);
+}
+
+struct Killed {};
+
+// The back office's side of a process that dies just before it writes the semaphore.
+class DyingBeforeTheSemaphore : public LocalWinFileSystem {
+public:
+    bool PutFile(const std::string& localPath, const std::string& path) override {
+        if (platform::FileNamePart(path) == kSemaphoreFileName)
+            throw Killed();
+        return LocalWinFileSystem::PutFile(localPath, path);
+    }
+};
+
+TEST_F(ItemSender, DeliveriesOfAPassKilledBeforeItsSemaphoreAreAnnouncedByTheNext) {
+    site.dir.Write("site001/ITT.XML", "<items/>");
+    EXPECT_THROW(Pass(CountedPtr<FileSystem>(new LocalWinFileSystem), true,
+                      CountedPtr<FileSystem>(new DyingBeforeTheSemaphore)),
+                 Killed);
+    EXPECT_EQ(Names(import), std::set<std::string>{"ITT33020261206140509.XML"});
+    EXPECT_EQ(Data("ITTBAK.XML"), "<items/>");
+
+    clock.now += 1;
+    Pass();
+    EXPECT_EQ(Imported("SEM33020261206140510.XML"),
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>ITT33020261206140509.XML</File>\r\n"
+              "</FileList>");
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+}
+
+TEST_F(ItemSender, OnlyDeliveriesNoPendingSemaphoreNamesAreAnnouncedAgain) {
+    // A delivery the POS has not imported yet, with its semaphore; one whose semaphore never
+    // arrived (in whatever case the POS keeps its names); files that are no deliveries.
+    site.dir.Write("import/ITT33020261205100000.XML", "<items/>");
+    site.dir.Write("import/SEM33020261205100000.XML",
+                   "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+                   " <File>ITT33020261205100000.XML</File>\r\n"
+                   "</FileList>");
+    site.dir.Write("import/mct33020261205100500.xml", "<departments/>");
+    site.dir.Write("import/ILG20261205100600.XML", "<results/>");
+    site.dir.Write("import/MCT330202612051005.XML", "<not a stamp/>");
+    site.dir.Write("import/XYZ33020261205100500.XML", "<not a table/>");
+    site.dir.Write("site001/ILT.XML", "<lists/>");
+
+    Pass();
+
+    EXPECT_EQ(Imported("SEM33020261206140509.XML"),
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>mct33020261205100500.xml</File>\r\n"
+              " <File>ILT33020261206140509.XML</File>\r\n"
+              "</FileList>");
     EXPECT_THAT(messages.error.Texts(), IsEmpty());
 }
 

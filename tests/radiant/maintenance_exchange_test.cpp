@@ -132,5 +132,23 @@ TEST_F(MaintenanceExchange, FilesGoWithTheirSemaphoreAndTheResultsComeBack) {
     EXPECT_THAT(messages.error.Texts(), IsEmpty());
 }
 
+// The import directory is reached by its own path, not by the sales path's: here the sales
+// are on a share (that answers nothing) and the import directory is on this machine.
+TEST_F(MaintenanceExchange, TheImportDirectoryIsReachedByItsOwnPath) {
+    site.setup->salesPath = "smb://127.0.0.1:1/Export/";
+    site.dir.Write("import/ILG20261205100600.XML", "<results/>");
+
+    Poll();
+    EXPECT_THAT(messages.log.Texts(),
+                Contains("NAXML Maintenance Results file: Assigned " + site.data +
+                         "ILG20261205100600.XML to " + site.data + "ILG.XML."));
+
+    site.dir.Write("site001/MCT.XML", "<departments/>");
+    Poll();
+    EXPECT_FALSE(Delivered("MCT").empty());
+    EXPECT_FALSE(Delivered("SEM").empty());
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+}
+
 }  // namespace
 }  // namespace tw::radiant

@@ -1,6 +1,7 @@
 #include "support/scratch_dir.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <ctime>
 #include <filesystem>
@@ -64,6 +65,17 @@ ScopedTimeZone::~ScopedTimeZone() {
         ::unsetenv("TZ");
     }
     ::tzset();
+}
+
+ScopedUmask::ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+
+ScopedUmask::~ScopedUmask() {
+    ::umask(old_);
+}
+
+mode_t PermissionsOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 std::string ReadAll(const std::string& path) {

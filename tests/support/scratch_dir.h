@@ -1,6 +1,8 @@
 #pragma once
 // Test helpers: a private scratch directory, and scoped overrides of environment variables.
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 
@@ -49,6 +51,22 @@ public:
 private:
     std::optional<std::string> old_;
 };
+
+// Sets the process's umask for the object's lifetime. Only for single-threaded test set-up: the
+// umask belongs to the whole process.
+class ScopedUmask {
+public:
+    explicit ScopedUmask(mode_t mask);
+    ~ScopedUmask();
+    ScopedUmask(const ScopedUmask&) = delete;
+    ScopedUmask& operator=(const ScopedUmask&) = delete;
+
+private:
+    mode_t old_;
+};
+
+// The permission bits of a file (0 when it cannot be examined).
+mode_t PermissionsOf(const std::string& path);
 
 std::string ReadAll(const std::string& path);
 
