@@ -6,6 +6,7 @@
 
 #include "platform/ole_date.h"
 #include "raw_archive.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 #include "zip/central_directory.h"
 #include "zip/unzipper.h"
@@ -222,6 +223,23 @@ TEST_F(UnzipperTest, UnZipWithDateTakesOnlyRecentValidEntries) {
     ASSERT_TRUE(reader.OpenUnzip(archive));
     ASSERT_TRUE(reader.UnzipTo(dir_.File("recent"), false));
     EXPECT_EQ(Tree(dir_.File("recent")), (std::vector<std::string>{"d99.xml", "future.xml"}));
+}
+
+// A file already in the target is replaced by the extracted one: a reader holding it keeps
+// the old bytes, and a link planted in its place is replaced, never written through.
+TEST_F(UnzipperTest, ExtractionReplacesAnExistingFileNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    const std::string archive = dir_.File("day.zip");
+    ASSERT_TRUE(test::WriteRawArchive(archive, {{"e1.xml", "from the archive"}}));
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        const std::string target = dir_.Write("out/e1.xml", "already there");
+        test::ReplacementWatch watch(target, via);
+        CUnzipper reader;
+        ASSERT_TRUE(reader.OpenUnzip(archive));
+        ASSERT_TRUE(reader.UnzipTo(dir_.File("out"), false));
+        EXPECT_TRUE(watch.Replaced());
+        EXPECT_EQ(test::ReadAll(target), "from the archive");
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "platform/process.h"
 #include "raw_archive.h"
 #include "support/recording_messages.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 #include "zip/unzipper.h"
 #include "zip/zipper.h"
@@ -332,6 +333,27 @@ TEST_F(ZipperTest, ZipperWithMessageSkipsNamesAlreadyPresent) {
     EXPECT_THAT(EntryNames(archive), ElementsAre("DAY/jrn1.xml", "jrn1.xml", "day/", "jrn2.xml"));
     EXPECT_THAT(messages.screen.Texts(),
                 ElementsAre("Archiving " + root_ + "day/jrn2.xml to " + archive));
+}
+
+// A reader holding the archive (the back office copying it away) keeps the old archive whole,
+// and a link at the archive's path is replaced, never written through.
+TEST_F(ZipperTest, AnAdditionReplacesTheArchiveNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    dir_.Write("root/one.xml", "one");
+    dir_.Write("root/two.xml", "two");
+    const std::string archive = root_ + "DAY.ZIP";
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        CZipper zipper;
+        ASSERT_TRUE(zipper.OpenZip(archive, std::nullopt, ZipOpenMode::Create));
+        ASSERT_TRUE(zipper.AddFile("one.xml", false));
+        ASSERT_TRUE(zipper.Close());
+        test::ReplacementWatch watch(archive, via);
+        ASSERT_TRUE(zipper.OpenZip(archive, std::nullopt, ZipOpenMode::AddInto));
+        ASSERT_TRUE(zipper.AddFile("two.xml", false));
+        ASSERT_TRUE(zipper.Close());
+        EXPECT_TRUE(watch.Replaced());
+        EXPECT_THAT(EntryNames(archive), ElementsAre("one.xml", "two.xml"));
+    }
 }
 
 }  // namespace

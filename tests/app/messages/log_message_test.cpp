@@ -8,6 +8,7 @@
 #include "app/messages/ui_interfaces.h"
 #include "platform/text_file.h"
 #include "support/recording_messages.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 
 namespace tw {
@@ -115,6 +116,19 @@ TEST_F(LogTest, TrimRules) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// A trimmed log is a new file renamed over the old one: a reader holding the log open keeps
+// reading the lines it had, and a link at the log's path is replaced, not written through.
+TEST_F(LogTest, TrimmingReplacesTheLogNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        const auto path = dir.Write("POLL.LOG", kHeader + "one\ntwo\nthree\n");
+        test::ReplacementWatch watch(path, via);
+        ASSERT_TRUE(TrimLogFile(path, kHeader.size() + 2));
+        EXPECT_TRUE(watch.Replaced());
+        EXPECT_EQ(test::ReadAll(path), kHeader + "two\nthree\n");
+    }
 }
 
 TEST_F(LogTest, VersionLogSkipsConsecutiveDuplicates) {
