@@ -170,8 +170,17 @@ TEST_F(UnzipperTest, DirectoryListingAgreesWithMinizip) {
          {"unix", "u", test::DosDate(2024, 3, 5), 0100640u << 16, 3u << 8 | 20}}));
     // An archive behind other data, as a self-extractor is.
     dir_.Write("behind.zip", "#!stub\n" + test::ReadAll(dir_.File("mixed.zip")));
+    // Comments on entries (each record is longer than its name and extra field) and on the
+    // archive (the end record is not at the end of the file).
+    std::vector<RawEntry> commented;
+    for (int i = 0; i < 40; ++i) {
+        RawEntry entry{"c" + std::to_string(i) + ".xml", std::to_string(i)};
+        entry.comment = std::string(static_cast<std::size_t>(i * 7 % 23), 'k');
+        commented.push_back(entry);
+    }
+    ASSERT_TRUE(test::WriteRawArchive(dir_.File("commented.zip"), commented, "day archive"));
 
-    for (const char* name : {"many.zip", "mixed.zip", "behind.zip"}) {
+    for (const char* name : {"many.zip", "mixed.zip", "behind.zip", "commented.zip"}) {
         SCOPED_TRACE(name);
         CUnzipper reader;
         ASSERT_TRUE(reader.OpenUnzip(dir_.File(name)));
