@@ -1,4 +1,6 @@
+#include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,6 +108,60 @@ TEST_F(NamedLockTest, UnwritableLockDirectoryGivesAnInvalidLock) {
     EXPECT_EQ(lock.OpenError(), ENOENT);
     EXPECT_FALSE(lock.Lock());
     EXPECT_FALSE(lock.TryLock());
+}
+
+// Both processes wait in Lock (not one trying while the other holds): a lock that let waiters
+// share it would pass every TryLock test.
+TEST_F(NamedLockTest, BlockingLocksOfTwoProcessesNeverOverlap) {
+    NamedLock mine("site");
+    ASSERT_TRUE(mine.Lock());
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    pid_t child = ::fork();
+    if (child == 0) {
+        NamedLock theirs("site");
+        const char c = theirs.Lock() ? 'L' : 'F';
+        (void)::write(report[1], &c, 1);
+        ::_exit(0);
+    }
+    pollfd waiting{report[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&waiting, 1, 300), 0) << "the child got the lock while the parent held it";
+    mine.Unlock();
+    char c = 0;
+    ASSERT_EQ(::poll(&waiting, 1, 10000), 1) << "the child never got the lock released to it";
+    ASSERT_EQ(::read(report[0], &c, 1), 1);
+    EXPECT_EQ(c, 'L');
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(report[0]);
+    ::close(report[1]);
+
+    // Under contention, each process counting itself in and out in shared memory.
+    void* shared = ::mmap(nullptr, 2 * sizeof(std::atomic<int>), PROT_READ | PROT_WRITE,
+                          MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(shared, MAP_FAILED);
+    auto* inside = new (shared) std::atomic<int>(0);
+    auto* overlaps = new (inside + 1) std::atomic<int>(0);
+    const auto hammer = [&] {
+        NamedLock lock("site");
+        for (int i = 0; i < 300; ++i) {
+            NamedLockGuard guard(lock);
+            if (inside->fetch_add(1) != 0)
+                overlaps->fetch_add(1);
+            ::usleep(20);
+            inside->fetch_sub(1);
+        }
+    };
+    child = ::fork();
+    if (child == 0) {
+        hammer();
+        ::_exit(0);
+    }
+    hammer();
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(overlaps->load(), 0) << "both processes held the lock at once";
+    ::munmap(shared, 2 * sizeof(std::atomic<int>));
 }
 
 }  // namespace

@@ -90,6 +90,21 @@ TEST(PathResolverFile, ReadsMappingsAndRejectsMalformedLines) {
     EXPECT_NE(error.find("line 1"), std::string::npos);
 }
 
+// A share is mapped as a whole: taking "\\pos\x\sub = /mnt/x" for the share x would send
+// every other folder of x (\\pos\x\other) below /mnt/x as well.
+TEST(PathResolverFile, AFolderBelowAShareIsRefusedWithItsLineNumber) {
+    test::ScratchDir dir;
+    std::string error;
+    EXPECT_FALSE(PathResolver::FromMapFile(
+        dir.Write("PATHMAP", "C: = /srv/qor\n# shares\n\\\\pos\\x\\sub = /mnt/x\n"), &error));
+    EXPECT_NE(error.find("line 3"), std::string::npos) << error;
+    PathResolver resolver;
+    for (const char* below : {"\\\\pos\\x\\sub", "//pos/x/sub", "smb://pos/x/sub/"}) {
+        EXPECT_FALSE(resolver.AddMapping(below, "/mnt/x")) << below;
+    }
+    EXPECT_EQ(resolver.ResolveLocal("\\\\pos\\x\\other", nullptr), std::nullopt);
+}
+
 TEST(MatchMask, WildcardsIgnoreCase) {
     EXPECT_TRUE(MatchMask("*.XML", "jrn.xml"));
     EXPECT_TRUE(MatchMask("ILG*.XML", "ilg20261207.Xml"));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/text_file.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 
 namespace tw::platform {
@@ -85,6 +86,33 @@ TEST(TempFile, UniqueNamesWithPrefixRemovedOnDestruction) {
     }
     EXPECT_EQ(EntryCount(dir.Path()), 1);
     EXPECT_EQ(::access(kept.c_str(), F_OK), 0);
+}
+
+// A reader holding the old file (the POS importing it, a viewer) keeps reading it whole, and a
+// link at the path is replaced, never followed into a file elsewhere.
+TEST(AtomicFileWriter, ReplacesTheFileNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    test::ScratchDir dir;
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        SCOPED_TRACE(via == Via::Descriptor ? "descriptor" : "link");
+        const auto path = dir.Write("SETUP.001", "old contents\r\n");
+        {
+            test::ReplacementWatch watch(path, via);
+            ASSERT_TRUE(WriteFileAtomically(path, "new"));
+            EXPECT_TRUE(watch.Replaced());
+        }
+        EXPECT_EQ(test::ReadAll(path), "new");
+        {
+            test::ReplacementWatch watch(path, via);
+            AtomicFileWriter writer(path);
+            ASSERT_TRUE(writer.Open());
+            ASSERT_TRUE(writer.Write("in "));
+            ASSERT_TRUE(writer.Write("pieces"));
+            ASSERT_TRUE(writer.Commit());
+            EXPECT_TRUE(watch.Replaced());
+        }
+        EXPECT_EQ(test::ReadAll(path), "in pieces");
+    }
 }
 
 }  // namespace

@@ -43,8 +43,9 @@ TEST(ItemFileNames, ExactNamesVersionCodesAndBackups) {
 
 TEST(ItemFileList, HasExactBytesAndNamesDepartmentsFirst) {
     const std::vector<std::string> sent{"ITT33020261206140509.XML", "SEM33020261206140509.XML",
-                                        "MMT33020261206140509.XML", "MCT33020261206140509.XML",
-                                        "ILT33020261206140509.XML", "MCT33020261206140510.XML"};
+                                        "MMT33020261206140509.XML", "CBT33020261206140509.XML",
+                                        "MCT33020261206140509.XML", "ILT33020261206140509.XML",
+                                        "MCT33020261206140510.XML"};
     const std::string text = FormatFileList(sent);
     EXPECT_EQ(text,
               "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
@@ -52,12 +53,13 @@ TEST(ItemFileList, HasExactBytesAndNamesDepartmentsFirst) {
               " <File>MCT33020261206140510.XML</File>\r\n"
               " <File>ITT33020261206140509.XML</File>\r\n"
               " <File>ILT33020261206140509.XML</File>\r\n"
+              " <File>CBT33020261206140509.XML</File>\r\n"
               " <File>MMT33020261206140509.XML</File>\r\n"
               "</FileList>");
     EXPECT_THAT(ParseFileList(text),
                 ElementsAre("MCT33020261206140509.XML", "MCT33020261206140510.XML",
                             "ITT33020261206140509.XML", "ILT33020261206140509.XML",
-                            "MMT33020261206140509.XML"));
+                            "CBT33020261206140509.XML", "MMT33020261206140509.XML"));
     EXPECT_THAT(ParseFileList("<File>x</File>"), IsEmpty()) << "not a file list";
 }
 
@@ -158,7 +160,10 @@ TEST_F(ItemSender, ASemaphoreLeftBehindIsMergedIntoTheNextOne) {
     // An earlier poll delivered two files but its semaphore never reached the POS; the POS has
     // since taken one of them some other way.
     const std::string left =
-        FormatFileList({"MCT33020261205100000.XML", "ITT33020261205100000.XML"});
+        "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+        " <File>MCT33020261205100000.XML</File>\r\n"
+        " <File>ITT33020261205100000.XML</File>\r\n"
+        "</FileList>";
     site.dir.Write("site001/SEM.XML", left);
     site.dir.Write("import/MCT33020261205100000.XML", "<departments/>");
 
@@ -180,7 +185,10 @@ TEST_F(ItemSender, ASemaphoreLeftBehindIsMergedIntoTheNextOne) {
               (std::set<std::string>{"MCT33020261205100000.XML", "ILT33020261206140609.XML",
                                      "SEM33020261206140609.XML"}));
     EXPECT_EQ(Imported("SEM33020261206140609.XML"),
-              FormatFileList({"MCT33020261205100000.XML", "ILT33020261206140609.XML"}));
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261205100000.XML</File>\r\n"
+              " <File>ILT33020261206140609.XML</File>\r\n"
+              "</FileList>");
     EXPECT_THAT(messages.error.Texts(), IsEmpty());
 }
 
@@ -280,7 +288,10 @@ TEST_F(ItemSender, WhatCannotBeBackedUpOrAnnouncedIsKeptAndReported) {
     EXPECT_EQ(Names(import),
               (std::set<std::string>{"MCT33020261206140509.XML", "SEM33020261206140509.XML"}))
         << "delivered once in the pass, and announced";
-    EXPECT_EQ(Imported("SEM33020261206140509.XML"), FormatFileList({"MCT33020261206140509.XML"}));
+    EXPECT_EQ(Imported("SEM33020261206140509.XML"),
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261206140509.XML</File>\r\n"
+              "</FileList>");
     EXPECT_THAT(messages.error.Texts(),
                 ElementsAre(StartsWith("Unable to rename " + site.data + "MCT.XML to " + site.data +
                                        "MCTBAK.XML, last error: ")));
@@ -314,7 +325,10 @@ TEST_F(ItemSender, AFailedCopyIsRetriedBeforeTheSemaphoreGoes) {
     EXPECT_EQ(pos->puts, 4);
     EXPECT_EQ(pos->files["/pos/import/ITT33020261206140509.XML"].content, "<items/>");
     EXPECT_EQ(pos->files["/pos/import/SEM33020261206140509.XML"].content,
-              FormatFileList({"MCT33020261206140509.XML", "ITT33020261206140509.XML"}));
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261206140509.XML</File>\r\n"
+              " <File>ITT33020261206140509.XML</File>\r\n"
+              "</FileList>");
     EXPECT_EQ(Names(site.data).count("ITT.XML"), 0u);
 }
 
@@ -325,6 +339,24 @@ TEST_F(ItemSender, NothingIsSentWithoutAnImportDirectory) {
     EXPECT_EQ(Data("MCT.XML"), "<departments/>");
     EXPECT_THAT(messages.error.Texts(),
                 ElementsAre("Maintenance files are not sent: ImportDestinationPath is empty."));
+}
+
+// Every table the sender knows, delivered in one pass in name order (CBT first): the
+// semaphore lists departments, items, item lists, combos, then mix-and-match offers.
+TEST_F(ItemSender, TheSemaphoreListsEveryTableInItsFixedOrder) {
+    for (const char* name : {"MMT.XML", "CBT.XML", "ILT.XML", "ITT.XML", "MCT.XML"}) {
+        site.dir.Write(std::string("site001/") + name, "<table/>");
+    }
+    Pass();
+    EXPECT_EQ(Imported("SEM33020261206140509.XML"),
+              "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+              " <File>MCT33020261206140509.XML</File>\r\n"
+              " <File>ITT33020261206140509.XML</File>\r\n"
+              " <File>ILT33020261206140509.XML</File>\r\n"
+              " <File>CBT33020261206140509.XML</File>\r\n"
+              " <File>MMT33020261206140509.XML</File>\r\n"
+              "</FileList>");
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
 }
 
 }  // namespace

@@ -166,6 +166,33 @@ TEST_F(JournalProcessing, JournalsAndEmcFilesJoinPeriodsWithoutRecordsOfTheirOwn
     EXPECT_THAT(messages.log.Texts(), Contains("Archiving Journal files.."));
 }
 
+// The one-minute near match is for emc files only: a journal or a movement report ending a
+// minute after the recorded period (06:00 to 14:00 on the 4th) reports a new period.
+TEST_F(JournalProcessing, OnlyEmcFilesTakeTheOneMinuteNearMatch) {
+    test::JournalLayout layout;
+    layout.beginDate = "2026-03-04";
+    layout.beginTime = "06:00:00";
+    layout.endDate = "2026-03-04";
+    layout.endTime = "14:01:00";
+    const std::string journal =
+        dir.Write("data/NAXML-POSJournal0304.xml", test::JournalXml(layout));
+    Process({journal});
+    EXPECT_TRUE(Exists("JRND0005.XML"));
+    EXPECT_FALSE(Exists("JRND0004.XML"));
+
+    const std::string movement =
+        dir.Write("data/MSM330202603041401001.XML",
+                  test::MovementReportXml("MSM", "2026-03-04", "06:00", "2026-03-04", "14:01"));
+    Process({movement});
+    EXPECT_TRUE(Exists("MSMD0005.XML"));
+    EXPECT_FALSE(Exists("MSMD0004.XML"));
+    ASSERT_THAT(Records(), SizeIs(2));
+    EXPECT_EQ(Records()[1].sequence, 5);
+    EXPECT_EQ(Records()[1].end, At(4, 14, 1));
+    EXPECT_EQ(LastSequence(), 5);
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+}
+
 TEST_F(JournalProcessing, AJournalWithoutAValidBeginIsMatchedByItsEndAlone) {
     // A movement report of a new period is sorted first; the journal after it must not borrow
     // its begin time.

@@ -123,7 +123,10 @@ TEST_F(MaintenanceExchange, FilesGoWithTheirSemaphoreAndTheResultsComeBack) {
     EXPECT_TRUE(ImportNames().empty());
 
     // A semaphore that did not reach the POS is delivered by the next poll.
-    const std::string left = FormatFileList({"MCT33020261205100000.XML"});
+    const std::string left =
+        "<?xml version=\"1.0\" ?>\r\n<FileList>\r\n"
+        " <File>MCT33020261205100000.XML</File>\r\n"
+        "</FileList>";
     site.dir.Write("site001/SEM.XML", left);
     Poll();
     const std::string again = Delivered("SEM");

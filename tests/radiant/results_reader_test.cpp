@@ -57,6 +57,22 @@ TEST(MaintenanceResults, CountsAreComparedAsWrittenAndMissingOnesPrintEmpty) {
                                                   "Promotion maintenance file successful."));
 }
 
+// Warn and fail all "0" is not enough for success: the two databases must agree on what
+// they took.
+TEST(MaintenanceResults, UnequalSuccessCountsGiveTheDetailLine) {
+    test::RecordedMessages messages;
+    XmlDocument results;
+    ASSERT_TRUE(results.LoadXml("<ImportLog>" +
+                                Detail("MCT", Count("success", "12", "11"), Count("warn", "0", "0"),
+                                       Count("fail", "0", "0")) +
+                                Clean("ITT", "12") + "</ImportLog>"));
+    ReportMaintenanceResults(results);
+    EXPECT_THAT(messages.log.Texts(),
+                ElementsAre("Department maintenance file: NAXMLDB success=12 warn=0 fail=0, "
+                            "LHSITEDB success=11 warn=0 fail=0",
+                            "Item maintenance file successful."));
+}
+
 TEST(MaintenanceResults, OnlyResultsFilesAreFetched) {
     RadiantCopyResultsFiles copy({}, {}, "/data/");
     LocalWinFileSystem local;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/code_maps.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 
 namespace tw {
@@ -80,6 +81,20 @@ TEST(MapFile, SavesInTheMappingsOrderAndReadsBack) {
     EXPECT_EQ(reread.GetPairs(), taxes.GetPairs());
 
     EXPECT_FALSE(map.Save(dir.File("no/such/dir/QORDMAP.001")));
+}
+
+TEST(MapFile, SavingReplacesTheFileNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    test::ScratchDir dir;
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        const std::string path = dir.Write("QORDMAP.001", "2 = Snacks\n");
+        test::ReplacementWatch watch(path, via);
+        StdStringMapping map;
+        map.Add("10", "Tobacco");
+        ASSERT_TRUE(map.Save(path));
+        EXPECT_TRUE(watch.Replaced());
+        EXPECT_EQ(test::ReadAll(path), "10 = Tobacco\n");
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "settings/radiant_setup.h"
 #include "settings/site_file.h"
 #include "support/recording_messages.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 
 namespace tw {
@@ -397,6 +398,27 @@ TEST(RadiantSetupSave, AFailedWriteIsNoSuccess) {
     // No temporary file is left behind to be mistaken for data.
     for (const auto& entry : fs::directory_iterator(site.data)) {
         EXPECT_EQ(entry.path().filename().string().rfind(".~tw", 0), std::string::npos);
+    }
+}
+
+// The key files are read by the back office while the poller saves them: a reader holding
+// one keeps the old settings whole, and a link at a key file's path is replaced, never
+// written through.
+TEST(RadiantSetupSave, SavingReplacesTheKeyFilesNeverWritesIntoThem) {
+    using Via = test::ReplacementWatch::Via;
+    test::RecordedMessages messages;
+    PosixSite site;
+    RadiantSetup setup(1, site.program, site.launcher);
+    ASSERT_TRUE(setup.Load(false));
+    ASSERT_TRUE(setup.SaveSettings());
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        test::ReplacementWatch setupWatch(site.data + "SETUP.001", via);
+        test::ReplacementWatch postSetupWatch(site.data + "POSTSETUP.001", via);
+        setup.registerNumber += 1;
+        setup.importDestinationPath += "x";
+        ASSERT_TRUE(setup.SaveSettings());
+        EXPECT_TRUE(setupWatch.Replaced());
+        EXPECT_TRUE(postSetupWatch.Replaced());
     }
 }
 

@@ -4,7 +4,8 @@
 
 namespace tw::test {
 
-bool WriteRawArchive(const std::string& path, const std::vector<RawEntry>& entries) {
+bool WriteRawArchive(const std::string& path, const std::vector<RawEntry>& entries,
+                     const std::string& archiveComment) {
     zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
     if (zip == nullptr)
         return false;
@@ -15,14 +16,15 @@ bool WriteRawArchive(const std::string& path, const std::vector<RawEntry>& entri
         info.external_fa = entry.externalAttributes;
         ok = ok &&
              zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
-                                     nullptr, entry.stored ? 0 : Z_DEFLATED, Z_DEFAULT_COMPRESSION,
-                                     0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
+                                     entry.comment.empty() ? nullptr : entry.comment.c_str(),
+                                     entry.stored ? 0 : Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0,
+                                     -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0,
                                      entry.versionMadeBy, 0, 0) == ZIP_OK &&
              zipWriteInFileInZip(zip, entry.data.data(),
                                  static_cast<unsigned>(entry.data.size())) == ZIP_OK &&
              zipCloseFileInZip(zip) == ZIP_OK;
     }
-    return zipClose(zip, nullptr) == ZIP_OK && ok;
+    return zipClose(zip, archiveComment.empty() ? nullptr : archiveComment.c_str()) == ZIP_OK && ok;
 }
 
 namespace {

@@ -15,10 +15,13 @@ struct RawEntry {
     std::uint32_t externalAttributes = 0;
     std::uint32_t versionMadeBy = 20;  // MS-DOS
     bool stored = false;               // not deflated
+    std::string comment;               // the entry's comment in the directory
 };
 
-// Writes the entries, deflated, to a new archive at path; false when minizip fails.
-bool WriteRawArchive(const std::string& path, const std::vector<RawEntry>& entries);
+// Writes the entries, deflated, to a new archive at path, with the archive comment given;
+// false when minizip fails.
+bool WriteRawArchive(const std::string& path, const std::vector<RawEntry>& entries,
+                     const std::string& archiveComment = {});
 
 // The archive (without a comment) with zip64 end records in front of its end record, whose
 // counts then point to them.

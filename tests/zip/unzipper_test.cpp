@@ -6,6 +6,7 @@
 
 #include "platform/ole_date.h"
 #include "raw_archive.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 #include "zip/central_directory.h"
 #include "zip/unzipper.h"
@@ -169,8 +170,17 @@ TEST_F(UnzipperTest, DirectoryListingAgreesWithMinizip) {
          {"unix", "u", test::DosDate(2024, 3, 5), 0100640u << 16, 3u << 8 | 20}}));
     // An archive behind other data, as a self-extractor is.
     dir_.Write("behind.zip", "#!stub\n" + test::ReadAll(dir_.File("mixed.zip")));
+    // Comments on entries (each record is longer than its name and extra field) and on the
+    // archive (the end record is not at the end of the file).
+    std::vector<RawEntry> commented;
+    for (int i = 0; i < 40; ++i) {
+        RawEntry entry{"c" + std::to_string(i) + ".xml", std::to_string(i)};
+        entry.comment = std::string(static_cast<std::size_t>(i * 7 % 23), 'k');
+        commented.push_back(entry);
+    }
+    ASSERT_TRUE(test::WriteRawArchive(dir_.File("commented.zip"), commented, "day archive"));
 
-    for (const char* name : {"many.zip", "mixed.zip", "behind.zip"}) {
+    for (const char* name : {"many.zip", "mixed.zip", "behind.zip", "commented.zip"}) {
         SCOPED_TRACE(name);
         CUnzipper reader;
         ASSERT_TRUE(reader.OpenUnzip(dir_.File(name)));
@@ -222,6 +232,23 @@ TEST_F(UnzipperTest, UnZipWithDateTakesOnlyRecentValidEntries) {
     ASSERT_TRUE(reader.OpenUnzip(archive));
     ASSERT_TRUE(reader.UnzipTo(dir_.File("recent"), false));
     EXPECT_EQ(Tree(dir_.File("recent")), (std::vector<std::string>{"d99.xml", "future.xml"}));
+}
+
+// A file already in the target is replaced by the extracted one: a reader holding it keeps
+// the old bytes, and a link planted in its place is replaced, never written through.
+TEST_F(UnzipperTest, ExtractionReplacesAnExistingFileNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    const std::string archive = dir_.File("day.zip");
+    ASSERT_TRUE(test::WriteRawArchive(archive, {{"e1.xml", "from the archive"}}));
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        const std::string target = dir_.Write("out/e1.xml", "already there");
+        test::ReplacementWatch watch(target, via);
+        CUnzipper reader;
+        ASSERT_TRUE(reader.OpenUnzip(archive));
+        ASSERT_TRUE(reader.UnzipTo(dir_.File("out"), false));
+        EXPECT_TRUE(watch.Replaced());
+        EXPECT_EQ(test::ReadAll(target), "from the archive");
+    }
 }
 
 }  // namespace

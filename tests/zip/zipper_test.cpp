@@ -1,6 +1,10 @@
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <map>
+#include <random>
+
+#include <zlib.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,6 +13,7 @@
 #include "platform/process.h"
 #include "raw_archive.h"
 #include "support/recording_messages.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 #include "zip/unzipper.h"
 #include "zip/zipper.h"
@@ -332,6 +337,89 @@ TEST_F(ZipperTest, ZipperWithMessageSkipsNamesAlreadyPresent) {
     EXPECT_THAT(EntryNames(archive), ElementsAre("DAY/jrn1.xml", "jrn1.xml", "day/", "jrn2.xml"));
     EXPECT_THAT(messages.screen.Texts(),
                 ElementsAre("Archiving " + root_ + "day/jrn2.xml to " + archive));
+}
+
+// Every file entry of the archive has its file's CRC, size and bytes.
+void ExpectArchiveHolds(const std::string& archive, const std::map<std::string, std::string>& files,
+                        const std::string& out) {
+    CUnzipper reader;
+    ASSERT_TRUE(reader.OpenUnzip(archive));
+    std::map<std::string, ZipEntryInfo> entries;
+    ASSERT_TRUE(reader.VisitEntries([&](const ZipEntryInfo& entry) {
+        if (!entry.isDirectory)
+            entries[entry.name] = entry;
+        return true;
+    }));
+    ASSERT_EQ(entries.size(), files.size());
+    ASSERT_TRUE(reader.UnzipTo(out, false));
+    for (const auto& [name, body] : files) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(entries.count(name), 1u);
+        EXPECT_EQ(entries[name].crc, crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                           static_cast<uInt>(body.size())));
+        EXPECT_EQ(entries[name].uncompressedSize, body.size());
+        EXPECT_TRUE(test::ReadAll(out + "/" + name) == body) << "the bytes differ";
+    }
+}
+
+// Random bytes do not deflate, so these entries take megabytes in the archive as well: the
+// session's bytes go to disk while the archive is still being written, and come back whole.
+TEST_F(ZipperTest, LargeIncompressibleEntriesReadBackIdentical) {
+    std::mt19937 random(20260305);
+    const auto randomBytes = [&](std::size_t size) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i + 4 <= size; i += 4) {
+            const std::uint32_t word = random();
+            std::memcpy(&bytes[i], &word, 4);
+        }
+        return bytes;
+    };
+    std::map<std::string, std::string> files;
+    files["big.bin"] = randomBytes(5 << 20);  // streamed by the writer itself
+    for (int i = 0; i < 3; ++i) {
+        files["day/part" + std::to_string(i) + ".bin"] = randomBytes(900 << 10);  // on workers
+    }
+    for (const auto& [name, body] : files) dir_.Write("root/" + name, body);
+
+    const std::string archive = root_ + "big.zip";
+    CZipper zipper;
+    ASSERT_TRUE(zipper.OpenZip(archive, std::nullopt, ZipOpenMode::Create));
+    ASSERT_TRUE(zipper.AddFile("big.bin", false));
+    ASSERT_TRUE(zipper.AddFolder("day", false));
+    // The archive is not held in memory until the close.
+    ASSERT_EQ(TemporaryFiles(root_).size(), 1u);
+    EXPECT_GT(fs::file_size(root_ + TemporaryFiles(root_)[0]), 5u << 20);
+    ASSERT_TRUE(zipper.Close());
+    ExpectArchiveHolds(archive, files, root_ + "out1");
+
+    // Added to the existing archive.
+    files["more.bin"] = randomBytes(4 << 20);
+    dir_.Write("root/more.bin", files["more.bin"]);
+    ASSERT_TRUE(zipper.OpenZip(archive, std::nullopt, ZipOpenMode::AddInto));
+    ASSERT_TRUE(zipper.AddFile("more.bin", false));
+    ASSERT_TRUE(zipper.Close());
+    ExpectArchiveHolds(archive, files, root_ + "out2");
+}
+
+// A reader holding the archive (the back office copying it away) keeps the old archive whole,
+// and a link at the archive's path is replaced, never written through.
+TEST_F(ZipperTest, AnAdditionReplacesTheArchiveNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    dir_.Write("root/one.xml", "one");
+    dir_.Write("root/two.xml", "two");
+    const std::string archive = root_ + "DAY.ZIP";
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        CZipper zipper;
+        ASSERT_TRUE(zipper.OpenZip(archive, std::nullopt, ZipOpenMode::Create));
+        ASSERT_TRUE(zipper.AddFile("one.xml", false));
+        ASSERT_TRUE(zipper.Close());
+        test::ReplacementWatch watch(archive, via);
+        ASSERT_TRUE(zipper.OpenZip(archive, std::nullopt, ZipOpenMode::AddInto));
+        ASSERT_TRUE(zipper.AddFile("two.xml", false));
+        ASSERT_TRUE(zipper.Close());
+        EXPECT_TRUE(watch.Replaced());
+        EXPECT_THAT(EntryNames(archive), ElementsAre("one.xml", "two.xml"));
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "app/messages/ui_interfaces.h"
 #include "platform/text_file.h"
 #include "support/recording_messages.h"
+#include "support/replacement_watch.h"
 #include "support/scratch_dir.h"
 
 namespace tw {
@@ -115,6 +116,39 @@ TEST_F(LogTest, TrimRules) {
     struct stat st {};
     ::stat(path.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// maxBytes is the largest size a log keeps: at exactly that size it takes one more line
+// untrimmed, and only the write after that, finding it larger, trims it.
+TEST_F(LogTest, ALogIsTrimmedOnlyOnceItIsLargerThanItsLimit) {
+    std::string content = kHeader;
+    for (int n = 0; n < 20; ++n)
+        content += "1      Thu Jan 15 02:30:15 2026 line " + std::to_string(n) + "\n";
+    const auto path = dir.Write("POLL.LOG", content);
+    LogMessage log(static_cast<std::int32_t>(content.size()), 0.5, clock);
+    log.SetPath(path);
+
+    FormatMessageTo(log, "at the limit");
+    const std::string atLimit = content + "1      Thu Jan 15 02:30:15 2026 at the limit\n";
+    EXPECT_EQ(test::ReadAll(path), atLimit);
+
+    FormatMessageTo(log, "past it");
+    const std::string trimmed = test::ReadAll(path);
+    const std::size_t cut = atLimit.find('\n', atLimit.size() / 2) + 1;
+    EXPECT_EQ(trimmed, kHeader + atLimit.substr(cut) + "1      Thu Jan 15 02:30:15 2026 past it\n");
+}
+
+// A trimmed log is a new file renamed over the old one: a reader holding the log open keeps
+// reading the lines it had, and a link at the log's path is replaced, not written through.
+TEST_F(LogTest, TrimmingReplacesTheLogNeverWritesIntoIt) {
+    using Via = test::ReplacementWatch::Via;
+    for (const Via via : {Via::Descriptor, Via::SymbolicLink}) {
+        const auto path = dir.Write("POLL.LOG", kHeader + "one\ntwo\nthree\n");
+        test::ReplacementWatch watch(path, via);
+        ASSERT_TRUE(TrimLogFile(path, kHeader.size() + 2));
+        EXPECT_TRUE(watch.Replaced());
+        EXPECT_EQ(test::ReadAll(path), kHeader + "two\nthree\n");
+    }
 }
 
 TEST_F(LogTest, VersionLogSkipsConsecutiveDuplicates) {

@@ -76,11 +76,19 @@ TEST(ScreenQueue, TextsWithoutDocumentAreDroppedAndDocumentUnlinksItself) {
 }
 
 TEST(ScreenQueue, QueueGoingFirstLeavesTheDocumentSafe) {
+    VectorList list;
     MessageDocument document;
+    document.SetView(&list);
     {
         ScreenMessageQueue queue(nullptr, false);
         document.LinkQueue(queue);
+        queue.Post("one");
+        queue.Post("two");
+        ASSERT_TRUE(queue.WaitUntilIdle(10s));
     }
+    // The document outlives its queue and still takes texts.
+    document.AddMessage("three");
+    EXPECT_EQ(list.items, (std::vector<std::string>{"one", "two", "three"}));
 }  // the document's destructor must not reach the destroyed queue
 
 TEST(ScreenQueue, StopsCleanlyWithTextsPending) {
@@ -89,9 +97,18 @@ TEST(ScreenQueue, StopsCleanlyWithTextsPending) {
     document.SetView(&list);
     {
         ScreenMessageQueue queue(&document, false);
-        for (int i = 0; i < 10000; ++i) queue.Post("x");
+        queue.Post("before");
+        ASSERT_TRUE(queue.WaitUntilIdle(10s));
+        for (int i = 0; i < 10000; ++i) queue.Post(std::to_string(i));
     }  // must return promptly without a crash or a hang
-    EXPECT_LE(list.items.size(), 10000u);
+    // What was handed out arrived whole; of the texts still pending at the stop, only the first
+    // ones may have, in posting order and none twice.
+    ASSERT_FALSE(list.items.empty());
+    EXPECT_EQ(list.items[0], "before");
+    ASSERT_LE(list.items.size(), 10001u);
+    for (std::size_t i = 1; i < list.items.size(); ++i) {
+        ASSERT_EQ(list.items[i], std::to_string(i - 1));
+    }
 }
 
 TEST(MessageDocument, MaxLinesDropsTheFirstItem) {
