@@ -105,9 +105,10 @@ private:
 
 class PosixFileEnv : public FileEnv {
 public:
-    std::unique_ptr<WritableFile> NewWritableFile(const std::string& path, int* error) override {
-        const int fd =
-            ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    std::unique_ptr<WritableFile> NewWritableFile(const std::string& path, int* error,
+                                                  unsigned permissions) override {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                              static_cast<mode_t>(permissions & 0777));
         if (fd < 0) {
             Fail(error);
             return nullptr;
@@ -180,6 +181,7 @@ bool FileEnv::Stat(const std::string& path, PathStatus& status, int* error) {
                                         : PathStatus::Kind::Other;
     status.size = static_cast<std::uint64_t>(st.st_size);
     status.modified = st.st_mtim.tv_sec;
+    status.permissions = static_cast<unsigned>(st.st_mode & 0777);
     return true;
 }
 
@@ -238,7 +240,11 @@ bool CopyFileThroughPartial(FileEnv& env, const std::string& from, const std::st
         return false;
     Finally closeSource([in] { ::close(in); });
     const std::string partial = PartialFilePath(to);
-    auto file = env.NewWritableFile(partial, error);
+    PathStatus target;
+    const bool replacing = env.Stat(to, target, nullptr) && target.kind == PathStatus::Kind::Regular;
+    // A partial file left by an interrupted copy may have any mode: it goes first.
+    env.RemoveFile(partial, nullptr);
+    auto file = env.NewWritableFile(partial, error, replacing ? target.permissions : 0666);
     if (!file)
         return false;
     std::string piece(kCopyPiece, '\0');

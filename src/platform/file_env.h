@@ -42,6 +42,7 @@ struct PathStatus {
     Kind kind = Kind::Other;
     std::uint64_t size = 0;
     std::time_t modified = 0;  // last write, UTC seconds
+    unsigned permissions = 0;  // the permission bits (0777)
 };
 
 // File operations on local paths. Implementations are thread-safe: the sales path and the
@@ -52,8 +53,10 @@ public:
     virtual ~FileEnv() = default;
 
     // Creates path for writing (truncating a file already there), never through a symbolic link
-    // at path. A new file gets the mode any program's new file gets: 0666 less the umask.
-    virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path, int* error) = 0;
+    // at path. A new file gets permissions less the umask (by default the mode any program's new
+    // file gets).
+    virtual std::unique_ptr<WritableFile> NewWritableFile(const std::string& path, int* error,
+                                                          unsigned permissions = 0666) = 0;
     // Renames within one file system, replacing an existing target.
     virtual bool Rename(const std::string& from, const std::string& to, int* error) = 0;
     virtual bool RemoveFile(const std::string& path, int* error) = 0;
@@ -94,6 +97,7 @@ bool WriteFileThroughPartial(FileEnv& env, const std::string& path, std::string_
                              bool sync, int* error);
 
 // Copies the regular file from over to in the same way, giving the copy from's last-write time.
+// A target that exists keeps its permissions (less the umask): a private file stays private.
 // from is opened without following a link and without blocking: a link, a FIFO or a device is
 // refused (EINVAL), never read. With sync the copy is durable when this returns (the file, then
 // the directory entry).

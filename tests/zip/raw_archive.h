@@ -15,7 +15,7 @@ struct RawEntry {
     std::uint32_t externalAttributes = 0;
     std::uint32_t versionMadeBy = 20;  // MS-DOS
     bool stored = false;               // not deflated
-    std::string comment;               // the entry's comment in the directory
+    std::string comment = {};          // the entry's comment in the directory
 };
 
 // Writes the entries, deflated, to a new archive at path, with the archive comment given;
