@@ -5,6 +5,7 @@
 #include <map>
 
 #include "journal_builder.h"
+#include "radiant/journal_archive.h"
 #include "radiant/journal_split.h"
 #include "support/recording_messages.h"
 #include "support/scratch_dir.h"
@@ -245,6 +246,41 @@ TEST_F(JournalSplitTest, HostileNamesNeverLeaveTheDataDirectory) {
     EXPECT_THAT(messages.error.Texts(), SizeIs(5));
     EXPECT_THAT(messages.error.Texts()[0],
                 HasSubstr("unusable register or transaction ID; it was not split."));
+}
+
+// Two events that would share a name (the same end, register and no transaction ID) both get
+// a file: an event file is never replaced by other bytes. Registers called as people call them
+// are names too. Splitting the journal again, before or after its day was archived, adds
+// nothing: every event is filed once.
+TEST_F(JournalSplitTest, EveryEventGetsOneFileHoweverOftenItsJournalIsSplit) {
+    test::JournalLayout layout;
+    layout.events = test::EventsFrom(4, 5, 12, 0, 60);
+    for (int i : {0, 1}) {
+        layout.events[i].transactionId.clear();
+        layout.events[i].registerId = "1";
+        layout.events[i].endTime = "12:00:00";
+    }
+    layout.events[1].itemLines = 3;  // another sale at the same second
+    layout.events[2].registerId = "Reg 2";
+    layout.events[3].registerId = "Kasse \xC3\xA4";
+    const std::string path = WriteJournal("naxml-posjournal.xml", layout);
+    fs::create_directories(data);
+    SplitFile(path, data);
+    const auto first = FilesUnder(data);
+    EXPECT_THAT(first, SizeIs(4));
+    EXPECT_TRUE(first.count("03/jrn0305/jrn20260305120000-1-.xml"));
+    EXPECT_TRUE(first.count("03/jrn0305/jrn20260305120000-1-~2.xml"));
+    EXPECT_TRUE(first.count("03/jrn0305/jrn20260305120200-Reg 2-100003.xml"));
+    EXPECT_TRUE(first.count("03/jrn0305/jrn20260305120300-Kasse \xC3\xA4-100004.xml"));
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+
+    SplitFile(path, data);
+    ExpectSameFiles(FilesUnder(data), first);
+
+    ASSERT_TRUE(ArchiveJournals(data, false));
+    ASSERT_FALSE(fs::exists(data + "03/jrn0305"));
+    SplitFile(path, data);
+    EXPECT_THAT(FilesUnder(data + "03/jrn0305"), IsEmpty()) << "the archive holds them all";
 }
 
 TEST_F(JournalSplitTest, AnEventWithoutAnyUsableDateIsReportedAndNotWritten) {

@@ -288,16 +288,6 @@ INSTANTIATE_TEST_SUITE_P(DeleteOrKeepWestAndEast, SalesPass,
 namespace tw::radiant {
 namespace {
 
-// Runs one poll of a test site, as the application does.
-void PollOnce(test::TestSite& site) {
-    HeadlessUiBridge bridge;
-    JournalProcessingOptions options;
-    options.archive.launcher = &site.launcher;
-    CountedPtr<PollerWaiter> monitor = BuildRadiantPollMonitor(&bridge, *site.setup, {}, options);
-    ASSERT_TRUE(monitor->Start());
-    monitor->WaitForThread();
-}
-
 int EventFiles(const std::string& data) {
     int count = 0;
     for (const auto& entry : fs::recursive_directory_iterator(data)) {
@@ -325,12 +315,12 @@ TEST(SalesPassWhileThePosWrites, AJournalCutShortIsKeptOnThePosAndTakenWholeLate
     const std::string path = site.pos + "/NAXML-POSJournal20260306020000.XML";
     site.dir.Write("pos/export/NAXML-POSJournal20260306020000.XML",
                    journal.substr(0, journal.size() / 2));
-    PollOnce(site);
+    test::PollSite(site);
     EXPECT_TRUE(fs::exists(path)) << "the POS's file must not go while its copy is incomplete";
     EXPECT_EQ(EventFiles(site.data), 0);
 
     site.dir.Write("pos/export/NAXML-POSJournal20260306020000.XML", journal);  // finished
-    PollOnce(site);
+    test::PollSite(site);
     EXPECT_FALSE(fs::exists(path));
     EXPECT_EQ(EventFiles(site.data), 40);
 }

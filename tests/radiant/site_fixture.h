@@ -7,11 +7,15 @@
 
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/messages/ui_interfaces.h"
 #include "platform/process.h"
+#include "radiant/poll_monitor.h"
 #include "settings/poll_hist.h"
+#include "zip/unzipper.h"
 #include "settings/radiant_setup.h"
 #include "settings/site_file.h"
 #include "support/scratch_dir.h"
@@ -58,5 +62,43 @@ struct TestSite {
     RecordingLauncher launcher;
     std::unique_ptr<RadiantSetup> setup;
 };
+
+// Runs one poll of the site, as the application does: a new monitor, its single pass. env
+// (may be null) carries the file operations of the sales side.
+inline void PollSite(TestSite& site, platform::FileEnv* env = nullptr) {
+    HeadlessUiBridge bridge;
+    radiant::JournalProcessingOptions options;
+    options.archive.launcher = &site.launcher;
+    options.env = env;
+    CountedPtr<PollerWaiter> monitor =
+        radiant::BuildRadiantPollMonitor(&bridge, *site.setup, {}, options);
+    ASSERT_TRUE(monitor->Start());
+    monitor->WaitForThread();
+}
+
+// Every event file of the data directory, by name: those in the day folders and the entries of
+// the day archives (a name twice is an event filed twice).
+inline std::multiset<std::string> EventFileNames(const std::string& data) {
+    namespace fs = std::filesystem;
+    std::multiset<std::string> names;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(data, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (it->is_regular_file() && name.rfind("jrn", 0) == 0 && name.ends_with(".xml")) {
+            names.insert(name);
+        } else if (it->is_regular_file() && name.rfind("JRN", 0) == 0 && name.ends_with(".ZIP") &&
+                   name.find("-ERR") == std::string::npos) {
+            zip::CUnzipper reader;
+            if (reader.OpenUnzip(it->path().string())) {
+                reader.VisitEntries([&](const zip::ZipEntryInfo& entry) {
+                    if (!entry.isDirectory)
+                        names.insert(entry.name);
+                    return true;
+                });
+            }
+        }
+    }
+    return names;
+}
 
 }  // namespace tw::test
