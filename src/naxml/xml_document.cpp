@@ -163,6 +163,18 @@ int SafeXmlParseOptions() {
     return XML_PARSE_NONET | XML_PARSE_NOBLANKS | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 }
 
+bool IsWellFormedXml(std::string_view text) {
+    if (text.size() > static_cast<std::size_t>(INT_MAX))
+        return false;
+    RefuseExternalEntities refuse;
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, nullptr,
+                                  SafeXmlParseOptions());
+    if (doc == nullptr)
+        return false;
+    xmlFreeDoc(doc);
+    return true;
+}
+
 RefuseExternalEntities::RefuseExternalEntities() : previous_(refusingEntities) {
     InstallGuardedLoader();
     refusingEntities = true;

@@ -127,6 +127,9 @@ private:
 // Parser options for documents that come from outside (see the top of this file).
 int SafeXmlParseOptions();
 
+// Whether text is a well-formed document, parsed with those options; reports nothing.
+bool IsWellFormedXml(std::string_view text);
+
 // While alive on a thread, the external entity loader refuses every entity asked for on that
 // thread (parsers of other code keep the default loader). XmlDocument and the streaming journal
 // reader hold one around each parse.

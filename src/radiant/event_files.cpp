@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "naxml/xml_document.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
 #include "zip/unzipper.h"
@@ -109,14 +110,19 @@ EventFileStore::Result EventFileStore::Place(const std::string& month, const std
         result.path = dayFolder + name;
         platform::PathStatus status;
         if (env_.Stat(result.path, status, nullptr)) {
-            if (status.kind == platform::PathStatus::Kind::Regular && status.size == bytes.size() &&
-                env_.ReadFile(result.path, existing, nullptr) && existing == bytes) {
+            if (status.kind != platform::PathStatus::Kind::Regular ||
+                !env_.ReadFile(result.path, existing, nullptr)) {
+                continue;
+            }
+            if (existing == bytes) {
                 result.placed = Placed::AlreadyFiled;
                 return result;
             }
-            continue;
-        }
-        if (const auto entry = archived.find(name); entry != archived.end()) {
+            // Event files are only ever written whole: one that is not a document lost its
+            // bytes in a power cut before its journal was filed, and is written again.
+            if (IsWellFormedXml(existing))
+                continue;
+        } else if (const auto entry = archived.find(name); entry != archived.end()) {
             if (!crcKnown) {
                 crc = Crc32(bytes);
                 crcKnown = true;

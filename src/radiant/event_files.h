@@ -9,7 +9,8 @@
 // that would have the same name (the same end time and register, no transaction ID, say) get
 // collision names, "<name>~2.xml", "<name>~3.xml", ..., the first that is free or already holds
 // the same bytes; the order of the journal decides which gets which, so splitting again gives
-// the same names.
+// the same names. A file of the name that is not a document at all (its bytes lost in a power
+// cut before its journal was filed: event files are only ever written whole) is written again.
 //
 // Event files are written through a partial file and renamed into place, without a sync each:
 // the caller syncs the file system once before it files the journal they came from.

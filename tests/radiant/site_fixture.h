@@ -77,22 +77,26 @@ inline void PollSite(TestSite& site, platform::FileEnv* env = nullptr) {
 }
 
 // Every event file of the data directory, by name: those in the day folders and the entries of
-// the day archives (a name twice is an event filed twice).
-inline std::multiset<std::string> EventFileNames(const std::string& data) {
+// the day archives (a name twice is an event filed twice). withSizes adds each file's size to its
+// name ("name 1234"), so that a file that lost its bytes shows.
+inline std::multiset<std::string> EventFileNames(const std::string& data, bool withSizes = false) {
     namespace fs = std::filesystem;
     std::multiset<std::string> names;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(data, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (it->is_regular_file() && name.rfind("jrn", 0) == 0 && name.ends_with(".xml")) {
-            names.insert(name);
+            names.insert(withSizes ? name + " " + std::to_string(it->file_size()) : name);
         } else if (it->is_regular_file() && name.rfind("JRN", 0) == 0 && name.ends_with(".ZIP") &&
                    name.find("-ERR") == std::string::npos) {
             zip::CUnzipper reader;
             if (reader.OpenUnzip(it->path().string())) {
                 reader.VisitEntries([&](const zip::ZipEntryInfo& entry) {
-                    if (!entry.isDirectory)
-                        names.insert(entry.name);
+                    if (!entry.isDirectory) {
+                        names.insert(withSizes ? entry.name + " " +
+                                                     std::to_string(entry.uncompressedSize)
+                                               : entry.name);
+                    }
                     return true;
                 });
             }

@@ -213,7 +213,7 @@ bool FaultFileEnv::SyncFileSystem(const std::string& path, int* error) {
     return true;
 }
 
-void FaultFileEnv::PowerCut() {
+void FaultFileEnv::PowerCut(Cut cut) {
     std::lock_guard lock(mutex_);
     // Bytes first (at the names the files have now), then the directory changes, newest first.
     for (const auto& [path, bytes] : unsyncedData_) {
@@ -222,6 +222,8 @@ void FaultFileEnv::PowerCut() {
             WriteBytes(path, bytes.value_or(std::string()));
     }
     unsyncedData_.clear();
+    if (cut == Cut::LoseUnsyncedBytes)
+        undurable_.clear();
     for (auto change = undurable_.rbegin(); change != undurable_.rend(); ++change) {
         for (const Before& before : change->paths) {
             std::error_code ec;

@@ -5,10 +5,11 @@
 //   change from the N-th on, fails with the given errno: a full disk, an I/O error.
 // - CrashAt: from the N-th change on nothing reaches the disk any more (every change fails with
 //   EIO): what the disk sees of a process killed at that point.
-// - PowerCut: throws away what was not made durable, as the disk would after a power cut:
-//   the bytes of a file written since its last sync (the file keeps its last synced bytes, or
-//   none), and every creation, rename and removal in a directory since that directory was
-//   synced (undone, newest first). A syncfs makes everything durable.
+// - PowerCut: throws away what was not made durable, as the disk would after a power cut: the
+//   bytes of a file written since its last sync (the file keeps its last synced bytes, or none),
+//   and, unless the directory entries are kept (Cut::LoseUnsyncedBytes: what a file system that
+//   writes its metadata first may do), every creation, rename and removal in a directory since
+//   that directory was synced (undone, newest first). A syncfs makes everything durable.
 // Only what goes through this object is tracked; other writers count as durable at once.
 // Thread-safe: one lock around every call.
 
@@ -32,7 +33,8 @@ public:
     void CrashAt(int n);
     // No more faults (a crash stays until PowerCut).
     void Heal();
-    void PowerCut();
+    enum class Cut { UndoChanges, LoseUnsyncedBytes };
+    void PowerCut(Cut cut = Cut::UndoChanges);
 
     // Changes made so far (failed ones included), and how many failed.
     int Changes() const;
