@@ -18,6 +18,7 @@
 #include "radiant/journal_archive.h"
 #include "support/recording_messages.h"
 #include "support/scratch_dir.h"
+#include "zip/entry_damage.h"
 #include "zip/unzipper.h"
 #include "zip/zipper.h"
 
@@ -83,29 +84,11 @@ std::map<std::string, std::string> IntactContents(const std::string& archive) {
     return contents;
 }
 
-std::uint32_t LittleEndian(const std::string& bytes, std::size_t at, int size) {
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return value;
-}
-
-// Flips a byte in the middle of the stored data of one entry: the archive's directory stays
-// intact, only reading the entry to its end shows the damage.
+// Flips a byte inside the stored data of one entry of the archive file.
 void DamageEntry(const std::string& archive, const std::string& name) {
     std::string bytes = test::ReadAll(archive);
-    for (std::size_t at = 0; (at = bytes.find("PK\x03\x04", at)) != std::string::npos; at += 4) {
-        const std::uint32_t nameLength = LittleEndian(bytes, at + 26, 2);
-        if (bytes.compare(at + 30, nameLength, name) != 0 || nameLength != name.size())
-            continue;
-        const std::size_t data = at + 30 + nameLength + LittleEndian(bytes, at + 28, 2);
-        const std::uint32_t stored = LittleEndian(bytes, at + 18, 4);
-        ASSERT_GT(stored, 16u);
-        bytes[data + stored / 2] = static_cast<char>(bytes[data + stored / 2] ^ 0x55);
-        std::ofstream(archive, std::ios::binary | std::ios::trunc) << bytes;
-        return;
-    }
-    FAIL() << name << " is not in " << archive;
+    ASSERT_TRUE(test::DamageEntry(bytes, name, 200)) << name << " in " << archive;
+    std::ofstream(archive, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 // An event file's worth of text that deflates to more than a few bytes.

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "entry_damage.h"
 #include "raw_archive.h"
 #include "support/recording_messages.h"
 #include "support/scratch_dir.h"
@@ -53,16 +54,6 @@ std::vector<std::string> Describe(const std::string& archive) {
     return described;
 }
 
-// The offset of the stored data of the entry whose local header names it.
-std::size_t DataOffset(const std::string& bytes, const std::string& name) {
-    const std::size_t header = bytes.find(name) - 30;
-    const auto u16 = [&](std::size_t at) {
-        return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
-                                                           << 8;
-    };
-    return header + 30 + u16(header + 26) + u16(header + 28);
-}
-
 class ArchiveEntriesTest : public ::testing::Test {
 protected:
     // An archive of every kind of entry the day archives hold or may have been given.
@@ -95,9 +86,9 @@ TEST_F(ArchiveEntriesTest, DamageInsideAnEntryIsFoundWhileItsDirectoryIsIntact) 
         copy[at] = static_cast<char>(copy[at] ^ 0x55);
         return dir_.Write(name, copy);
     };
-    EXPECT_THAT(Intact(damaged(DataOffset(bytes, "a.xml") + 100, "deflated.zip")),
+    EXPECT_THAT(Intact(damaged(test::EntryDataOffset(bytes, "a.xml") + 100, "deflated.zip")),
                 ElementsAre(true, false, true, true, true));
-    EXPECT_THAT(Intact(damaged(DataOffset(bytes, "stored.xml") + 3, "stored.zip")),
+    EXPECT_THAT(Intact(damaged(test::EntryDataOffset(bytes, "stored.xml") + 3, "stored.zip")),
                 ElementsAre(true, true, false, true, true));
     EXPECT_THAT(Intact(damaged(bytes.find("dir\\b.xml") - 30, "header.zip")),
                 ElementsAre(true, true, true, true, false))
@@ -111,8 +102,8 @@ TEST_F(ArchiveEntriesTest, DamageInsideAnEntryIsFoundWhileItsDirectoryIsIntact) 
         stored.append(reinterpret_cast<const char*>(data), size);
         return true;
     }));
-    EXPECT_EQ(stored,
-              bytes.substr(DataOffset(bytes, "a.xml"), entries.Entries()[1].compressedSize));
+    EXPECT_EQ(stored, bytes.substr(test::EntryDataOffset(bytes, "a.xml"),
+                                   entries.Entries()[1].compressedSize));
     EXPECT_FALSE(entries.Read(1, [](const unsigned char*, std::size_t) { return false; }));
 
     dir_.Write("junk.zip", "not a zip archive");
@@ -141,7 +132,7 @@ TEST_F(ArchiveEntriesTest, CopiedEntriesAreTheSameEntriesNotCompressedAgain) {
     // A damaged entry is not copied when the archive holds its name; otherwise, once begun,
     // it voids the session and the archive stays as it was.
     std::string bytes = test::ReadAll(source);
-    bytes[DataOffset(bytes, "a.xml") + 100] ^= 0x55;
+    ASSERT_TRUE(test::DamageEntry(bytes, "a.xml", 100));
     ArchiveEntries damaged;
     ASSERT_TRUE(damaged.Open(dir_.Write("damaged.zip", bytes)));
     ArchiveEntries copied;
