@@ -52,6 +52,17 @@ std::set<std::string> Names(const std::string& directory) {
     return names;
 }
 
+// The errors reported less the stand-in archiver's, which fails on purpose so that the day
+// folders stay to be looked at (a failing archiver is reported as an error).
+std::vector<std::string> PassErrors(const test::RecordingMessage& error) {
+    std::vector<std::string> errors;
+    for (const std::string& text : error.Texts()) {
+        if (text.rfind("7z Failed, ", 0) != 0)
+            errors.push_back(text);
+    }
+    return errors;
+}
+
 // One pass over a POS export directory holding a 500-event journal that crosses midnight,
 // ten movement reports of two periods whose begins lie 29 and 31 minutes from the first's, an
 // emc file, a cashier file, an acknowledgement, a truncated journal and a directory named like
@@ -227,7 +238,7 @@ TEST_P(SalesPass, OnePassSortsOutEveryFileAndTheNextTakesOnlyWhatIsNew) {
     EXPECT_EQ(history->LastSequence(), 2);
     history.reset();
 
-    EXPECT_THAT(messages.error.Texts(),
+    EXPECT_THAT(PassErrors(messages.error),
                 ElementsAre(StartsWith("Unable to load " + site.data + "NAXML-POSJournalCUT.XML")));
     EXPECT_THAT(messages.posVersion.Texts(), ElementsAre("Radiant POS 4.02.1"));
     if (DeleteSource()) {
@@ -268,7 +279,7 @@ TEST_P(SalesPass, OnePassSortsOutEveryFileAndTheNextTakesOnlyWhatIsNew) {
         EXPECT_THAT(removed, ElementsAre("Removed: " + site.data + "ACK0001.XML"));
     }
     // Nothing new went wrong (with DeletePOSSourceFile the cut journal is reported again).
-    EXPECT_THAT(messages.error.Texts(), SizeIs(DeleteSource() ? 2 : 1));
+    EXPECT_THAT(PassErrors(messages.error), SizeIs(DeleteSource() ? 2 : 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(DeleteOrKeepWestAndEast, SalesPass,
