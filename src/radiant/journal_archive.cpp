@@ -4,15 +4,18 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
 #include "app/messages/message.h"
 #include "app/messages/program_messages.h"
+#include "platform/file_ops.h"
 #include "platform/ole_date.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
 #include "platform/wildcard.h"
+#include "zip/archive_entries.h"
 #include "zip/unzipper.h"
 #include "zip/zipper.h"
 
@@ -63,26 +66,52 @@ bool Exists(const std::string& path) {
     return fs::exists(fs::symlink_status(path, ec));
 }
 
-// Copies source over target through a temporary file in the target's folder, synced before
-// it is renamed, so target is either the old file or a complete copy even after a crash.
-bool CopyFileSafely(const std::string& source, const std::string& target) {
-    std::FILE* in = std::fopen(source.c_str(), "rb");
-    if (in == nullptr)
+// ---- Changes to files ----
+// Every change this unit makes in the data directory goes through the file operations of the
+// sales path (the zipper writes archives through platform::AtomicFileWriter, which syncs them
+// before they replace anything).
+
+bool DeleteFile(platform::FileEnv& env, const std::string& path, int* error = nullptr) {
+    return env.RemoveFile(path, error);
+}
+
+bool MoveFile(platform::FileEnv& env, const std::string& from, const std::string& to) {
+    return env.Rename(from, to, nullptr);
+}
+
+bool MakeFolders(platform::FileEnv& env, const std::string& path) {
+    int error = 0;
+    if (!env.MakeDirectory(path, &error) && error != EEXIST)
         return false;
-    platform::AtomicFileWriter writer(target);
-    bool ok = writer.Open();
-    std::vector<char> piece(64 * 1024);
-    while (ok) {
-        const std::size_t got = std::fread(piece.data(), 1, piece.size(), in);
-        if (got > 0)
-            ok = writer.Write(std::string_view(piece.data(), got));
-        if (got < piece.size()) {
-            ok = ok && !std::ferror(in);
-            break;
-        }
-    }
-    std::fclose(in);
-    return ok && writer.Commit();
+    platform::PathStatus status;
+    return env.Stat(path, status, nullptr) &&
+           status.kind == platform::PathStatus::Kind::Directory;
+}
+
+// Removes a folder only when it is empty.
+bool RemoveEmptyFolder(platform::FileEnv& env, const std::string& path) {
+    return env.RemoveDirectory(path, nullptr);
+}
+
+// Copies source over target through a partial file in the target's folder, synced before it is
+// renamed, so target is either the old file or a complete copy even after a crash.
+bool CopyFileSafely(platform::FileEnv& env, const std::string& source, const std::string& target) {
+    return platform::CopyFileThroughPartial(env, source, target, true, nullptr);
+}
+
+// Puts an archive that someone else wrote (the external archiver, or a run that did not
+// finish) on disk before any of its event files are deleted.
+bool MakeDurable(platform::FileEnv& env, const std::string& archive) {
+    return env.SyncFileSystem(archive, nullptr);
+}
+
+// Whether two files have the same content, by size and CRC-32.
+bool SameContent(const std::string& a, const std::string& b) {
+    zip::ContentChecksum checksum;
+    std::uint64_t sizeA = 0, sizeB = 0;
+    std::uint32_t crcA = 0, crcB = 0;
+    return checksum.Of(a, sizeA, crcA) && checksum.Of(b, sizeB, crcB) && sizeA == sizeB &&
+           crcA == crcB;
 }
 
 }  // namespace
@@ -93,6 +122,10 @@ CascadeCopy::CascadeCopy(std::string fileName, std::string sourceDir, std::strin
     : fileName(std::move(fileName)),
       sourceDir(std::move(sourceDir)),
       targetDir(std::move(targetDir)) {}
+
+platform::FileEnv& CascadeCopy::Env() const {
+    return env != nullptr ? *env : platform::DefaultFileEnv();
+}
 
 void CascadeCopy::NumberedName(int n, std::string& out) const {
     out = std::to_string(n) + fileName;
@@ -108,10 +141,8 @@ bool CascadeCopy::Move(int from, int to) {
     NumberedName(to, toName);
     const std::string fromPath = platform::JoinPath(targetDir, fromName);
     const std::string toPath = platform::JoinPath(targetDir, toName);
-    std::error_code ec;
     // A rename moves the copy whole: no half-written copy can be left behind.
-    fs::rename(fromPath, toPath, ec);
-    if (!ec)
+    if (MoveFile(Env(), fromPath, toPath))
         return true;
     char text[kMaxMessageChars + 1];
     std::snprintf(text, sizeof text, "Copy file from %s to %s failed.", fromPath.c_str(),
@@ -137,24 +168,20 @@ bool CascadeCopy::Copy() {
     NumberedName(firstIndex, targetName);
     const std::string target = platform::JoinPath(targetDir, targetName);
     const std::string source = platform::ExistingOrExactPath(sourceDir, fileName);
-    std::error_code ec;
-    if (!fs::is_directory(targetDir, ec)) {
-        fs::create_directories(targetDir, ec);
-        if (!fs::is_directory(targetDir, ec)) {
-            char text[kMaxMessageChars + 1];
-            std::snprintf(text, sizeof text, "Error directory for response files, %s bad.",
-                          targetDir.c_str());
-            status = text;
-            ReportStatus();
-            return false;
-        }
+    if (!MakeFolders(Env(), targetDir)) {
+        char text[kMaxMessageChars + 1];
+        std::snprintf(text, sizeof text, "Error directory for response files, %s bad.",
+                      targetDir.c_str());
+        status = text;
+        ReportStatus();
+        return false;
     }
     // Copy firstIndex is only overwritten once it was moved away.
     if (Exists(target) && !Shift(firstIndex))
         return false;
     bool copied = false;
     try {
-        copied = CopyFileSafely(source, target);
+        copied = CopyFileSafely(Env(), source, target);
     } catch (const std::exception&) {
         copied = false;
     }
@@ -181,11 +208,22 @@ void DoderiziVizorozUrav::NumberedName(int n, std::string& out) const {
 
 // ---- Removing an archived day folder ----
 
-bool RemoveArchivedDayFolder(const std::string& dayFolder, const std::string& archive) {
+namespace {
+
+// What the archive records for the entry that holds an event file.
+struct ArchivedCopy {
+    std::uint64_t size = 0;
+    std::uint32_t crc = 0;
+    bool exactName = false;
+};
+
+}  // namespace
+
+bool RemoveArchivedDayFolder(const std::string& dayFolder, const std::string& archive,
+                             platform::FileEnv& env) {
     try {
         // The event files of the folder, by name and by name without regard to case.
         std::vector<std::string> files;
-        std::vector<bool> archived;
         std::unordered_map<std::string, std::size_t> byName;
         std::unordered_map<std::string, std::size_t> byKey;  // npos: several files share it
         constexpr std::size_t kShared = static_cast<std::size_t>(-1);
@@ -202,14 +240,17 @@ bool RemoveArchivedDayFolder(const std::string& dayFolder, const std::string& ar
             byName.emplace(name, files.size());
             files.push_back(std::move(name));
         }
-        archived.assign(files.size(), false);
+        std::vector<std::optional<ArchivedCopy>> copies(files.size());
 
         zip::CUnzipper reader;
         std::string key;
         const bool listed = !ec && reader.OpenUnzip(archive) &&
                             reader.VisitEntries([&](const zip::ZipEntryInfo& entry) {
+                                if (entry.isDirectory)
+                                    return true;
+                                const ArchivedCopy copy{entry.uncompressedSize, entry.crc, true};
                                 if (auto found = byName.find(entry.name); found != byName.end()) {
-                                    archived[found->second] = true;
+                                    copies[found->second] = copy;
                                     return true;
                                 }
                                 // A name that matches only without regard to case (an archive
@@ -220,26 +261,40 @@ bool RemoveArchivedDayFolder(const std::string& dayFolder, const std::string& ar
                                 zip::MakeEntryKey(key);
                                 if (auto found = byKey.find(key);
                                     found != byKey.end() && found->second != kShared) {
-                                    archived[found->second] = true;
+                                    std::optional<ArchivedCopy>& slot = copies[found->second];
+                                    if (!slot || !slot->exactName)
+                                        slot = ArchivedCopy{copy.size, copy.crc, false};
                                 }
                                 return true;
                             });
         reader.Close();
         if (listed) {
+            // Only a file the archive holds whole, with the same content, goes: one of that
+            // name with other content (an event split again differently) is kept.
+            zip::ContentChecksum checksum;
             std::string path;
             for (std::size_t i = 0; i < files.size(); ++i) {
-                if (!archived[i])
+                if (!copies[i])
                     continue;
                 path.assign(dayFolder).append("/").append(files[i]);
-                std::remove(path.c_str());
+                std::uint64_t size = 0;
+                std::uint32_t crc = 0;
+                if (!checksum.Of(path, size, crc))
+                    continue;
+                if (size == copies[i]->size && crc == copies[i]->crc) {
+                    DeleteFile(env, path);
+                } else {
+                    FormatMessageTo(errorMessages(),
+                                    "File %s differs from its namesake in zip file %s, kept",
+                                    path.c_str(), archive.c_str());
+                }
             }
-            if (fs::is_empty(dayFolder, ec) && !ec && fs::remove(dayFolder, ec) && !ec) {
+            if (RemoveEmptyFolder(env, dayFolder))
                 return true;
-            }
         }
-        FormatMessageTo(logMessages(), "Remove directory %s error", dayFolder.c_str());
+        FormatMessageTo(errorMessages(), "Remove directory %s error", dayFolder.c_str());
     } catch (const std::exception&) {
-        FormatMessageTo(logMessages(), "Can not remove the folder %s", dayFolder.c_str());
+        FormatMessageTo(errorMessages(), "Can not remove the folder %s", dayFolder.c_str());
     }
     return false;
 }
@@ -262,7 +317,8 @@ JournalArchiver::JournalArchiver(std::string dataDirectory, JournalArchiveOption
     : dataDirectory_(AbsoluteDirectory(dataDirectory)),
       options_(std::move(options)),
       launcher_(options_.launcher ? *options_.launcher : DefaultLauncher()),
-      clock_(options_.clock ? *options_.clock : platform::SystemClock::Instance()) {}
+      clock_(options_.clock ? *options_.clock : platform::SystemClock::Instance()),
+      env_(options_.env ? *options_.env : platform::DefaultFileEnv()) {}
 
 std::vector<std::string> JournalArchiver::DayFolders(const std::string& monthFolder) {
     std::vector<std::string> names;
@@ -297,11 +353,12 @@ void JournalArchiver::RemoveOldArchive(const std::string& path) {
         const auto now = platform::OleDate::FromFileTime(clock_.Now());
         if (std::round(now.DaysSince(written)) <= kKeptArchiveDays)
             return;
-        if (fs::remove(path, ec)) {
+        int error = 0;
+        if (DeleteFile(env_, path, &error)) {
             FormatMessageTo(logMessages(), "Old zip file removed, %s", path.c_str());
         } else {
             FormatMessageTo(logMessages(), "%s, %s, ClearOldZip1",
-                            CutToChars(SystemErrorText(ec.value()), 127).c_str(), path.c_str());
+                            CutToChars(SystemErrorText(error), 127).c_str(), path.c_str());
         }
     } catch (const std::exception& e) {
         FormatMessageTo(logMessages(), "%s, %s, ClearOldZip1", CutToChars(e.what(), 127).c_str(),
@@ -309,33 +366,90 @@ void JournalArchiver::RemoveOldArchive(const std::string& path) {
     }
 }
 
+bool JournalArchiver::ArchiveNameUsable(const std::string& archive, const std::string& dayFolder) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(archive, ec);
+    if (!fs::exists(status) || fs::is_regular_file(status))
+        return true;
+    FormatMessageTo(errorMessages(), "Zip file %s is not a regular file, %s not archived",
+                    archive.c_str(), dayFolder.c_str());
+    return false;
+}
+
 bool JournalArchiver::SetAsideDamaged(const std::string& monthFolder, const std::string& archive,
                                       const char* failureFormat) {
     DoderiziVizorozUrav copies(std::string(platform::FileNamePart(archive)), monthFolder,
                                monthFolder);
-    std::error_code ec;
-    // The damaged archive is deleted only once its copy is safe.
-    if (copies.Copy() && fs::remove(archive, ec))
+    copies.env = &env_;
+    std::string newest;
+    copies.NumberedName(copies.firstIndex, newest);
+    // A run that set this archive aside but could not replace it left the same archive: one
+    // copy of it is enough, and older copies are not pushed out by repeats.
+    if (SameContent(archive, platform::JoinPath(monthFolder, newest)) || copies.Copy())
         return true;
-    FormatMessageTo(logMessages(), failureFormat, archive.c_str());
+    FormatMessageTo(errorMessages(), failureFormat, archive.c_str());
     return false;
 }
 
-JournalArchiver::Outcome JournalArchiver::ZipIntoNewArchive(const std::string& archive,
-                                                            const std::string& dayFolder) {
+std::vector<bool> JournalArchiver::CheckEntries(zip::ArchiveEntries& entries,
+                                                const std::string& archive) {
+    std::vector<bool> intact(entries.Entries().size());
+    for (std::size_t i = 0; i < intact.size(); ++i) {
+        intact[i] = entries.Read(i);
+        if (!intact[i]) {
+            FormatMessageTo(errorMessages(), "Damaged entry %s in zip file %s",
+                            entries.Entries()[i].name.c_str(), archive.c_str());
+        }
+    }
+    return intact;
+}
+
+JournalArchiver::Outcome JournalArchiver::WriteNewArchive(const std::string& archive,
+                                                          const std::string& dayFolder,
+                                                          zip::ArchiveEntries* keep,
+                                                          const std::vector<bool>& intact) {
     zip::ZipperWithMessage zipper(&screenMessages());
-    const bool opened = zipper.OpenZip(archive, std::nullopt, zip::ZipOpenMode::Create);
-    if (opened)
+    if (zipper.OpenZip(archive, std::nullopt, zip::ZipOpenMode::Create)) {
+        // The sound entries of the archive this one replaces come first, so the day's archive
+        // stays complete.
+        for (std::size_t i = 0; keep != nullptr && i < intact.size(); ++i) {
+            if (intact[i] && !zipper.CopyEntry(*keep, i))
+                break;
+        }
         zipper.AddFolder(dayFolder, true);
+    }
+    return FinishDayFolder(zipper, archive, dayFolder, "Failed open new zip file, %s");
+}
+
+JournalArchiver::Outcome JournalArchiver::ReplaceDamaged(
+    const std::string& monthFolder, const std::string& archive, const std::string& dayFolder,
+    const char* failureFormat, zip::ArchiveEntries* keep, const std::vector<bool>& intact) {
+    if (!SetAsideDamaged(monthFolder, archive, failureFormat))
+        return Outcome::Stop;
+    // The new archive is renamed over the damaged one: there is an archive at every moment.
+    return WriteNewArchive(archive, dayFolder, keep, intact);
+}
+
+JournalArchiver::Outcome JournalArchiver::FinishDayFolder(zip::ZipperWithMessage& zipper,
+                                                          const std::string& archive,
+                                                          const std::string& dayFolder,
+                                                          const char* failureFormat) {
     const bool sourcesFailed = zipper.FilesFailed() > 0;
-    if (!opened || zipper.ArchiveFailed() || !zipper.Close()) {
-        FormatMessageTo(logMessages(), "Failed open new zip file, %s", archive.c_str());
+    if (!zipper.IsOpen() || zipper.ArchiveFailed() || !zipper.Close()) {
+        // The archive is as it was: the day folder stays for the next run.
+        FormatMessageTo(errorMessages(), failureFormat, archive.c_str());
         return Outcome::Stop;
     }
     if (sourcesFailed) {
-        FormatMessageTo(logMessages(), "Failed append file to the zip, %s", archive.c_str());
+        FormatMessageTo(errorMessages(), "Failed append file to the zip, %s", archive.c_str());
     }
-    RemoveArchivedDayFolder(dayFolder, archive);
+    // A session that wrote something has synced the archive when it closed; one that wrote
+    // nothing found every file already there, in an archive some earlier writer left.
+    if (zipper.EntriesWritten() == 0 && !MakeDurable(env_, archive)) {
+        FormatMessageTo(errorMessages(), "Failed to write zip file %s to disk", archive.c_str());
+        return Outcome::Continue;
+    }
+    RemoveArchivedDayFolder(dayFolder, archive, env_);
     return Outcome::Continue;
 }
 
@@ -343,46 +457,39 @@ JournalArchiver::Outcome JournalArchiver::ZipDayFolder(const std::string& monthF
                                                        const std::string& dayName) {
     const std::string archive = DayArchivePath(monthFolder, dayName);
     const std::string dayFolder = platform::JoinPath(monthFolder, dayName);
+    if (!ArchiveNameUsable(archive, dayFolder))
+        return Outcome::Continue;
     RemoveOldArchive(archive);
     if (!Exists(archive))
-        return ZipIntoNewArchive(archive, dayFolder);
+        return WriteNewArchive(archive, dayFolder, nullptr, {});
+
+    // Every entry is read to its end before anything is added: an archive with a damaged
+    // entry is set aside whole and replaced by one of its sound entries and the day folder.
+    zip::ArchiveEntries existing;
+    if (!existing.Open(archive)) {
+        FormatMessageTo(errorMessages(), "Open zip file failed, %s", archive.c_str());
+        return ReplaceDamaged(monthFolder, archive, dayFolder, "Can not rename bad zip file, %s",
+                              nullptr, {});
+    }
+    const std::vector<bool> intact = CheckEntries(existing, archive);
+    if (std::find(intact.begin(), intact.end(), false) != intact.end()) {
+        return ReplaceDamaged(monthFolder, archive, dayFolder, "Can not rename bad zip file, %s",
+                              &existing, intact);
+    }
 
     zip::ZipperWithMessage zipper(&screenMessages());
-    {
-        zip::UnZipWithDate reader(clock_);
-        // An archive whose directory cannot be read to its end is as damaged as one that
-        // cannot be opened.
-        if (!reader.OpenUnzip(archive) || !zipper.LoadExistingEntries(reader)) {
-            FormatMessageTo(logMessages(), "Open zip file failed, %s", archive.c_str());
-            if (!SetAsideDamaged(monthFolder, archive, "Can not rename bad zip file, %s")) {
-                return Outcome::Stop;
-            }
-            return ZipIntoNewArchive(archive, dayFolder);
-        }
-    }
+    zipper.LoadExistingEntries(existing.Entries());
     if (!zipper.OpenZip(archive, std::nullopt, zip::ZipOpenMode::AddInto)) {
-        FormatMessageTo(logMessages(), "Failed to open zip file, %s", archive.c_str());
-        FormatMessageTo(logMessages(), "Failed append file to the zip, %s", archive.c_str());
-        zipper.Close();
-        if (!SetAsideDamaged(monthFolder, archive, "Can not rename bad zip file %s")) {
-            return Outcome::Stop;
-        }
-        return ZipIntoNewArchive(archive, dayFolder);
+        FormatMessageTo(errorMessages(), "Failed to open zip file, %s", archive.c_str());
+        FormatMessageTo(errorMessages(), "Failed append file to the zip, %s", archive.c_str());
+        return ReplaceDamaged(monthFolder, archive, dayFolder, "Can not rename bad zip file %s",
+                              &existing, intact);
     }
-    // Names already in the archive are skipped, so a day folder can be added again safely.
+    existing.Close();
+    // Names already in the archive are skipped, so a day folder can be added again safely;
+    // whether a skipped file is the one archived is checked before it is deleted.
     zipper.AddFolder(dayFolder, true);
-    const bool sourcesFailed = zipper.FilesFailed() > 0;
-    if (zipper.ArchiveFailed() || !zipper.Close()) {
-        // The archive was written to a copy, so it is as it was and not damaged: the day
-        // folder stays for the next run.
-        FormatMessageTo(logMessages(), "Failed append file to the zip, %s", archive.c_str());
-        return Outcome::Stop;
-    }
-    if (sourcesFailed) {
-        FormatMessageTo(logMessages(), "Failed append file to the zip, %s", archive.c_str());
-    }
-    RemoveArchivedDayFolder(dayFolder, archive);
-    return Outcome::Continue;
+    return FinishDayFolder(zipper, archive, dayFolder, "Failed append file to the zip, %s");
 }
 
 bool JournalArchiver::ArchiveWithZip() {
@@ -411,12 +518,15 @@ int JournalArchiver::RunSevenZip(const std::string& archive, const std::string& 
         return -1;
 
     // "-ssc-": the archiver's own mask matching ignores case, as the mask always did.
+    // "-u...x1y1z1w1": an entry the archive holds is kept, never replaced by a file of the same
+    // name; such a file stays in the day folder (see RemoveArchivedDayFolder).
     const std::vector<std::string> argv = {options_.sevenZipProgram,
                                            "a",
                                            "-tzip",
                                            "-ssc-",
                                            "-bso0",
                                            "-bsp0",
+                                           "-up1q1r2x1y1z1w1",
                                            archive,
                                            platform::JoinPath(dayFolder, kEventFileMask)};
     std::string commandLine;
@@ -431,13 +541,13 @@ int JournalArchiver::RunSevenZip(const std::string& archive, const std::string& 
     int code = -1;
     switch (outcome.status) {
         case platform::ProcessOutcome::Status::StartFailed:
-            FormatMessageTo(logMessages(), "Failed launch %s, 7za must be in PATH dir",
+            FormatMessageTo(errorMessages(), "Failed launch %s, 7za must be in PATH dir",
                             commandLine.c_str());
             return -1;
         case platform::ProcessOutcome::Status::TimedOut:
             // The launcher has ended and reaped the archiver: it cannot collide with the next
             // run.
-            SendMessageText(logMessages(), "User aborted");
+            SendMessageText(errorMessages(), "User aborted");
             return -1;
         case platform::ProcessOutcome::Status::Signaled:
             code = 128 + outcome.signal;
@@ -447,7 +557,7 @@ int JournalArchiver::RunSevenZip(const std::string& archive, const std::string& 
             break;
     }
     if (code != 0 && code != 1) {
-        FormatMessageTo(logMessages(), "7z Failed, %s, Code %d", commandLine.c_str(), code);
+        FormatMessageTo(errorMessages(), "7z Failed, %s, Code %d", commandLine.c_str(), code);
     }
     return code;
 }
@@ -459,28 +569,30 @@ void JournalArchiver::SetAsideAfterSevenZip(const std::string& monthFolder,
     std::string name = UpperCase(std::string(platform::FileNamePart(archive)));
     const std::size_t dot = name.rfind(".ZIP");
     name.replace(dot == std::string::npos ? name.size() : dot, 4, "-ERR.ZIP");
-    const std::string setAside = platform::JoinPath(monthFolder, name);
+    std::string setAside = platform::JoinPath(monthFolder, name);
     bool copied = false;
     if (Exists(setAside)) {
         // An earlier damaged archive already holds that name: keep both, the newer one among
         // the numbered copies.
-        copied = DoderiziVizorozUrav(std::string(platform::FileNamePart(archive)), monthFolder,
-                                     monthFolder)
-                     .Copy();
+        DoderiziVizorozUrav copies(std::string(platform::FileNamePart(archive)), monthFolder,
+                                   monthFolder);
+        copies.env = &env_;
+        copies.NumberedName(copies.firstIndex, name);
+        setAside = platform::JoinPath(monthFolder, name);
+        copied = copies.Copy();
     } else {
-        copied = CopyFileSafely(archive, setAside);
+        copied = CopyFileSafely(env_, archive, setAside);
     }
     if (!copied) {
-        FormatMessageTo(logMessages(), "Failed to copy corrupt zip from %s to %s", archive.c_str(),
-                        setAside.c_str());
+        FormatMessageTo(errorMessages(), "Failed to copy corrupt zip from %s to %s",
+                        archive.c_str(), setAside.c_str());
         return;
     }
-    std::error_code ec;
-    if (fs::remove(archive, ec)) {
-        FormatMessageTo(logMessages(), "Corrupt zip %s renamed to %s", archive.c_str(),
+    if (DeleteFile(env_, archive)) {
+        FormatMessageTo(errorMessages(), "Corrupt zip %s renamed to %s", archive.c_str(),
                         setAside.c_str());
     } else {
-        FormatMessageTo(logMessages(), "Failed to remove corrupt zip %s", archive.c_str());
+        FormatMessageTo(errorMessages(), "Failed to remove corrupt zip %s", archive.c_str());
     }
 }
 
@@ -490,12 +602,20 @@ void JournalArchiver::ArchiveWithSevenZip() {
         for (const std::string& dayName : DayFolders(monthFolder)) {
             const std::string archive = DayArchivePath(monthFolder, dayName);
             const std::string dayFolder = platform::JoinPath(monthFolder, dayName);
+            if (!ArchiveNameUsable(archive, dayFolder))
+                continue;
             RemoveOldArchive(archive);
             FormatMessageTo(logMessages(), "Archiving Journal files, %s", archive.c_str());
             const int code = RunSevenZip(archive, dayFolder);
             if (code == 0 || code == 1) {
-                // Exit code 1 means some file was not read: only what the archive lists goes.
-                RemoveArchivedDayFolder(dayFolder, archive);
+                // The archiver does not sync what it writes. Exit code 1 means some file was
+                // not read: only what the archive holds goes.
+                if (MakeDurable(env_, archive)) {
+                    RemoveArchivedDayFolder(dayFolder, archive, env_);
+                } else {
+                    FormatMessageTo(errorMessages(), "Failed to write zip file %s to disk",
+                                    archive.c_str());
+                }
             } else if (code == 2) {
                 SetAsideAfterSevenZip(monthFolder, archive);
             }

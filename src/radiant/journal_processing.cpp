@@ -173,7 +173,9 @@ bool RadiantDestinationSalesFilesProcessor::Process(const std::string& path) {
 
 bool RadiantDestinationSalesFilesProcessor::End() {
     ProcessFiles(receivedFiles_);
-    ArchiveJournals(dataDirectory_, useSevenZip_, options_.archive);
+    JournalArchiveOptions archive = options_.archive;
+    archive.env = &env_;
+    ArchiveJournals(dataDirectory_, useSevenZip_, archive);
     return true;
 }
 

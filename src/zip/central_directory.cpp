@@ -65,6 +65,7 @@ struct Directory {
     std::uint64_t entries = 0;
     std::uint64_t size = 0;
     std::uint64_t start = 0;  // where the directory begins in the file
+    std::uint64_t shift = 0;  // bytes in front of the archive, added to every stored offset
 };
 
 // Finds the directory through the end record (and the zip64 records when the end record
@@ -115,14 +116,19 @@ bool LocateDirectory(File& file, std::uint64_t fileSize, Directory& directory) {
     if (recordPosition < directory.size || directory.size > kMaxDirectoryBytes)
         return false;
     directory.start = recordPosition - directory.size;
-    return offset <= directory.start;
+    if (offset > directory.start)
+        return false;
+    directory.shift = directory.start - offset;
+    return true;
 }
 
-// The zip64 sizes of a record whose 32-bit fields are full.
-bool ReadZip64Sizes(const unsigned char* extra, std::size_t length, ZipEntryInfo& info) {
+// The zip64 sizes and local header offset of a record whose 32-bit fields are full.
+bool ReadZip64Fields(const unsigned char* extra, std::size_t length, ZipEntryInfo& info,
+                     std::uint64_t& localHeader) {
     const bool wantUncompressed = info.uncompressedSize == 0xFFFFFFFF;
     const bool wantCompressed = info.compressedSize == 0xFFFFFFFF;
-    if (!wantUncompressed && !wantCompressed)
+    const bool wantOffset = localHeader == 0xFFFFFFFF;
+    if (!wantUncompressed && !wantCompressed && !wantOffset)
         return true;
     for (std::size_t at = 0; at + 4 <= length;) {
         const std::uint16_t id = U16(extra + at);
@@ -143,6 +149,13 @@ bool ReadZip64Sizes(const unsigned char* extra, std::size_t length, ZipEntryInfo
                 if (left < 8)
                     return false;
                 info.compressedSize = U64(field);
+                field += 8;
+                left -= 8;
+            }
+            if (wantOffset) {
+                if (left < 8)
+                    return false;
+                localHeader = U64(field);
             }
             return true;
         }
@@ -165,6 +178,13 @@ void ClassifyEntry(ZipEntryInfo& info) {
 
 bool WalkCentralDirectory(const std::string& path,
                           const std::function<bool(const ZipEntryInfo&)>& visit) {
+    return WalkCentralDirectory(
+        path, [&visit](const ZipEntryInfo& info, std::uint64_t) { return visit(info); });
+}
+
+bool WalkCentralDirectory(
+    const std::string& path,
+    const std::function<bool(const ZipEntryInfo&, std::uint64_t localHeader)>& visit) {
     File file(path);
     std::uint64_t fileSize = 0;
     Directory directory;
@@ -186,7 +206,9 @@ bool WalkCentralDirectory(const std::string& path,
         ZipEntryInfo sizes;
         sizes.compressedSize = U32(&data[at + 20]);
         sizes.uncompressedSize = U32(&data[at + 24]);
-        if (!ReadZip64Sizes(&data[at + kRecordBytes + nameLength], extraLength, sizes)) {
+        std::uint64_t localHeader = U32(&data[at + 42]);
+        if (!ReadZip64Fields(&data[at + kRecordBytes + nameLength], extraLength, sizes,
+                             localHeader)) {
             return false;
         }
         at += length;
@@ -207,9 +229,11 @@ bool WalkCentralDirectory(const std::string& path,
         info.uncompressedSize = U32(record + 24);
         info.externalAttributes = U32(record + 38);
         info.name.assign(reinterpret_cast<const char*>(record + kRecordBytes), nameLength);
-        ReadZip64Sizes(record + kRecordBytes + nameLength, extraLength, info);  // checked above
+        std::uint64_t localHeader = U32(record + 42);
+        // Checked above.
+        ReadZip64Fields(record + kRecordBytes + nameLength, extraLength, info, localHeader);
         ClassifyEntry(info);
-        if (!visit(info))
+        if (!visit(info, localHeader + directory.shift))
             return true;
         at += kRecordBytes + nameLength + extraLength + U16(record + 32);
     }

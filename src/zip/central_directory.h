@@ -7,6 +7,7 @@
 // memory. It takes only single-disk archives (with or without zip64 records) and refuses
 // anything it does not fully understand, so that the caller can fall back to minizip.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -19,6 +20,11 @@ namespace tw::zip {
 // or is not laid out as expected.
 bool WalkCentralDirectory(const std::string& path,
                           const std::function<bool(const ZipEntryInfo&)>& visit);
+// The same, also giving where each entry's local header begins in the file (any data in front
+// of the archive counted in).
+bool WalkCentralDirectory(
+    const std::string& path,
+    const std::function<bool(const ZipEntryInfo&, std::uint64_t localHeader)>& visit);
 
 // Fills the fields of info that come from the directory record's attributes.
 void ClassifyEntry(ZipEntryInfo& info);

@@ -250,12 +250,11 @@ bool CUnzipper::ExtractCurrent(const std::string& folder, bool flatten) {
     return ExtractTo(info, target.string());
 }
 
-bool CUnzipper::ExtractTo(const ZipEntryInfo& info, const std::string& target) {
+bool CUnzipper::ReadCurrentTo(const ZipEntryInfo& info,
+                              const std::function<bool(std::string_view)>& sink) {
     if (unzOpenCurrentFile(Handle(unzip_)) != UNZ_OK)
         return false;
-    // The target is replaced only by a complete entry whose checksum matched.
-    platform::AtomicFileWriter writer(target);
-    bool ok = writer.Open();
+    bool ok = true;
     std::uint64_t total = 0;
     while (ok) {
         const int got = unzReadCurrentFile(Handle(unzip_), buffer_.data(),
@@ -264,11 +263,31 @@ bool CUnzipper::ExtractTo(const ZipEntryInfo& info, const std::string& target) {
             ok = false;
         if (got <= 0)
             break;
-        ok = writer.Write(std::string_view(buffer_.data(), static_cast<std::size_t>(got)));
+        ok = sink(std::string_view(buffer_.data(), static_cast<std::size_t>(got)));
         total += static_cast<std::uint64_t>(got);
     }
+    // minizip checks the CRC-32 when the entry is closed after its last byte.
     const int closed = unzCloseCurrentFile(Handle(unzip_));
-    ok = ok && closed == UNZ_OK && total == info.uncompressedSize && writer.Commit();
+    return ok && closed == UNZ_OK && total == info.uncompressedSize;
+}
+
+bool CUnzipper::ReadCurrent(std::string& content) {
+    content.clear();
+    ZipEntryInfo info;
+    if (unzip_ == nullptr || !CurrentEntry(info))
+        return false;
+    return ReadCurrentTo(info, [&](std::string_view piece) {
+        content.append(piece);
+        return true;
+    });
+}
+
+bool CUnzipper::ExtractTo(const ZipEntryInfo& info, const std::string& target) {
+    // The target is replaced only by a complete entry whose checksum matched.
+    platform::AtomicFileWriter writer(target);
+    bool ok = writer.Open() &&
+              ReadCurrentTo(info, [&](std::string_view piece) { return writer.Write(piece); }) &&
+              writer.Commit();
     if (!ok) {
         writer.Abandon();
         return false;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/system_text.h"
@@ -63,6 +64,9 @@ public:
     // modification time is set from the entry's DOS time (local time) and, for entries written
     // on Unix, its permission bits.
     virtual bool ExtractCurrent(const std::string& folder, bool flatten);
+    // Reads the current file entry whole into content. False, with content unspecified, when
+    // the entry cannot be read to its end or its size or CRC-32 differ from the directory's.
+    bool ReadCurrent(std::string& content);
 
     void Close();
     bool IsOpen() const { return unzip_ != nullptr; }
@@ -83,6 +87,9 @@ public:
 
 private:
     bool ExtractTo(const ZipEntryInfo& info, const std::string& target);
+    // Reads the current entry to its end, each piece to sink; false on a read error, a false
+    // sink, or a size or CRC-32 that differs from info's.
+    bool ReadCurrentTo(const ZipEntryInfo& info, const std::function<bool(std::string_view)>& sink);
 
     std::unique_ptr<BufferedArchiveReader> file_;
     void* unzip_ = nullptr;  // the minizip handle

@@ -11,6 +11,7 @@
 #include "app/messages/message.h"
 #include "app/messages/program_messages.h"
 #include "platform/paths.h"
+#include "zip/archive_entries.h"
 #include "zip/compression_queue.h"
 #include "zip/entry_deflater.h"
 #include "zip/path_names.h"
@@ -343,6 +344,48 @@ bool CZipper::AddCompressedEntry(const std::string& entryName, const std::string
     return true;
 }
 
+bool CZipper::CopyEntry(ArchiveEntries& source, std::size_t index) {
+    if (zip_ == nullptr || archiveFailed_ || index >= source.Entries().size()) {
+        ++filesFailed_;
+        return false;
+    }
+    const ZipEntryInfo& entry = source.Entries()[index];
+    if (HasEntry(entry.name))
+        return true;
+    if (entry.name.size() > kMaxEntryNameBytes || !HasRoom()) {
+        ++filesFailed_;
+        return false;
+    }
+    zip_fileinfo info{};
+    info.dosDate = entry.dosDate;
+    info.external_fa = entry.externalAttributes;
+    const bool deflated = entry.compressionMethod == Z_DEFLATED;
+    const bool zip64 = entry.uncompressedSize >= 0xFFFFFFFFu || entry.compressedSize >= 0xFFFFFFFFu;
+    zipFile zip = static_cast<zipFile>(zip_);
+    if (zipOpenNewFileInZip4_64(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                static_cast<int>(entry.compressionMethod),
+                                deflated ? Z_DEFAULT_COMPRESSION : 0, 1, -MAX_WBITS, DEF_MEM_LEVEL,
+                                Z_DEFAULT_STRATEGY, nullptr, 0, entry.versionMadeBy,
+                                entry.flags & kUtf8NamesFlag, zip64 ? 1 : 0) != ZIP_OK) {
+        ++filesFailed_;
+        MarkArchiveFailed();
+        return false;
+    }
+    const bool copied = source.Read(index, [zip](const unsigned char* data, std::size_t size) {
+        return zipWriteInFileInZip(zip, data, static_cast<unsigned>(size)) == ZIP_OK;
+    });
+    if (zipCloseFileInZipRaw64(zip, entry.uncompressedSize, entry.crc) != ZIP_OK || !copied) {
+        ++filesFailed_;
+        MarkArchiveFailed();
+        return false;
+    }
+    staged_->Seal();
+    ++entriesWritten_;
+    ++entryCount_;
+    EntryAdded(entry.name, std::string());
+    return true;
+}
+
 bool CZipper::WriteFolderEntry(const std::string& entryName, const std::string& folder) {
     if (HasEntry(entryName))
         return true;
@@ -509,6 +552,11 @@ bool ZipperWithMessage::LoadExistingEntries(CUnzipper& reader) {
         existingEntries_.insert(EntryKey(entry.name));
         return true;
     });
+}
+
+void ZipperWithMessage::LoadExistingEntries(const std::vector<ZipEntryInfo>& entries) {
+    existingEntries_.reserve(existingEntries_.size() + entries.size());
+    for (const ZipEntryInfo& entry : entries) existingEntries_.insert(EntryKey(entry.name));
 }
 
 bool ZipperWithMessage::ContainsEntry(const std::string& entryName) const {

@@ -25,7 +25,9 @@ class Message;
 
 namespace tw::zip {
 
+class ArchiveEntries;
 class CUnzipper;
+struct ZipEntryInfo;
 class EntryDeflater;
 class StagedArchiveFile;
 struct CompressedFile;
@@ -75,6 +77,13 @@ public:
     // parts that succeeded stay in the archive.
     virtual bool AddFolder(const std::string& folder, bool flatten);
 
+    // Copies entry index of source as it is stored there: the same name, time, attributes,
+    // compression and CRC-32, the data not compressed again. An entry whose name the archive
+    // holds is skipped as AddFile skips it. Copy only entries that source found intact: the
+    // data is checked again while it is copied, and a damaged entry, once begun, fails the
+    // whole session (ArchiveFailed).
+    bool CopyEntry(ArchiveEntries& source, std::size_t index);
+
     // Closes any open archive, then opens path (made absolute) in mode; a mode other than
     // Create falls back to Create when the file does not exist. Entry names are made relative
     // to root: nullopt means the archive's own folder, an empty string means no root.
@@ -99,6 +108,9 @@ public:
     std::int64_t BytesAdded() const { return bytesAdded_; }
     // Files (and folder entries) that could not be added, for whatever reason.
     int FilesFailed() const { return filesFailed_; }
+    // Entries written since the last open, copies and folder entries included (kept after
+    // Close). A session that wrote none leaves the archive file as it was.
+    int EntriesWritten() const { return entriesWritten_; }
     // True once the archive itself could not be written (as opposed to a source file that
     // could not be read): nothing more can be added and Close leaves the file as it was.
     bool ArchiveFailed() const { return archiveFailed_; }
@@ -166,6 +178,8 @@ public:
     // the names read so far are kept. Entries added later are remembered too. The names stay
     // with the object: use one object per archive.
     bool LoadExistingEntries(CUnzipper& reader);
+    // The same from a directory already read.
+    void LoadExistingEntries(const std::vector<ZipEntryInfo>& entries);
     std::size_t ExistingEntryCount() const { return existingEntries_.size(); }
     // Whether an entry of this name, compared without regard to case, is known.
     bool ContainsEntry(const std::string& entryName) const;

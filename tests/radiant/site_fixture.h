@@ -22,8 +22,8 @@
 
 namespace tw::test {
 
-// Settings never start Ravelin here; the journal archiver gets a failure code, so the day
-// folders stay to be looked at.
+// Settings never start Ravelin here; an external archiver, when a test asks for one, gets a
+// failure code, so the day folders stay to be looked at.
 class RecordingLauncher : public platform::ProcessLauncher {
 public:
     platform::ProcessOutcome Run(const std::vector<std::string>& argv,
@@ -52,6 +52,7 @@ struct TestSite {
         setup->salesPath = pos;
         setup->importDestinationPath = dir.Path() + "/import";
         setup->sendItems = false;
+        setup->useSevenZip = false;  // the day folders go into zip archives
     }
 
     ScratchDir dir;
