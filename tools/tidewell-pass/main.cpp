@@ -20,6 +20,7 @@
 #include "app/messages/ui_interfaces.h"
 #include "naxml/maintenance/maintenance_writers.h"
 #include "naxml/maintenance/pending_deletions.h"
+#include "platform/file_env.h"
 #include "platform/text_file.h"
 #include "radiant/journal_split.h"
 #include "radiant/poll_monitor.h"
@@ -59,7 +60,8 @@ run     builds the site's poll monitor and runs its single pass: fetches the POS
         default 3.3), and the POS's results files are read back from it. --no-sales turns
         ReceiveSales off. Every error and log report also goes to POLL.LOG in the site's log
         directory (the data directory for an ad-hoc site).
-split   splits one journal into DATA_DIR/MM/jrnMMDD/ and prints the count and the time taken.
+split   splits one journal into DATA_DIR/MM/jrnMMDD/ (and syncs them to disk, as a pass does
+        before it files the journal) and prints the count and the time taken.
 history makes an empty poll history file of N slots (default 100), as a back-office
         installation provides it (Tidewell itself never creates one).
 departments  writes a department maintenance file DATA_DIR/MCT.XML, ready to be sent.
@@ -166,8 +168,16 @@ int Split(const Arguments& arguments, bool quiet) {
     }
     radiant::JournalSplitter splitter(data);
     const radiant::JournalHeaderTimes times = splitter.Split(journal, survey);
+    // As a pass does before it files the journal: the event files on disk, with one sync.
+    int syncError = 0;
+    if (!platform::DefaultFileEnv().SyncFileSystem(data, &syncError)) {
+        std::printf("error    Unable to flush %s to disk: %s\n", data.c_str(),
+                    SystemErrorText(syncError).c_str());
+        return 1;
+    }
     std::printf("split    %d event files written, %d not written, in %.3f s; journal ends %s\n",
-                splitter.EventsWritten(), splitter.EventsRefused(), Seconds(start),
+                splitter.EventsWritten(), splitter.EventsRefused() + splitter.EventsFailed(),
+                Seconds(start),
                 times.endTime.IsValid() ? times.endTime.Format().c_str() : "(invalid)");
     return error.Count() > 0 ? 1 : 0;
 }
