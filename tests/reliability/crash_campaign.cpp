@@ -1,0 +1,146 @@
+#include "crash_campaign.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace tw::reliability {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Hands out kill delays: the replayed ones first, then drawn from [0, T].
+class DelaySource {
+public:
+    DelaySource(std::uint64_t seed, std::vector<double> replayed, double longest)
+        : random_(seed), replayed_(std::move(replayed)), draw_(0.0, longest) {}
+    double Next() { return next_ < replayed_.size() ? replayed_[next_++] : draw_(random_); }
+
+private:
+    std::mt19937_64 random_;
+    std::vector<double> replayed_;
+    std::size_t next_ = 0;
+    std::uniform_real_distribution<double> draw_;
+};
+
+std::chrono::microseconds Microseconds(double seconds) {
+    return std::chrono::microseconds(static_cast<std::int64_t>(seconds * 1e6));
+}
+
+// Measures T with an undisturbed pass over a copy of the export, checked like the rounds.
+bool MeasurePass(const CampaignOptions& options, const std::string& pristine,
+                 CampaignOutcome& outcome) {
+    const std::string work = options.workDirectory + "/measure";
+    SalesSite site(options.programs, work, work + "/pos", work + "/data", options.pass);
+    if (!CopyPosDirectory(pristine, site.Pos(), &outcome.error) ||
+        !site.PrepareData(&outcome.error)) {
+        return false;
+    }
+    outcome.undisturbed = site.RunPass();
+    outcome.passSeconds = outcome.undisturbed.seconds;
+    outcome.undisturbedVerdict = site.Check(outcome.exported);
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    return true;
+}
+
+}  // namespace
+
+bool CampaignOutcome::Holds() const {
+    if (!error.empty() || !undisturbed.Exited(0) || !undisturbedVerdict.Holds())
+        return false;
+    for (const auto& round : rounds) {
+        if (!round.Holds())
+            return false;
+    }
+    return FailedPasses() == 0;
+}
+
+int CampaignOutcome::FailedPasses() const {
+    int failed = 0;
+    for (const auto& round : rounds) {
+        for (const auto& kill : round.kills) {
+            failed += kill.ending.how == ProgramEnding::How::TimedOut ||
+                      kill.ending.how == ProgramEnding::How::Signaled ||
+                      kill.ending.how == ProgramEnding::How::StartFailed;
+        }
+        for (const auto& pass : round.settling.passes)
+            failed += pass.how != ProgramEnding::How::Exited;
+    }
+    return failed;
+}
+
+std::map<std::string, int> CampaignOutcome::KillsByPhase() const {
+    std::map<std::string, int> counts;
+    for (const auto& round : rounds) {
+        for (const auto& kill : round.kills)
+            ++counts[kill.Killed() ? PhaseName(kill.phase) : "ended first"];
+    }
+    return counts;
+}
+
+std::string CampaignOutcome::Replay(std::uint64_t seed) const {
+    std::string text = "seed " + std::to_string(seed) + ", T " + std::to_string(passSeconds) +
+                       " s; replay with TW_CRASH_SEED=" + std::to_string(seed) +
+                       " TW_CRASH_DELAYS=";
+    bool first = true;
+    for (const auto& round : rounds) {
+        for (const auto& kill : round.kills) {
+            char delay[32];
+            std::snprintf(delay, sizeof delay, "%s%.6f", first ? "" : ",", kill.delaySeconds);
+            text += delay;
+            first = false;
+        }
+    }
+    return text;
+}
+
+CampaignOutcome RunCrashCampaign(const CampaignOptions& options) {
+    CampaignOutcome outcome;
+    const std::string pristine = options.workDirectory + "/pristine";
+    std::error_code ignored;
+    fs::create_directories(pristine, ignored);
+    if (!ExportPos(options.programs, options.layout, pristine,
+                   options.workDirectory + "/possim.out", &outcome.error)) {
+        return outcome;
+    }
+    outcome.exported = ReadPosExport(pristine);
+    if (!MeasurePass(options, pristine, outcome))
+        return outcome;
+
+    DelaySource delays(options.seed, options.delays, outcome.passSeconds);
+    const std::string work = options.workDirectory + "/site";
+    SalesSite site(options.programs, work, work + "/pos", work + "/data", options.pass);
+    for (int round = 0; round < options.rounds; ++round) {
+        fs::remove_all(site.Data(), ignored);
+        if (!CopyPosDirectory(pristine, site.Pos(), &outcome.error) ||
+            !site.PrepareData(&outcome.error)) {
+            return outcome;
+        }
+        RoundOutcome& result = outcome.rounds.emplace_back();
+        for (int kill = 0; kill < options.killsPerRound; ++kill) {
+            KillPoint point;
+            point.delaySeconds = delays.Next();
+            point.ending = site.RunPass(Microseconds(point.delaySeconds));
+            point.phase = PhaseAfterLines(LinesOf(site.OutputPath()));
+            result.kills.push_back(point);
+            if (options.progress) {
+                options.progress(
+                    "round " + std::to_string(round + 1) + " kill " + std::to_string(kill + 1) +
+                    ": " + point.ending.Describe() +
+                    (point.Killed() ? std::string(" in ") + PhaseName(point.phase) : ""));
+            }
+        }
+        result.settling = site.Settle(options.maxSettlePasses);
+        result.verdict = site.Check(outcome.exported);
+        if (options.progress) {
+            options.progress("round " + std::to_string(round + 1) + ": " +
+                             result.settling.Describe() + "; " + result.verdict.Summary());
+        }
+    }
+    fs::remove_all(work, ignored);
+    return outcome;
+}
+
+}  // namespace tw::reliability
