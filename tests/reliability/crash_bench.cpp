@@ -2,6 +2,7 @@
 // tidewell-pass at random instants over a day of sales, with the POS's files deleted after
 // receipt and kept there, and prints what the sales path lost, doubled or left behind.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,10 +27,12 @@ Usage: crash_bench [--kills N] [--kills-per-round N] [--periods N] [--events N] 
 
 For each setting (POS files deleted after receipt, kept on the POS): an undisturbed pass over
 a copy of the export measures T; then rounds of a fresh POS export and data directory, in
-which --kills-per-round passes (default 4) are killed after a delay drawn from [0, T], passes
-then run until the site settles, and the data directory is checked. --kills (default 100)
-kill points in all, per setting. The export is --periods (4) periods of --hours (6) hours from
---start (2026-03-05T18:00), each a journal of --events (800) events and five movement reports.
+which --kills-per-round passes (default 2: a whole pass, then one taking up its work) are
+killed after a delay drawn from [0, T] (below the length of a pass that ended before its
+kill, when one did), passes then run until the site settles, and the data directory is
+checked. --kills (default 100) kills in all, per setting. The export is --periods (4)
+periods of --hours (6) hours from --start (2026-03-05T18:00), each a journal of --events
+(800) events and five movement reports.
 Passes run without --quiet unless asked, so that the last line tells where a kill fell.
 
 Exit status: 0 the guarantee held everywhere, 1 it did not, 2 usage error.
@@ -37,7 +40,7 @@ Exit status: 0 the guarantee held everywhere, 1 it did not, 2 usage error.
 
 struct BenchOptions {
     int kills = 100;
-    int killsPerRound = 4;
+    int killsPerRound = 2;
     PosLayout layout{4, 800, "2026-03-05T18:00", 6, 3, 1};
     std::uint64_t seed = 1;
     std::string setting = "both";
@@ -147,17 +150,16 @@ bool RunSetting(const BenchOptions& bench, bool keep, const std::string& work) {
                 outcome.undisturbedVerdict.Holds() ? "holds"
                                                    : outcome.undisturbedVerdict.Details().c_str());
     Totals totals;
-    int killed = 0, points = 0;
+    int started = 0;
     for (const auto& round : outcome.rounds) {
         totals.Add(round);
-        for (const auto& kill : round.kills) {
-            ++points;
-            killed += kill.Killed();
-        }
+        started += static_cast<int>(round.kills.size());
     }
     const std::size_t rounds = outcome.rounds.size();
-    std::printf("kill points:          %d in %zu rounds (%d killed, %d ended before their kill)\n",
-                points, rounds, killed, points - killed);
+    std::printf(
+        "kill points:          %d passes killed in %zu rounds (%d more ended before "
+        "their kill)\n",
+        outcome.Kills(), rounds, started - outcome.Kills());
     std::printf("kills per phase:     ");
     for (const auto& [phase, count] : outcome.KillsByPhase())
         std::printf(" %s %d;", phase.c_str(), count);
@@ -195,6 +197,10 @@ bool RunSetting(const BenchOptions& bench, bool keep, const std::string& work) {
     return outcome.Holds();
 }
 
+extern "C" void OnInterrupt(int) {
+    InterruptPrograms();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -212,6 +218,12 @@ int main(int argc, char** argv) {
         std::fputs("crash_bench: tidewell-pass or possim is not built\n", stderr);
         return 2;
     }
+    // Interrupted, the pass running is ended and the work directory removed.
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     std::string work = bench.work;
     const bool ownWork = work.empty();
     if (ownWork) {
@@ -233,9 +245,13 @@ int main(int argc, char** argv) {
         if ((keep && bench.setting == "delete") || (!keep && bench.setting == "keep"))
             continue;
         held = RunSetting(bench, keep, work + (keep ? "/keep" : "/delete")) && held;
+        if (ProgramsInterrupted())
+            break;
     }
     std::error_code ignored;
     if (ownWork)
         fs::remove_all(work, ignored);
+    if (ProgramsInterrupted())
+        return 130;
     return held ? 0 : 1;
 }

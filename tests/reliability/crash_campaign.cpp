@@ -1,5 +1,6 @@
 #include "crash_campaign.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -10,18 +11,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Hands out kill delays: the replayed ones first, then drawn from [0, T].
+constexpr int kTriesPerKill = 3;
+
+// Hands out kill delays: the replayed ones first, then drawn from [0, longest].
 class DelaySource {
 public:
-    DelaySource(std::uint64_t seed, std::vector<double> replayed, double longest)
-        : random_(seed), replayed_(std::move(replayed)), draw_(0.0, longest) {}
-    double Next() { return next_ < replayed_.size() ? replayed_[next_++] : draw_(random_); }
+    DelaySource(std::uint64_t seed, std::vector<double> replayed)
+        : random_(seed), replayed_(std::move(replayed)) {}
+    double Next(double longest) {
+        if (next_ < replayed_.size())
+            return replayed_[next_++];
+        return std::uniform_real_distribution<double>(0.0, longest)(random_);
+    }
 
 private:
     std::mt19937_64 random_;
     std::vector<double> replayed_;
     std::size_t next_ = 0;
-    std::uniform_real_distribution<double> draw_;
 };
 
 std::chrono::microseconds Microseconds(double seconds) {
@@ -71,11 +77,19 @@ int CampaignOutcome::FailedPasses() const {
     return failed;
 }
 
+int CampaignOutcome::Kills() const {
+    int kills = 0;
+    for (const auto& round : rounds) {
+        for (const auto& kill : round.kills) kills += kill.Killed();
+    }
+    return kills;
+}
+
 std::map<std::string, int> CampaignOutcome::KillsByPhase() const {
     std::map<std::string, int> counts;
     for (const auto& round : rounds) {
         for (const auto& kill : round.kills)
-            ++counts[kill.Killed() ? PhaseName(kill.phase) : "ended first"];
+            ++counts[kill.Killed() ? PhaseName(kill.phase) : "ended before the kill"];
     }
     return counts;
 }
@@ -109,7 +123,7 @@ CampaignOutcome RunCrashCampaign(const CampaignOptions& options) {
     if (!MeasurePass(options, pristine, outcome))
         return outcome;
 
-    DelaySource delays(options.seed, options.delays, outcome.passSeconds);
+    DelaySource delays(options.seed, options.delays);
     const std::string work = options.workDirectory + "/site";
     SalesSite site(options.programs, work, work + "/pos", work + "/data", options.pass);
     for (int round = 0; round < options.rounds; ++round) {
@@ -119,20 +133,39 @@ CampaignOutcome RunCrashCampaign(const CampaignOptions& options) {
             return outcome;
         }
         RoundOutcome& result = outcome.rounds.emplace_back();
-        for (int kill = 0; kill < options.killsPerRound; ++kill) {
+        double longest = outcome.passSeconds;
+        int killed = 0;
+        for (int tries = 0;
+             killed < options.killsPerRound && tries < options.killsPerRound * kTriesPerKill;
+             ++tries) {
             KillPoint point;
-            point.delaySeconds = delays.Next();
+            point.delaySeconds = delays.Next(longest);
             point.ending = site.RunPass(Microseconds(point.delaySeconds));
             point.phase = PhaseAfterLines(LinesOf(site.OutputPath()));
             result.kills.push_back(point);
+            if (point.Killed()) {
+                ++killed;
+            } else {
+                longest = std::min(longest, point.ending.seconds);
+            }
             if (options.progress) {
-                options.progress(
-                    "round " + std::to_string(round + 1) + " kill " + std::to_string(kill + 1) +
-                    ": " + point.ending.Describe() +
-                    (point.Killed() ? std::string(" in ") + PhaseName(point.phase) : ""));
+                char line[160];
+                std::snprintf(line, sizeof line, "round %d, delay %.6f s: %s%s%s", round + 1,
+                              point.delaySeconds, point.ending.Describe().c_str(),
+                              point.Killed() ? " in the " : "",
+                              point.Killed() ? PhaseName(point.phase) : "");
+                options.progress(line);
+            }
+            if (ProgramsInterrupted()) {
+                outcome.error = "interrupted";
+                return outcome;
             }
         }
         result.settling = site.Settle(options.maxSettlePasses);
+        if (ProgramsInterrupted()) {
+            outcome.error = "interrupted";
+            return outcome;
+        }
         result.verdict = site.Check(outcome.exported);
         if (options.progress) {
             options.progress("round " + std::to_string(round + 1) + ": " +

@@ -7,8 +7,10 @@
 // oracle on a pass nobody disturbed. Then, for each round, a fresh copy of the POS export and
 // a fresh data directory: killsPerRound passes, each killed after a delay drawn from [0, T]
 // (so kills fall in the fetch, the split, the filing and the archiving), then passes without
-// kills until the site settles, then the check. Delays come from the seed, or from a list
-// given to replay a failure.
+// kills until the site settles, then the check. A pass that ends before its kill had less
+// work than T: the next delay is drawn below its length, at most three tries per kill, so
+// that the passes that take up interrupted work are killed too. Delays come from the seed,
+// or from a list given to replay a failure.
 
 #include <chrono>
 #include <cstdint>
@@ -29,7 +31,7 @@ struct CampaignOptions {
     PosLayout layout;
     PassSettings pass;
     int rounds = 1;
-    int killsPerRound = 5;
+    int killsPerRound = 5;   // passes killed per round
     std::uint64_t seed = 1;  // kill delays (the POS export has its own, layout.seed)
     // Delays in seconds used in order before any is drawn: a failure's delays, replayed.
     std::vector<double> delays;
@@ -38,6 +40,7 @@ struct CampaignOptions {
     std::function<void(const std::string&)> progress;
 };
 
+// One pass started to be killed: killed, or ended before its delay.
 struct KillPoint {
     double delaySeconds = 0;
     ProgramEnding ending;
@@ -65,8 +68,10 @@ struct CampaignOutcome {
     bool Holds() const;
     // Passes that hung or died on their own (not killed by the harness).
     int FailedPasses() const;
+    // Passes killed, over all rounds.
+    int Kills() const;
     // Kills by the phase the pass was in; passes that ended before their kill count under
-    // "ended first".
+    // "ended before the kill".
     std::map<std::string, int> KillsByPhase() const;
     // The seed and every delay, to replay the campaign.
     std::string Replay(std::uint64_t seed) const;

@@ -68,8 +68,8 @@ TEST_P(CrashConsistency, KilledPassesLoseNothingAndLaterPassesFinishTheirWork) {
     options.layout.registers = 3;
     options.layout.seed = options.seed;
     options.pass.keepPosFiles = GetParam();
-    options.rounds = 4;
-    options.killsPerRound = 3;
+    options.rounds = 5;
+    options.killsPerRound = 2;
 
     const CampaignOutcome outcome = RunCrashCampaign(options);
     ASSERT_EQ(outcome.error, "");

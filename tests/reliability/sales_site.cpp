@@ -151,6 +151,8 @@ SettleOutcome SalesSite::Settle(int maxPasses) const {
         const TreeSnapshot before = SnapshotData();
         const ProgramEnding ending = RunPass();
         outcome.passes.push_back(ending);
+        if (ProgramsInterrupted())
+            break;
         const TreeSnapshot after = SnapshotData();
         outcome.lastChanges = TreeDifferences(before, after);
         if (ending.how == ProgramEnding::How::Exited && outcome.lastChanges.empty() &&

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,9 @@ namespace tw::reliability {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 std::vector<std::string> ChildEnvironment(const std::map<std::string, std::string>& overrides) {
     std::vector<std::string> entries;
@@ -95,6 +99,9 @@ std::string ProgramEnding::Describe() const {
         case How::TimedOut:
             std::snprintf(text, sizeof text, "hung: killed at the limit, %.1f s", seconds);
             break;
+        case How::Interrupted:
+            std::snprintf(text, sizeof text, "interrupted at %.3f s", seconds);
+            break;
         case How::StartFailed:
             std::snprintf(text, sizeof text, "could not start: %s", std::strerror(error));
             break;
@@ -134,8 +141,8 @@ ProgramEnding RunProgram(const ProgramRun& run) {
 
     const int pidFd = OpenPidFd(pid);
     const auto deadline = start + run.timeLimit;
-    const std::optional<Clock::time_point> killAt =
-        run.killAfter ? std::optional(start + *run.killAfter) : std::nullopt;
+    const Clock::time_point killAt =
+        run.killAfter ? start + *run.killAfter : Clock::time_point::max();
     std::optional<ProgramEnding::How> endedByUs;
     for (;;) {
         // Not reaped yet: while the child is a zombie its pid, and so its group id, cannot be
@@ -146,16 +153,19 @@ ProgramEnding RunProgram(const ProgramRun& run) {
         if ((waited == 0 && info.si_pid == pid) || (waited < 0 && errno != EINTR))
             break;
         const auto now = Clock::now();
-        if ((killAt && now >= *killAt) || now >= deadline) {
-            endedByUs = killAt && now >= *killAt ? ProgramEnding::How::Killed
-                                                 : ProgramEnding::How::TimedOut;
+        if (interrupted.load()) {
+            endedByUs = ProgramEnding::How::Interrupted;
             break;
         }
-        if (run.onTick)
+        if (now >= killAt || now >= deadline) {
+            endedByUs = now >= killAt ? ProgramEnding::How::Killed : ProgramEnding::How::TimedOut;
+            break;
+        }
+        Clock::time_point wake = std::min(deadline, killAt);
+        if (run.onTick) {
             run.onTick();
-        Clock::time_point wake = std::min(deadline, now + run.tick);
-        if (killAt)
-            wake = std::min(wake, *killAt);
+            wake = std::min(wake, now + run.tick);
+        }
         WaitAtMost(pidFd, wake);
     }
     if (pidFd >= 0)
@@ -173,6 +183,14 @@ ProgramEnding RunProgram(const ProgramRun& run) {
     }
     ending.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return ending;
+}
+
+void InterruptPrograms() {
+    interrupted.store(true);
+}
+
+bool ProgramsInterrupted() {
+    return interrupted.load();
 }
 
 std::vector<std::string> LinesOf(const std::string& path) {

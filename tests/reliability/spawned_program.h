@@ -25,6 +25,7 @@ struct ProgramEnding {
         Signaled,     // ended by a signal the harness did not send
         Killed,       // the harness killed it at the chosen instant
         TimedOut,     // still running at the time limit: killed, a failure
+        Interrupted,  // killed because InterruptPrograms was called
         StartFailed,  // error holds errno
     };
     How how = How::StartFailed;
@@ -52,6 +53,12 @@ struct ProgramRun {
 };
 
 ProgramEnding RunProgram(const ProgramRun& run);
+
+// Makes every RunProgram of this process end its child at once (a killed harness must not
+// leave a pass running: the child leads its own group, so a terminal's interrupt misses it).
+// Async-signal-safe, for a SIGINT or SIGTERM handler. Lasts for the rest of the process.
+void InterruptPrograms();
+bool ProgramsInterrupted();
 
 // The last non-empty line of a file (a killed program's output), or "".
 std::string LastLineOf(const std::string& path);
