@@ -23,7 +23,7 @@ constexpr const char* kHelp =
 
 Usage: crash_bench [--kills N] [--kills-per-round N] [--periods N] [--events N] [--hours H]
                    [--start T] [--registers R] [--seed S] [--setting delete|keep|both]
-                   [--quiet] [--progress] [--work DIR]
+                   [--quiet] [--progress] [--details] [--work DIR]
 
 For each setting (POS files deleted after receipt, kept on the POS): an undisturbed pass over
 a copy of the export measures T; then rounds of a fresh POS export and data directory, in
@@ -34,6 +34,7 @@ checked. --kills (default 100) kills in all, per setting. The export is --period
 periods of --hours (6) hours from --start (2026-03-05T18:00), each a journal of --events
 (800) events and five movement reports.
 Passes run without --quiet unless asked, so that the last line tells where a kill fell.
+--details prints what was wrong in every failing round, not only the first.
 
 Exit status: 0 the guarantee held everywhere, 1 it did not, 2 usage error.
 )";
@@ -46,6 +47,7 @@ struct BenchOptions {
     std::string setting = "both";
     bool quiet = false;
     bool progress = false;
+    bool details = false;
     std::string work;
 };
 
@@ -58,6 +60,10 @@ bool Parse(int argc, char** argv, BenchOptions& options) {
         }
         if (arg == "--progress") {
             options.progress = true;
+            continue;
+        }
+        if (arg == "--details") {
+            options.details = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -94,9 +100,9 @@ bool Parse(int argc, char** argv, BenchOptions& options) {
 
 // Sums of the verdicts of all rounds.
 struct Totals {
-    std::size_t expected = 0, filedOnce = 0, lost = 0, duplicated = 0, unexpected = 0,
-                unreadable = 0, misplaced = 0, rawFiles = 0, receivedListed = 0, tempFiles = 0,
-                badArchives = 0, badHistories = 0, movementMissing = 0, rejected = 0;
+    std::size_t expected = 0, filedOnce = 0, lost = 0, lostJournalKept = 0, duplicated = 0,
+                unexpected = 0, unreadable = 0, misplaced = 0, rawFiles = 0, receivedListed = 0,
+                tempFiles = 0, badArchives = 0, badHistories = 0, movementMissing = 0, rejected = 0;
     int roundsLosing = 0, roundsHolding = 0, roundsSettled = 0;
     std::map<std::string, int> finalStatuses;
 
@@ -105,6 +111,7 @@ struct Totals {
         expected += v.eventsExpected;
         filedOnce += v.eventsFiledOnce;
         lost += v.eventsLost;
+        lostJournalKept += v.eventsLostJournalKept;
         duplicated += v.eventsDuplicated;
         unexpected += v.eventsUnexpected;
         unreadable += v.unreadable;
@@ -167,8 +174,10 @@ bool RunSetting(const BenchOptions& bench, bool keep, const std::string& work) {
     std::printf("events expected:      %zu (%zu per round)\n", totals.expected,
                 rounds ? totals.expected / rounds : 0);
     std::printf("events filed once:    %zu\n", totals.filedOnce);
-    std::printf("events lost:          %zu (in %d of %zu rounds)\n", totals.lost,
-                totals.roundsLosing, rounds);
+    std::printf(
+        "events lost:          %zu (in %d of %zu rounds; %zu with their journal "
+        "still whole in the data directory)\n",
+        totals.lost, totals.roundsLosing, rounds, totals.lostJournalKept);
     std::printf("events duplicated:    %zu\n", totals.duplicated);
     std::printf("events unexpected, unreadable, misplaced: %zu, %zu, %zu\n", totals.unexpected,
                 totals.unreadable, totals.misplaced);
@@ -186,11 +195,15 @@ bool RunSetting(const BenchOptions& bench, bool keep, const std::string& work) {
     std::printf("passes hung or died on their own: %d\n", outcome.FailedPasses());
     std::printf("guarantee held in %d of %zu rounds\n", totals.roundsHolding, rounds);
     for (std::size_t i = 0; i < rounds; ++i) {
-        if (!outcome.rounds[i].Holds()) {
-            std::printf("first failing round (%zu): %s\n", i + 1,
-                        outcome.rounds[i].verdict.Details().c_str());
+        const RoundOutcome& round = outcome.rounds[i];
+        if (round.Holds())
+            continue;
+        std::printf("%s failing round (%zu):", bench.details ? "a" : "first", i + 1);
+        for (const auto& kill : round.kills) std::printf("\n  %s", kill.Describe().c_str());
+        std::printf("\n  %s\n  %s\n", round.settling.Describe().c_str(),
+                    round.verdict.Details().c_str());
+        if (!bench.details)
             break;
-        }
     }
     std::printf("replay: %s\n", outcome.Replay(options.seed).c_str());
     std::fflush(stdout);

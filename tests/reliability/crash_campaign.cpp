@@ -53,6 +53,14 @@ bool MeasurePass(const CampaignOptions& options, const std::string& pristine,
 
 }  // namespace
 
+std::string KillPoint::Describe() const {
+    char text[160];
+    std::snprintf(text, sizeof text, "delay %.6f s: %s%s%s", delaySeconds,
+                  Killed() ? "" : "ended before its kill, ", ending.Describe().c_str(),
+                  Killed() ? " in the " : "");
+    return text + std::string(Killed() ? PhaseName(phase) : "");
+}
+
 bool CampaignOutcome::Holds() const {
     if (!error.empty() || !undisturbed.Exited(0) || !undisturbedVerdict.Holds())
         return false;
@@ -148,25 +156,19 @@ CampaignOutcome RunCrashCampaign(const CampaignOptions& options) {
             } else {
                 longest = std::min(longest, point.ending.seconds);
             }
-            if (options.progress) {
-                char line[160];
-                std::snprintf(line, sizeof line, "round %d, delay %.6f s: %s%s%s", round + 1,
-                              point.delaySeconds, point.ending.Describe().c_str(),
-                              point.Killed() ? " in the " : "",
-                              point.Killed() ? PhaseName(point.phase) : "");
-                options.progress(line);
-            }
+            if (options.progress)
+                options.progress("round " + std::to_string(round + 1) + ", " + point.Describe());
             if (ProgramsInterrupted()) {
                 outcome.error = "interrupted";
                 return outcome;
             }
         }
         result.settling = site.Settle(options.maxSettlePasses);
-        if (ProgramsInterrupted()) {
+        result.verdict = site.Check(outcome.exported);
+        if (ProgramsInterrupted()) {  // the figures of this round are not to be trusted
             outcome.error = "interrupted";
             return outcome;
         }
-        result.verdict = site.Check(outcome.exported);
         if (options.progress) {
             options.progress("round " + std::to_string(round + 1) + ": " +
                              result.settling.Describe() + "; " + result.verdict.Summary());

@@ -46,6 +46,8 @@ struct KillPoint {
     ProgramEnding ending;
     PassPhase phase = PassPhase::StartUp;  // where the pass was when killed
     bool Killed() const { return ending.how == ProgramEnding::How::Killed; }
+    // "delay 0.412345 s: killed at 0.420 s in the split"
+    std::string Describe() const;
 };
 
 struct RoundOutcome {

@@ -35,14 +35,7 @@ std::vector<double> DelaysFromEnvironment() {
 
 std::string Kills(const RoundOutcome& round) {
     std::string text;
-    for (const auto& kill : round.kills) {
-        char line[160];
-        std::snprintf(
-            line, sizeof line, "\n  delay %.6f s: %s%s%s", kill.delaySeconds,
-            kill.Killed() ? "" : "ended before its kill, ", kill.ending.Describe().c_str(),
-            kill.Killed() ? (std::string(" in the ") + PhaseName(kill.phase)).c_str() : "");
-        text += line;
-    }
+    for (const auto& kill : round.kills) text += "\n  " + kill.Describe();
     return text;
 }
 

@@ -67,16 +67,46 @@ private:
     std::map<std::string, std::size_t> seen_;
 };
 
+// The exported journals whose bytes are whole in a file at the top of data or in REJECTED/.
+std::set<std::string> JournalsKeptWhole(const PosExport& exported, const std::string& data) {
+    std::map<std::uint64_t, std::string> byHash;
+    for (const auto& [name, bytes] : exported.journals) byHash[HashBytes(bytes)] = name;
+    std::set<std::string> kept;
+    const auto look = [&](const fs::path& path) {
+        const std::string bytes = ReadFileBytes(path.string());
+        const auto found = byHash.find(HashBytes(bytes));
+        if (found != byHash.end() && exported.journals.at(found->second) == bytes)
+            kept.insert(found->second);
+    };
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(data, error)) {
+        if (entry.is_regular_file())
+            look(entry.path());
+    }
+    if (fs::is_directory(data + "/REJECTED", error)) {
+        for (const auto& entry : fs::recursive_directory_iterator(data + "/REJECTED", error)) {
+            if (entry.is_regular_file())
+                look(entry.path());
+        }
+    }
+    return kept;
+}
+
 void CheckEvents(const PosExport& exported, const std::string& data, SalesPathVerdict& verdict,
                  ProblemList& problems) {
     const EventCensus census = TakeEventCensus(data);
+    const std::set<std::string> journalsKept = JournalsKeptWhole(exported, data);
     verdict.eventsExpected = exported.events.size();
     for (const auto& [key, times] : exported.events) {
         const auto found = census.counts.find(key);
         const int count = found == census.counts.end() ? 0 : found->second;
         if (count == 0) {
             ++verdict.eventsLost;
-            problems.Add("lost", key);
+            const std::string& journal = exported.journalOfEvent.at(key);
+            const bool kept = journalsKept.count(journal) != 0;
+            verdict.eventsLostJournalKept += kept;
+            problems.Add("lost", key + " of " + journal +
+                                     (kept ? " (the journal is whole in D)" : " (journal gone)"));
         } else if (count > 1) {
             ++verdict.eventsDuplicated;
             std::string places;
@@ -231,8 +261,9 @@ PosExport ReadPosExport(const std::string& directory) {
             exported.problems.push_back(name + ": " + why);
             continue;
         }
-        ++exported.journals;
+        exported.journals[name] = bytes;
         for (const EventRecord& event : events) {
+            exported.journalOfEvent[event.key] = name;
             if (++exported.events[event.key] == 2)
                 exported.problems.push_back("the POS wrote event " + event.key + " twice");
         }
@@ -248,15 +279,17 @@ bool SalesPathVerdict::Holds() const {
 }
 
 std::string SalesPathVerdict::Summary() const {
-    char text[512];
+    char text[640];
     std::snprintf(text, sizeof text,
-                  "events: %zu expected, %zu filed once, %zu lost, %zu duplicated, %zu "
-                  "unexpected, %zu unreadable, %zu misplaced; archives failing unzip -t: %zu; "
+                  "events: %zu expected, %zu filed once, %zu lost (%zu with their journal "
+                  "whole in D), %zu duplicated, %zu unexpected, %zu unreadable, %zu misplaced; "
+                  "archives failing unzip -t: %zu; "
                   "bad history files: %zu; movement reports missing: %zu; temp files: %zu; raw "
                   "received files: %zu; RECEIVED entries: %zu; REJECTED files: %zu",
-                  eventsExpected, eventsFiledOnce, eventsLost, eventsDuplicated, eventsUnexpected,
-                  unreadable, misplaced, badArchives, badHistories, movementReportsMissing,
-                  tempFiles, rawFilesLeft, receivedListed, rejectedFiles);
+                  eventsExpected, eventsFiledOnce, eventsLost, eventsLostJournalKept,
+                  eventsDuplicated, eventsUnexpected, unreadable, misplaced, badArchives,
+                  badHistories, movementReportsMissing, tempFiles, rawFilesLeft, receivedListed,
+                  rejectedFiles);
     return text;
 }
 

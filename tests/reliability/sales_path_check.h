@@ -25,7 +25,8 @@ struct PosExport {
     std::set<std::string> names;                         // every file, by name
     std::map<std::string, int> events;                   // event key -> times exported
     std::map<std::string, std::string> movementReports;  // name -> bytes
-    int journals = 0;
+    std::map<std::string, std::string> journals;         // name -> bytes
+    std::map<std::string, std::string> journalOfEvent;   // event key -> journal name
     // Files that are neither readable journals nor movement reports, and event keys the POS
     // itself wrote twice: the oracle cannot hold the poller to "exactly once" then.
     std::vector<std::string> problems;
@@ -36,7 +37,10 @@ PosExport ReadPosExport(const std::string& directory);
 struct SalesPathVerdict {
     std::size_t eventsExpected = 0;
     std::size_t eventsFiledOnce = 0;
-    std::size_t eventsLost = 0;        // found nowhere
+    std::size_t eventsLost = 0;  // found nowhere
+    // Of those, events whose journal is still whole in D (a slot file, REJECTED/, or under
+    // its received name): not split, but not gone either.
+    std::size_t eventsLostJournalKept = 0;
     std::size_t eventsDuplicated = 0;  // found more than once
     std::size_t eventsUnexpected = 0;  // found, but the POS never exported them
     std::size_t unreadable = 0;        // event files or entries not holding one readable event

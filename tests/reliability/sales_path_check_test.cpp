@@ -37,7 +37,7 @@ protected:
         ASSERT_TRUE(ExportPos(programs, layout, Path("pristine"), Path("possim.out"), &error))
             << error;
         exported = ReadPosExport(Path("pristine"));
-        ASSERT_EQ(exported.journals, 1);
+        ASSERT_EQ(exported.journals.size(), 1u);
         ASSERT_EQ(exported.events.size(), 60u);
         ASSERT_EQ(exported.movementReports.size(), 5u);
 
@@ -73,6 +73,16 @@ protected:
         return {};
     }
 
+    // Removes the files at the top of data that hold exactly these bytes.
+    static void RemoveCopiesOf(const std::string& data, const std::string& bytes) {
+        std::vector<fs::path> copies;
+        for (const auto& entry : fs::directory_iterator(data)) {
+            if (entry.is_regular_file() && ReadFileBytes(entry.path().string()) == bytes)
+                copies.push_back(entry.path());
+        }
+        for (const auto& copy : copies) fs::remove(copy);
+    }
+
     void DeleteFromArchive(const std::string& archive, const std::string& entry) {
         ProgramRun run;
         run.argv = {"zip", "-qd", archive, entry};
@@ -97,9 +107,20 @@ TEST_F(SalesPathCheck, AnUndisturbedPassKeepsTheGuaranteeAndEveryFaultIsNoticed)
         std::size_t SalesPathVerdict::*figure;
     };
     const Fault faults[] = {
-        {"an archived event deleted",
-         [&](const std::string& data) { DeleteFromArchive(data + "/03/JRN0305.ZIP", event.name); },
+        {"an archived event deleted and its journal gone",
+         [&](const std::string& data) {
+             DeleteFromArchive(data + "/03/JRN0305.ZIP", event.name);
+             RemoveCopiesOf(data, exported.journals.begin()->second);
+         },
          &SalesPathVerdict::eventsLost},
+        {"an archived event deleted and its journal left as received",
+         [&](const std::string& data) {
+             DeleteFromArchive(data + "/03/JRN0305.ZIP", event.name);
+             RemoveCopiesOf(data, exported.journals.begin()->second);
+             WriteBytes(data + "/" + exported.journals.begin()->first,
+                        exported.journals.begin()->second);
+         },
+         &SalesPathVerdict::eventsLostJournalKept},
         {"an archived event also left in its day folder",
          [&](const std::string& data) {
              WriteBytes(data + "/03/jrn0305/" + event.name, event.bytes);
