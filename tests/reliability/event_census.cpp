@@ -9,24 +9,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "ascii_case.h"
 #include "tree_snapshot.h"
 
 namespace tw::reliability {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 std::string Trimmed(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -100,8 +89,9 @@ void Count(EventCensus& census, const std::string& place, const std::string& byt
     for (const EventRecord& event : events) {
         ++census.counts[event.key];
         census.places[event.key].push_back(place);
-        const bool rightFolder = inArchive ? Upper(event.dayFolder) + ".ZIP" == Upper(folder)
-                                           : event.dayFolder == folder;
+        const bool rightFolder = inArchive
+                                     ? UpperAscii(event.dayFolder) + ".ZIP" == UpperAscii(folder)
+                                     : event.dayFolder == folder;
         if (!rightFolder || event.fileName != name)
             census.misplaced.push_back(place + " holds " + event.key);
     }
@@ -128,7 +118,8 @@ std::vector<EventRecord> EventsOfJournal(const std::string& xml, std::string* er
     }
     for (const xmlNode* node = header->next; node != nullptr; node = node->next) {
         if (node->type == XML_ELEMENT_NODE &&
-            Lower(reinterpret_cast<const char*>(node->name)).find("event") != std::string::npos) {
+            LowerAscii(reinterpret_cast<const char*>(node->name)).find("event") !=
+                std::string::npos) {
             events.push_back(RecordOf(node));
         }
     }
@@ -183,13 +174,13 @@ EventCensus TakeEventCensus(const std::string& data) {
             continue;
         for (const auto& item : fs::directory_iterator(month.path(), error)) {
             const std::string name = item.path().filename().string();
-            const std::string upper = Upper(name);
+            const std::string upper = UpperAscii(name);
             const std::string relative = monthName + "/" + name;
             if (item.is_directory() && name.size() == 7 && upper.rfind("JRN", 0) == 0) {
                 for (const auto& file : fs::directory_iterator(item.path(), error)) {
                     const std::string fileName = file.path().filename().string();
                     if (!file.is_regular_file() ||
-                        Upper(fs::path(fileName).extension().string()) != ".XML")
+                        UpperAscii(fs::path(fileName).extension().string()) != ".XML")
                         continue;
                     ++census.eventFiles;
                     Count(census, relative + "/" + fileName, ReadFileBytes(file.path().string()),

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <initializer_list>
 
+#include "ascii_case.h"
+
 namespace tw::reliability {
 namespace {
 
@@ -22,13 +24,6 @@ std::string_view Text(std::string_view line) {
 bool StartsWithAny(std::string_view text, std::initializer_list<std::string_view> prefixes) {
     return std::any_of(prefixes.begin(), prefixes.end(),
                        [&](std::string_view prefix) { return text.starts_with(prefix); });
-}
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
 }
 
 }  // namespace
@@ -97,7 +92,7 @@ PassPhase PhaseAfterLines(const std::vector<std::string>& lines) {
 bool ReportsFailure(std::string_view line) {
     if (Channel(line) == "error")
         return true;
-    const std::string text = Lower(Text(line));
+    const std::string text = LowerAscii(Text(line));
     if (Channel(line) == "screen" || Channel(line) == "summary")
         return false;
     for (const char* word : {"fail", "unable", "can not", "cannot", "no space", "error"}) {

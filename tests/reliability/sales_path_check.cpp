@@ -7,6 +7,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "ascii_case.h"
 #include "event_census.h"
 #include "settings/poll_hist.h"
 #include "spawned_program.h"
@@ -20,12 +21,6 @@ namespace fs = std::filesystem;
 constexpr std::size_t kProblemsPerKind = 5;
 constexpr const char* kTemporaryPrefix = ".~tw";
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 std::string SiteFile(const char* stem, int site) {
     char name[32];
     std::snprintf(name, sizeof name, "%s.%03d", stem, site);
@@ -34,7 +29,7 @@ std::string SiteFile(const char* stem, int site) {
 
 // "FGMD0003.XML": three letters, D, four digits, ".XML".
 bool IsSlotFileName(const std::string& name) {
-    if (name.size() != 12 || Upper(name.substr(8)) != ".XML" || name[3] != 'D')
+    if (name.size() != 12 || UpperAscii(name.substr(8)) != ".XML" || name[3] != 'D')
         return false;
     for (int i = 0; i < 3; ++i) {
         if (!std::isalpha(static_cast<unsigned char>(name[i])))
@@ -133,7 +128,7 @@ void CheckArchives(const std::string& data, const CheckOptions& options, SalesPa
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(data, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (!it->is_regular_file() || Upper(it->path().extension().string()) != ".ZIP")
+        if (!it->is_regular_file() || UpperAscii(it->path().extension().string()) != ".ZIP")
             continue;
         ProgramRun test;
         test.argv = {options.unzip, "-tqq", it->path().string()};

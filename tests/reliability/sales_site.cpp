@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ascii_case.h"
 #include "settings/poll_hist.h"
 
 namespace tw::reliability {
@@ -15,15 +16,6 @@ namespace fs = std::filesystem;
 constexpr const char* kPassLog = "POLL.LOG";
 constexpr int kSite = 1;
 constexpr std::size_t kOutputTailLines = 15;
-
-bool EndsInXml(const std::string& name) {
-    if (name.size() < 3)
-        return false;
-    std::string last = name.substr(name.size() - 3);
-    std::transform(last.begin(), last.end(), last.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return last == "XML";
-}
 
 std::string Tail(const std::vector<std::string>& lines, std::size_t count) {
     std::string text;
@@ -135,7 +127,8 @@ bool SalesSite::PosDrained() const {
         return true;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(pos_, error)) {
-        if (entry.is_regular_file() && EndsInXml(entry.path().filename().string()))
+        if (entry.is_regular_file() &&
+            UpperAscii(entry.path().filename().string()).ends_with("XML"))
             return false;
     }
     return true;
