@@ -37,16 +37,18 @@ constexpr const char* kHelp =
     R"(tidewell-pass - one pass of the Radiant poll monitor, headless
 
 Usage:
-  tidewell-pass run --program DIR [--site N] [--quiet]
+  tidewell-pass run --program DIR [--site N] [--quiet] [--line-buffered]
   tidewell-pass run --pos DIR --data DIR [--site N] [--keep-pos-files] [--7z]
                     [--journal-name NAME] [--import DIR [--naxml-version V]] [--no-sales]
-                    [--quiet]
+                    [--quiet] [--line-buffered]
   tidewell-pass split JOURNAL DATA_DIR [--quiet]
   tidewell-pass history FILE [--slots N]
   tidewell-pass departments DATA_DIR [--site N] CODE=NAME...
   tidewell-pass --help
 
---quiet leaves out the line per event file and per archive entry.
+--quiet leaves out the line per event file and per archive entry. --line-buffered writes
+every line out at once, so that a pass killed half-way has printed all it did (the crash
+harness reads the last line).
 
 run     builds the site's poll monitor and runs its single pass: fetches the POS's exports,
         splits the journals into event files, ties the files to the day history's sales
@@ -119,7 +121,8 @@ int Usage(const std::string& message) {
 }
 
 std::optional<Arguments> Parse(int argc, char** argv, std::string& error) {
-    static const char* const kFlags[] = {"quiet", "keep-pos-files", "7z", "no-sales", "help"};
+    static const char* const kFlags[] = {"quiet",    "keep-pos-files", "7z",
+                                         "no-sales", "line-buffered",  "help"};
     static const char* const kValued[] = {"program",      "site",   "pos",           "data",
                                           "journal-name", "import", "naxml-version", "slots"};
     Arguments arguments;
@@ -331,6 +334,8 @@ int main(int argc, char** argv) {
     if (arguments->positional.empty())
         return Usage("give a command: run or split");
     const bool quiet = arguments->Has("quiet");
+    if (arguments->Has("line-buffered"))
+        std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const std::string& command = arguments->positional[0];
     if (command == "split")
         return Split(*arguments, quiet);
