@@ -267,8 +267,7 @@ bool CopyFiles::DeliverFromLocal(FileSystem& destination, const FileInfo& file,
                         file.name.c_str(), target.c_str());
     } else {
         FormatMessageTo(errorMessages(), "Unable copy %s%s to %s, last error: %s",
-                        file.directory.c_str(), file.name.c_str(), target.c_str(),
-                        error.c_str());
+                        file.directory.c_str(), file.name.c_str(), target.c_str(), error.c_str());
     }
     return false;
 }

@@ -395,7 +395,8 @@ XmlNode XmlDocument::ChildByLocalName(XmlNode parent, std::string_view localName
     if (parent == nullptr || !WalkEntersChildren(parent))
         return nullptr;
     for (XmlNode child = parent->children; child != nullptr; child = child->next) {
-        if (child->type == XML_ELEMENT_NODE && platform::EqualsIgnoreCase(Str(child->name), localName))
+        if (child->type == XML_ELEMENT_NODE &&
+            platform::EqualsIgnoreCase(Str(child->name), localName))
             return child;
     }
     return nullptr;

@@ -23,19 +23,6 @@ bool Fail(int* error, int value = errno) {
     return false;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 std::string DirectoryOf(std::string_view path) {
     const auto slash = path.rfind('/');
     if (slash == std::string_view::npos)
@@ -127,8 +114,7 @@ public:
     bool RemoveDirectory(const std::string& path, int* error) override {
         return ::rmdir(path.c_str()) == 0 || Fail(error);
     }
-    bool SetModificationTime(const std::string& path, std::time_t utcSeconds,
-                             int* error) override {
+    bool SetModificationTime(const std::string& path, std::time_t utcSeconds, int* error) override {
         return platform::SetModificationTime(path, utcSeconds, error);
     }
     bool SyncDirectory(const std::string& directory, int* error) override {
@@ -185,8 +171,7 @@ bool FileEnv::Stat(const std::string& path, PathStatus& status, int* error) {
     return true;
 }
 
-bool FileEnv::ListNames(const std::string& directory, std::vector<std::string>& names,
-                        int* error) {
+bool FileEnv::ListNames(const std::string& directory, std::vector<std::string>& names, int* error) {
     names.clear();
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(directory.c_str()), &::closedir);
     if (!dir)
@@ -232,8 +217,8 @@ bool WriteFileThroughPartial(FileEnv& env, const std::string& path, std::string_
     return false;
 }
 
-bool CopyFileThroughPartial(FileEnv& env, const std::string& from, const std::string& to,
-                            bool sync, int* error) {
+bool CopyFileThroughPartial(FileEnv& env, const std::string& from, const std::string& to, bool sync,
+                            int* error) {
     struct stat st {};
     const int in = OpenRegularFile(from, st, error);
     if (in < 0)
@@ -241,7 +226,8 @@ bool CopyFileThroughPartial(FileEnv& env, const std::string& from, const std::st
     Finally closeSource([in] { ::close(in); });
     const std::string partial = PartialFilePath(to);
     PathStatus target;
-    const bool replacing = env.Stat(to, target, nullptr) && target.kind == PathStatus::Kind::Regular;
+    const bool replacing =
+        env.Stat(to, target, nullptr) && target.kind == PathStatus::Kind::Regular;
     // A partial file left by an interrupted copy may have any mode: it goes first.
     env.RemoveFile(partial, nullptr);
     auto file = env.NewWritableFile(partial, error, replacing ? target.permissions : 0666);

@@ -101,8 +101,8 @@ bool WriteFileThroughPartial(FileEnv& env, const std::string& path, std::string_
 // from is opened without following a link and without blocking: a link, a FIFO or a device is
 // refused (EINVAL), never read. With sync the copy is durable when this returns (the file, then
 // the directory entry).
-bool CopyFileThroughPartial(FileEnv& env, const std::string& from, const std::string& to,
-                            bool sync, int* error);
+bool CopyFileThroughPartial(FileEnv& env, const std::string& from, const std::string& to, bool sync,
+                            int* error);
 
 // Whether two files hold the same bytes (false when either cannot be read).
 bool SameFileContent(FileEnv& env, const std::string& a, const std::string& b);

@@ -62,65 +62,15 @@ bool StatPath(const std::string& path, DirEntry& entry, int* error) {
     return true;
 }
 
-bool CopyFileKeepingTime(const std::string& from, const std::string& to, int* error) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return Fail(error);
-    struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (errno == 0 || S_ISDIR(st.st_mode))
-            errno = EISDIR;
-        const int err = errno;
-        ::close(in);
-        errno = err;
-        return Fail(error);
-    }
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0) {
-        const int err = errno;
-        ::close(in);
-        errno = err;
-        return Fail(error);
-    }
-    // The source's permission bits are not carried over: the source is often a private
-    // scratch copy (0600), and the copy is made for another reader.
-    bool ok = true;
-    char buffer[64 * 1024];
-    while (ok) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0) {
-            ok = false;
-            break;
-        }
-        if (n == 0)
-            break;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR)
+            if (errno == EINTR)
                 continue;
-            if (w < 0) {
-                ok = false;
-                break;
-            }
-            done += w;
+            return false;
         }
-        if (!ok)
-            break;
-    }
-    if (ok) {
-        const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-        ok = ::futimens(out, times) == 0 && ::fsync(out) == 0;
-    }
-    const int err = errno;
-    if (::close(out) != 0 && ok)
-        ok = false;
-    ::close(in);
-    if (!ok) {
-        ::unlink(to.c_str());
-        errno = err;
-        return Fail(error);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
 }

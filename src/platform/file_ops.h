@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tw::platform {
@@ -25,11 +26,9 @@ bool ListDirectory(const std::string& directory, std::vector<DirEntry>& entries,
 // Describes one path (following links). False with *error = errno.
 bool StatPath(const std::string& path, DirEntry& entry, int* error);
 
-// Copies a regular file over target (replacing it) and gives the copy the source's last-write
-// time. The source's permission bits are not copied: an existing target keeps its mode, a new
-// one gets that of a plainly created file (0666 less the umask). Data is flushed to disk before
-// returning true. False with *error = errno; a partly written target is removed.
-bool CopyFileKeepingTime(const std::string& from, const std::string& to, int* error);
+// Writes all bytes to a descriptor, going on after partial writes and interruptions. False with
+// errno set when a write fails.
+bool WriteAll(int fd, std::string_view bytes);
 
 // Sets the last-write time only (the access time is left alone).
 bool SetModificationTime(const std::string& path, std::time_t utcSeconds, int* error);

@@ -105,10 +105,10 @@ bool OleDate::ToCivil(CivilTime& out) const {
     return true;
 }
 
-bool OleDate::ToFileTime(std::time_t& out) const {
-    CivilTime civil;
-    if (!ToCivil(civil))
-        return false;
+namespace {
+
+// The civil time as mktime's input, with the given daylight-saving flag.
+std::tm LocalTm(const CivilTime& civil, int isDst) {
     std::tm local{};
     local.tm_year = civil.year - 1900;
     local.tm_mon = civil.month - 1;
@@ -116,7 +116,17 @@ bool OleDate::ToFileTime(std::time_t& out) const {
     local.tm_hour = civil.hour;
     local.tm_min = civil.minute;
     local.tm_sec = civil.second;
-    local.tm_isdst = -1;
+    local.tm_isdst = isDst;
+    return local;
+}
+
+}  // namespace
+
+bool OleDate::ToFileTime(std::time_t& out) const {
+    CivilTime civil;
+    if (!ToCivil(civil))
+        return false;
+    std::tm local = LocalTm(civil, -1);
     errno = 0;
     const std::time_t t = std::mktime(&local);
     if (t == static_cast<std::time_t>(-1) && errno != 0)
@@ -131,14 +141,7 @@ bool OleDate::ToFileTimeRange(std::time_t& earliest, std::time_t& latest) const 
         return false;
     bool found = false;
     for (const int dst : {0, 1}) {
-        std::tm local{};
-        local.tm_year = civil.year - 1900;
-        local.tm_mon = civil.month - 1;
-        local.tm_mday = civil.day;
-        local.tm_hour = civil.hour;
-        local.tm_min = civil.minute;
-        local.tm_sec = civil.second;
-        local.tm_isdst = dst;
+        std::tm local = LocalTm(civil, dst);
         errno = 0;
         const std::time_t t = std::mktime(&local);
         if (t == static_cast<std::time_t>(-1) && errno != 0)

@@ -86,7 +86,8 @@ bool IsSafeFileName(std::string_view text, std::size_t maxBytes) {
         return false;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7f || std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos) {
+        if (byte < 0x20 || byte == 0x7f ||
+            std::string_view("/\\<>:\"|?*").find(c) != std::string_view::npos) {
             return false;
         }
     }

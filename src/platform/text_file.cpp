@@ -9,6 +9,8 @@
 #include <cstring>
 #include <random>
 
+#include "platform/file_ops.h"
+
 namespace tw::platform {
 namespace {
 
@@ -24,19 +26,6 @@ std::string DirectoryOf(const std::string& path) {
 std::string BaseNameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 // Creates a new file "<prefix>XXXXXX" (six random letters and digits) with open(2), so that the

@@ -84,8 +84,7 @@ bool MakeFolders(platform::FileEnv& env, const std::string& path) {
     if (!env.MakeDirectory(path, &error) && error != EEXIST)
         return false;
     platform::PathStatus status;
-    return env.Stat(path, status, nullptr) &&
-           status.kind == platform::PathStatus::Kind::Directory;
+    return env.Stat(path, status, nullptr) && status.kind == platform::PathStatus::Kind::Directory;
 }
 
 // Removes a folder only when it is empty.

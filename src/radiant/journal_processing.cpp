@@ -59,8 +59,8 @@ std::string TypeOfSlotFile(std::string_view name) {
     if (name.size() != 12 || name.substr(8) != ".XML" || name[3] != 'D')
         return {};
     const std::string_view number = name.substr(4, 4);
-    const bool digits = std::all_of(number.begin(), number.end(),
-                                    [](char c) { return c >= '0' && c <= '9'; });
+    const bool digits =
+        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
     return digits || number == "-001" ? std::string(name.substr(0, 3)) : std::string();
 }
 
@@ -195,10 +195,10 @@ void RadiantDestinationSalesFilesProcessor::ProcessFiles(const std::vector<std::
     // Event files must be on disk before a journal is filed: once filed, nothing would split
     // it again. Without that, everything stays to be filed by a later pass.
     if (!work.empty() && SyncDataDirectory("filing the files received")) {
-        std::stable_sort(work.begin(), work.end(), [](const RadiantXMLFileHeaderInfo& a,
-                                                      const RadiantXMLFileHeaderInfo& b) {
-            return a.endTime.LinearDays() < b.endTime.LinearDays();
-        });
+        std::stable_sort(work.begin(), work.end(),
+                         [](const RadiantXMLFileHeaderInfo& a, const RadiantXMLFileHeaderInfo& b) {
+                             return a.endTime.LinearDays() < b.endTime.LinearDays();
+                         });
         SlotFiles slots = ListSlotFiles();
         for (const auto& entry : work) {
             if (AssignSlot(*history, entry, slots) == Fate::Gone)
@@ -244,8 +244,8 @@ RadiantDestinationSalesFilesProcessor::Fate RadiantDestinationSalesFilesProcesso
         if (!StripDocumentType(path, survey, fate))
             return fate;
     }
-    switch (ClassifyReceivedFile(path, journalName_, survey.hasMovementHeader,
-                                 survey.rootIsJournal)) {
+    switch (
+        ClassifyReceivedFile(path, journalName_, survey.hasMovementHeader, survey.rootIsJournal)) {
         case ReceivedFileKind::MovementReport: {
             const Fate fate = ReadPeriod(path, "MovementHeader", work);
             LogPosVersion();
@@ -266,8 +266,8 @@ bool RadiantDestinationSalesFilesProcessor::StripDocumentType(const std::string&
     // that uses entities of its internal subset is kept with its declaration, as received.
     std::string why;
     const DoctypeRemoval removal = RemoveDocumentTypeDeclaration(
-        path, &why, [](const std::string& rewritten) { return SurveyXmlFile(rewritten).wellFormed; },
-        env_);
+        path, &why,
+        [](const std::string& rewritten) { return SurveyXmlFile(rewritten).wellFormed; }, env_);
     switch (removal) {
         case DoctypeRemoval::Removed:
             survey = SurveyXmlFile(path);
@@ -280,8 +280,8 @@ bool RadiantDestinationSalesFilesProcessor::StripDocumentType(const std::string&
         case DoctypeRemoval::Failed:
             break;
     }
-    FormatMessageTo(errorMessages(), "Unable to remove the document type from %s: %s",
-                    path.c_str(), why.c_str());
+    FormatMessageTo(errorMessages(), "Unable to remove the document type from %s: %s", path.c_str(),
+                    why.c_str());
     fate = Fate::Stays;
     return false;
 }
@@ -411,8 +411,8 @@ bool RadiantDestinationSalesFilesProcessor::KeepAside(const std::string& slot) {
                          &error)) {
         case Kept::Moved:
         case Kept::AlreadyThere:
-            FormatMessageTo(logMessages(), "%s held another file; it was kept as %s.",
-                            slot.c_str(), keptAs.c_str());
+            FormatMessageTo(logMessages(), "%s held another file; it was kept as %s.", slot.c_str(),
+                            keptAs.c_str());
             return true;
         case Kept::Failed:
             break;

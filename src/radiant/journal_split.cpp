@@ -333,7 +333,8 @@ XmlFileSurvey SurveyXmlFile(const std::string& path) {
                 }
                 if (part.occurrence == &survey.root) {
                     journalNamespace = ReaderNamespace(reader.Get());
-                } else if (!survey.root.found || ReaderNamespace(reader.Get()) != journalNamespace) {
+                } else if (!survey.root.found ||
+                           ReaderNamespace(reader.Get()) != journalNamespace) {
                     continue;  // not a part of the journal
                 }
                 part.occurrence->found = true;

@@ -145,9 +145,8 @@ void RemoveMatching(platform::FileEnv& env, const std::string& folder,
 
 void RemoveLeftOverPartialFiles(platform::FileEnv& env, const std::string& dataDirectory) {
     const std::string data = platform::AddSeparator(dataDirectory);
-    RemoveMatching(env, data, [](const std::string& name) {
-        return platform::IsPartialFileName(name);
-    });
+    RemoveMatching(env, data,
+                   [](const std::string& name) { return platform::IsPartialFileName(name); });
     for (const char* folder : {"REJECTED/", "REPLACED/"}) {
         RemoveMatching(env, data + folder, &IsTemporaryName);
     }

@@ -32,8 +32,8 @@ public:
     const std::string& Path() const { return path_; }
 
     // Reads the list (a missing file is an empty list) and drops the names whose files are no
-    // longer in the data directory. The other calls load the list first when it was not. False, reported to errorMessages(), when it cannot be read
-    // or rewritten.
+    // longer in the data directory. The other calls load the list first when it was not. False,
+    // reported to errorMessages(), when it cannot be read or rewritten.
     bool Load();
     // The recorded names, in the order they arrived.
     const std::vector<std::string>& Names() const { return names_; }

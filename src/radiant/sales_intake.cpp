@@ -92,7 +92,7 @@ void RadiantCopySalesFiles::PreparePass() {
 }
 
 RadiantCopySalesFiles::Outcome RadiantCopySalesFiles::Refuse(const FileInfo& file,
-                                                            const char* why) {
+                                                             const char* why) {
     FormatMessageTo(errorMessages(), "%s is not received: %s", file.Path().c_str(), why);
     return Outcome::Refused;
 }
@@ -133,7 +133,8 @@ RadiantCopySalesFiles::Outcome RadiantCopySalesFiles::Receive(FileSystem& source
             return Outcome::Failed;
     } else {
         // Recorded before it lands: whatever happens next, the next pass knows it is ours.
-        if (!received_->Add(file.name) || !DeliverFromLocal(destination, file, temp->Path(), target))
+        if (!received_->Add(file.name) ||
+            !DeliverFromLocal(destination, file, temp->Path(), target))
             return Outcome::Failed;
         if (!source.KeepsFileTimes() && file.modified.IsValid())
             destination.SetFileTime(target, file.modified);

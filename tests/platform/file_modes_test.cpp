@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/file_ops.h"
+#include "platform/file_env.h"
 #include "platform/text_file.h"
 #include "support/scratch_dir.h"
 
@@ -66,11 +66,14 @@ TEST(FileModes, NewFilesGetThePlainModeAndReplacedFilesKeepTheirs) {
 
     // A copy of a private scratch file is not private.
     int error = 0;
-    ASSERT_TRUE(CopyFileKeepingTime(scratch->Path(), dir.File("copy"), &error)) << error;
+    ASSERT_TRUE(
+        CopyFileThroughPartial(DefaultFileEnv(), scratch->Path(), dir.File("copy"), false, &error))
+        << error;
     EXPECT_EQ(PermissionsOf(dir.File("copy")), 0644u);
     const std::string existing = dir.Write("existing", "old");
     ::chmod(existing.c_str(), 0640);
-    ASSERT_TRUE(CopyFileKeepingTime(scratch->Path(), existing, &error)) << error;
+    ASSERT_TRUE(CopyFileThroughPartial(DefaultFileEnv(), scratch->Path(), existing, false, &error))
+        << error;
     EXPECT_EQ(PermissionsOf(existing), 0640u) << "an existing target keeps its mode";
 }
 
@@ -92,7 +95,8 @@ TEST(FileModes, CreatingFilesOnSeveralThreadsNeverChangesTheUmask) {
                     int error = 0;
                     auto temp = TempFile::Create(".~tw", dir.Path());
                     if (!WriteFileAtomically(name + ".atomic", "x") || !temp ||
-                        !CopyFileKeepingTime(source, name + ".copy", &error)) {
+                        !CopyFileThroughPartial(DefaultFileEnv(), source, name + ".copy", false,
+                                                &error)) {
                         ++failures;
                     }
                     // A file created plainly meanwhile gets the umask of the process.

@@ -300,7 +300,6 @@ INSTANTIATE_TEST_SUITE_P(DeleteOrKeepWestAndEast, SalesPass,
 namespace tw::radiant {
 namespace {
 
-
 // A journal fetched while the POS is still writing it arrives cut short. Deleting the POS's
 // file then would lose every sale written after the copy: it stays on the POS, and the next
 // pass takes it whole.

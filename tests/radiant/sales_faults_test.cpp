@@ -159,8 +159,8 @@ TEST_P(SalesFaults, AFailedWriteAtAnyPointIsReportedAndLosesNothing) {
 // of syncs must be such that the next passes still find every sale.
 TEST_P(SalesFaults, APowerCutAtAnyPointLosesNothing) {
     Measure();
-    for (const auto cut : {test::FaultFileEnv::Cut::UndoChanges,
-                           test::FaultFileEnv::Cut::LoseUnsyncedBytes}) {
+    for (const auto cut :
+         {test::FaultFileEnv::Cut::UndoChanges, test::FaultFileEnv::Cut::LoseUnsyncedBytes}) {
         for (int n = 1; n <= changes && !HasFailure(); ++n) {
             SCOPED_TRACE("killed at change " + std::to_string(n) + ", then the power went" +
                          (cut == test::FaultFileEnv::Cut::UndoChanges ? "" : " (names kept)"));

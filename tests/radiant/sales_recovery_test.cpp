@@ -142,8 +142,8 @@ TEST_F(SalesRecovery, AFileReceivedAgainIsNotFiledTwice) {
     site.setup->deletePOSSourceFile = false;
     // A journal of a period without movement reports, then a report of a later period that
     // takes the next sequence number for good.
-    Export("NAXML-POSJournal20260305140000.XML",
-           Journal(4, 5, 9, 100001, "2026-03-05", "14:00:00"), 1772900000);
+    Export("NAXML-POSJournal20260305140000.XML", Journal(4, 5, 9, 100001, "2026-03-05", "14:00:00"),
+           1772900000);
     Export("MSM33020260305220000.XML",
            test::MovementReportXml("MSM", "2026-03-05", "14:00", "2026-03-05", "22:00"),
            1772900060);

@@ -15,10 +15,10 @@
 #include "platform/process.h"
 #include "radiant/poll_monitor.h"
 #include "settings/poll_hist.h"
-#include "zip/unzipper.h"
 #include "settings/radiant_setup.h"
 #include "settings/site_file.h"
 #include "support/scratch_dir.h"
+#include "zip/unzipper.h"
 
 namespace tw::test {
 
@@ -94,9 +94,9 @@ inline std::multiset<std::string> EventFileNames(const std::string& data, bool w
             if (reader.OpenUnzip(it->path().string())) {
                 reader.VisitEntries([&](const zip::ZipEntryInfo& entry) {
                     if (!entry.isDirectory) {
-                        names.insert(withSizes ? entry.name + " " +
-                                                     std::to_string(entry.uncompressedSize)
-                                               : entry.name);
+                        names.insert(withSizes
+                                         ? entry.name + " " + std::to_string(entry.uncompressedSize)
+                                         : entry.name);
                     }
                     return true;
                 });

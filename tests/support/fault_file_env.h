@@ -46,8 +46,7 @@ public:
     bool RemoveFile(const std::string& path, int* error) override;
     bool MakeDirectory(const std::string& path, int* error) override;
     bool RemoveDirectory(const std::string& path, int* error) override;
-    bool SetModificationTime(const std::string& path, std::time_t utcSeconds,
-                             int* error) override;
+    bool SetModificationTime(const std::string& path, std::time_t utcSeconds, int* error) override;
     bool SyncDirectory(const std::string& directory, int* error) override;
     bool SyncFileSystem(const std::string& path, int* error) override;
 
