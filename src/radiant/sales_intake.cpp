@@ -7,7 +7,6 @@
 #include "platform/finally.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
-#include "platform/wildcard.h"
 #include "radiant/journal_processing.h"
 #include "radiant/journal_split.h"
 #include "settings/radiant_setup.h"
