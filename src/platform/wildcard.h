@@ -16,6 +16,9 @@ bool MatchMask(std::string_view mask, std::string_view name);
 // ASCII case-insensitive equality.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
+// text with its ASCII letters upper-cased (other bytes as they are), as names are upper-cased.
+std::string UpperCaseAscii(std::string_view text);
+
 // The name under which a fixed file name exists in directory: the exact name when it exists,
 // else the first entry equal to it without regard to case, else nullopt. Returns the name only
 // (no directory). Used for names the program opens ("SETUP.001", "ILG.XML"); names the program

@@ -16,14 +16,6 @@ namespace {
 // More collisions than this for one name means something is wrong with the journal.
 constexpr int kMaxCollisionNames = 999;
 
-std::string UpperCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
 std::uint32_t Crc32(std::string_view bytes) {
     uLong crc = crc32(0L, Z_NULL, 0);
     while (!bytes.empty()) {
@@ -74,8 +66,8 @@ const EventFileStore::ArchiveEntries& EventFileStore::DayArchive(const std::stri
         return known->second;
     ArchiveEntries& entries = archives_[key];
     const std::string monthFolder = dataDirectory_ + month + "/";
-    const std::string archive =
-        platform::ExistingOrExactPath(monthFolder, UpperCase("jrn" + month + day) + ".ZIP");
+    const std::string archive = platform::ExistingOrExactPath(
+        monthFolder, platform::UpperCaseAscii("jrn" + month + day) + ".ZIP");
     platform::PathStatus status;
     if (!env_.Stat(archive, status, nullptr) || status.kind != platform::PathStatus::Kind::Regular)
         return entries;

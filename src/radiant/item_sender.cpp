@@ -21,15 +21,8 @@ constexpr const char* kMaintenanceFileNames[] = {"ITT.XML", "MCT.XML", "ILT.XML"
 // items before the lists, combos and offers built from them.
 constexpr const char* kSemaphoreTableOrder[] = {"MCT", "ITT", "ILT", "CBT", "MMT"};
 
-std::string UpperCased(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
-
 bool ContainsTable(std::string_view name, std::string_view table) {
-    return UpperCased(name).find(table) != std::string::npos;
+    return platform::UpperCaseAscii(name).find(table) != std::string::npos;
 }
 
 // A file this sender delivered: a table's three letters, the version code and the 14-digit
@@ -39,7 +32,7 @@ bool IsDeliveredFileName(std::string_view name) {
     constexpr std::string_view kExtension = ".XML";
     if (name.size() != 3 + kDigits + kExtension.size())
         return false;
-    const std::string upper = UpperCased(name);
+    const std::string upper = platform::UpperCaseAscii(name);
     const std::string_view table = std::string_view(upper).substr(0, 3);
     const bool isTable = std::find(std::begin(kSemaphoreTableOrder), std::end(kSemaphoreTableOrder),
                                    table) != std::end(kSemaphoreTableOrder);
@@ -96,7 +89,7 @@ const char* NaxmlVersionCode(double naxmlVersion) {
 
 std::string BackupPath(std::string_view path) {
     const std::string_view directory = platform::DirectoryPart(path);
-    std::string name = UpperCased(platform::FileNamePart(path));
+    std::string name = platform::UpperCaseAscii(platform::FileNamePart(path));
     const auto extension = name.find(".XML");
     if (extension == std::string::npos) {
         name += "BAK.XML";
@@ -218,25 +211,27 @@ bool RadiantCopyItemFiles::FindUnannouncedDeliveries(FileSystem& destination) {
                 announced_.clear();
                 return false;
             }
-            for (const auto& listed : ParseFileList(*text)) announced_.insert(UpperCased(listed));
+            for (const auto& listed : ParseFileList(*text))
+                announced_.insert(platform::UpperCaseAscii(listed));
         } else if (IsDeliveredFileName(name)) {
             delivered.push_back(name);
         }
     }
     for (const auto& name : delivered) {
-        if (announced_.count(UpperCased(name)) == 0)
+        if (announced_.count(platform::UpperCaseAscii(name)) == 0)
             unannounced_.push_back(name);
     }
     // Name order: within a table, the oldest delivery first.
-    std::sort(
-        unannounced_.begin(), unannounced_.end(),
-        [](const std::string& a, const std::string& b) { return UpperCased(a) < UpperCased(b); });
+    std::sort(unannounced_.begin(), unannounced_.end(),
+              [](const std::string& a, const std::string& b) {
+                  return platform::UpperCaseAscii(a) < platform::UpperCaseAscii(b);
+              });
     return !unannounced_.empty();
 }
 
 bool RadiantCopyItemFiles::WriteFileList(FileSystem& source, const FileInfo& file,
                                          FileSystem& destination) {
-    if (UpperCased(file.name).find("SEM") == std::string::npos ||
+    if (platform::UpperCaseAscii(file.name).find("SEM") == std::string::npos ||
         (sentFiles_.empty() && unannounced_.empty())) {
         return true;
     }
@@ -246,7 +241,7 @@ bool RadiantCopyItemFiles::WriteFileList(FileSystem& source, const FileInfo& fil
     if (const auto previous = ReadThrough(source, path)) {
         for (const auto& name : ParseFileList(*previous)) {
             const bool waiting =
-                IsPlainFileName(name) && announced_.count(UpperCased(name)) == 0 &&
+                IsPlainFileName(name) && announced_.count(platform::UpperCaseAscii(name)) == 0 &&
                 CopyFiles::DestinationExists(destinationDirectory_ + name, destination);
             if (waiting)
                 AddOnce(names, name);
@@ -291,7 +286,7 @@ bool RadiantCopyItemFiles::TransferFile(FileSystem& source, const FileInfo& file
     const std::string sourcePath = file.directory + file.name;
     const bool backedUp = sourceProcessor_ ? sourceProcessor_->Process(sourcePath) : true;
     const bool reported = destinationProcessor_ ? destinationProcessor_->Process(target) : true;
-    sentFiles_.push_back(UpperCased(platform::FileNamePart(target)));
+    sentFiles_.push_back(platform::UpperCaseAscii(platform::FileNamePart(target)));
     if (!backedUp)
         keptAfterDelivery_.insert(sourcePath);
     return backedUp && reported;
@@ -326,7 +321,7 @@ std::vector<FileInfo> RadiantPollerItemFileMaskHandler::ListFiles(FileInfo* sema
         }
     }
     std::sort(files.begin(), files.end(), [](const FileInfo& a, const FileInfo& b) {
-        return UpperCased(a.name) < UpperCased(b.name);
+        return platform::UpperCaseAscii(a.name) < platform::UpperCaseAscii(b.name);
     });
     return files;
 }

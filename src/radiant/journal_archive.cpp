@@ -36,14 +36,6 @@ std::string DirectoryEntryName(const std::filesystem::directory_entry& entry) {
     return path.substr(path.rfind('/') + 1);
 }
 
-std::string UpperCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
-
 std::string MonthFolderName(int month) {
     char name[3];
     std::snprintf(name, sizeof name, "%02d", month);
@@ -53,7 +45,7 @@ std::string MonthFolderName(int month) {
 // The day's archive in its month folder: the day folder's name upper-cased with ".ZIP",
 // found as written first and then without regard to case.
 std::string DayArchivePath(const std::string& monthFolder, const std::string& dayName) {
-    return platform::ExistingOrExactPath(monthFolder, UpperCase(dayName) + ".ZIP");
+    return platform::ExistingOrExactPath(monthFolder, platform::UpperCaseAscii(dayName) + ".ZIP");
 }
 
 platform::ProcessLauncher& DefaultLauncher() {
@@ -195,7 +187,7 @@ bool CascadeCopy::Copy() {
 }
 
 void DoderiziVizorozUrav::NumberedName(int n, std::string& out) const {
-    out = UpperCase(fileName);
+    out = platform::UpperCaseAscii(fileName);
     const std::string numbered = "-ERR" + std::to_string(n) + ".ZIP";
     const std::size_t dot = out.rfind(".ZIP");
     if (dot == std::string::npos) {
@@ -565,7 +557,7 @@ void JournalArchiver::SetAsideAfterSevenZip(const std::string& monthFolder,
                                             const std::string& archive) {
     if (!Exists(archive))
         return;
-    std::string name = UpperCase(std::string(platform::FileNamePart(archive)));
+    std::string name = platform::UpperCaseAscii(std::string(platform::FileNamePart(archive)));
     const std::size_t dot = name.rfind(".ZIP");
     name.replace(dot == std::string::npos ? name.size() : dot, 4, "-ERR.ZIP");
     std::string setAside = platform::JoinPath(monthFolder, name);

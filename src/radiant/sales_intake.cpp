@@ -7,6 +7,7 @@
 #include "platform/finally.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "platform/wildcard.h"
 #include "radiant/journal_processing.h"
 #include "radiant/journal_split.h"
 #include "settings/radiant_setup.h"
@@ -20,15 +21,8 @@ constexpr double kHalfSecond = 0.5 / 86400.0;
 constexpr const char* kBackOfficeFileNames[] = {"ITT.XML", "MCT.XML", "ILT.XML", "CBT.XML",
                                                 "MMT.XML", "SEM.XML", "ILG.XML"};
 
-std::string UpperCased(std::string_view text) {
-    std::string upper(text);
-    std::transform(upper.begin(), upper.end(), upper.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return upper;
-}
-
 bool EndsInXml(const std::string& name) {
-    return name.size() >= 3 && UpperCased(name.substr(name.size() - 3)) == "XML";
+    return name.size() >= 3 && platform::UpperCaseAscii(name.substr(name.size() - 3)) == "XML";
 }
 
 bool Later(const platform::OleDate& a, const platform::OleDate& b) {
@@ -45,7 +39,7 @@ std::string TrimmedBlanks(const std::string& text) {
 }  // namespace
 
 bool IsBackOfficeFileName(std::string_view name) {
-    const std::string upper = UpperCased(name);
+    const std::string upper = platform::UpperCaseAscii(name);
     for (const char* own : kBackOfficeFileNames) {
         if (upper == own)
             return true;
@@ -171,7 +165,7 @@ bool RadiantPosSourceFilesProcessor::DeleteSourceFile(const std::string& path) {
 }
 
 bool IsNewFile(const FileInfo& entry, const platform::OleDate& start) {
-    const bool ack = UpperCased(entry.name).find("ACK") != std::string::npos;
+    const bool ack = platform::UpperCaseAscii(entry.name).find("ACK") != std::string::npos;
     if (ack || !start.IsValid() || !entry.modified.IsValid())
         return true;
     std::time_t fileEarliest = 0, fileLatest = 0, startEarliest = 0, startLatest = 0;
