@@ -7,7 +7,7 @@
 
 #include "naxml/xml_document.h"
 #include "platform/paths.h"
-#include "platform/wildcard.h"
+#include "radiant/journal_archive.h"
 #include "zip/unzipper.h"
 
 namespace tw::radiant {
@@ -66,8 +66,7 @@ const EventFileStore::ArchiveEntries& EventFileStore::DayArchive(const std::stri
         return known->second;
     ArchiveEntries& entries = archives_[key];
     const std::string monthFolder = dataDirectory_ + month + "/";
-    const std::string archive = platform::ExistingOrExactPath(
-        monthFolder, platform::UpperCaseAscii("jrn" + month + day) + ".ZIP");
+    const std::string archive = DayArchivePath(monthFolder, "jrn" + month + day);
     platform::PathStatus status;
     if (!env_.Stat(archive, status, nullptr) || status.kind != platform::PathStatus::Kind::Regular)
         return entries;

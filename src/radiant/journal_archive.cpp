@@ -42,12 +42,6 @@ std::string MonthFolderName(int month) {
     return name;
 }
 
-// The day's archive in its month folder: the day folder's name upper-cased with ".ZIP",
-// found as written first and then without regard to case.
-std::string DayArchivePath(const std::string& monthFolder, const std::string& dayName) {
-    return platform::ExistingOrExactPath(monthFolder, platform::UpperCaseAscii(dayName) + ".ZIP");
-}
-
 platform::ProcessLauncher& DefaultLauncher() {
     static platform::PosixProcessLauncher launcher;
     return launcher;
@@ -106,6 +100,10 @@ bool SameContent(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
+
+std::string DayArchivePath(const std::string& monthFolder, const std::string& dayName) {
+    return platform::ExistingOrExactPath(monthFolder, platform::UpperCaseAscii(dayName) + ".ZIP");
+}
 
 // ---- CascadeCopy ----
 

@@ -145,6 +145,10 @@ private:
     platform::FileEnv& env_;
 };
 
+// The day's archive in its month folder: the day folder's name upper-cased with
+// ".ZIP", found as written first and then without regard to case.
+std::string DayArchivePath(const std::string& monthFolder, const std::string& dayName);
+
 // Deletes the event files ("*.XML") of dayFolder that the archive holds under their names
 // with the same size and CRC-32, then the folder itself when nothing else is left in it. A file
 // whose namesake in the archive differs is kept and reported. False (with a report to
