@@ -1,13 +1,11 @@
 #include "radiant/event_files.h"
 
-#include <zlib.h>
-
-#include <algorithm>
 #include <cerrno>
 
 #include "naxml/xml_document.h"
 #include "platform/paths.h"
 #include "radiant/journal_archive.h"
+#include "zip/archive_entries.h"
 #include "zip/unzipper.h"
 
 namespace tw::radiant {
@@ -15,16 +13,6 @@ namespace {
 
 // More collisions than this for one name means something is wrong with the journal.
 constexpr int kMaxCollisionNames = 999;
-
-std::uint32_t Crc32(std::string_view bytes) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    while (!bytes.empty()) {
-        const auto piece = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), piece);
-        bytes.remove_prefix(piece);
-    }
-    return static_cast<std::uint32_t>(crc);
-}
 
 }  // namespace
 
@@ -115,7 +103,7 @@ EventFileStore::Result EventFileStore::Place(const std::string& month, const std
                 continue;
         } else if (const auto entry = archived.find(name); entry != archived.end()) {
             if (!crcKnown) {
-                crc = Crc32(bytes);
+                crc = zip::Crc32Of(bytes);
                 crcKnown = true;
             }
             if (entry->second.first == bytes.size() && entry->second.second == crc) {

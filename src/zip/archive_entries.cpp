@@ -196,6 +196,16 @@ bool ArchiveEntries::Read(std::size_t index, const StoredDataSink& sink) {
     return complete && size == entry.uncompressedSize && crc == entry.crc;
 }
 
+std::uint32_t Crc32Of(std::string_view bytes) {
+    uLong crc = crc32(0L, Z_NULL, 0);
+    while (!bytes.empty()) {
+        const auto piece = static_cast<uInt>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(bytes.data()), piece);
+        bytes.remove_prefix(piece);
+    }
+    return static_cast<std::uint32_t>(crc);
+}
+
 ContentChecksum::ContentChecksum() : buffer_(kPieceBytes) {}
 
 bool ContentChecksum::Of(const std::string& path, std::uint64_t& size, std::uint32_t& crc) {

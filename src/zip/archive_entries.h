@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "zip/unzipper.h"
@@ -53,6 +54,9 @@ private:
     std::vector<ZipEntryInfo> entries_;
     std::vector<std::uint64_t> localHeaders_;  // where each entry's local header begins
 };
+
+// The CRC-32 an archive entry made from these bytes records.
+std::uint32_t Crc32Of(std::string_view bytes);
 
 // The size and CRC-32 of files' content, as an archive entry made from the file records them.
 // Keeps one read buffer for every file it is given. Not thread-safe.
