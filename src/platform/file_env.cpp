@@ -198,6 +198,10 @@ std::string PartialFilePath(std::string_view path) {
     return partial;
 }
 
+bool IsTemporaryFileName(std::string_view name) {
+    return name.starts_with(kPartialPrefix);
+}
+
 bool IsPartialFileName(std::string_view name) {
     return name.size() > kPartialPrefix.size() + kPartialSuffix.size() &&
            name.starts_with(kPartialPrefix) && name.ends_with(kPartialSuffix);

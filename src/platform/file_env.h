@@ -88,6 +88,9 @@ FileEnv& DefaultFileEnv();
 std::string PartialFilePath(std::string_view path);
 // Whether a file name is such a partial file.
 bool IsPartialFileName(std::string_view name);
+// Whether a file name is any temporary file of the program (".~tw..."): a partial file, or one
+// an AtomicFileWriter or a temporary file beside its target uses.
+bool IsTemporaryFileName(std::string_view name);
 
 // Writes bytes to path through its partial file and renames it into place: readers see the old
 // file or the whole new one. With sync the file's bytes are durable before the rename (the

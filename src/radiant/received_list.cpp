@@ -113,17 +113,10 @@ bool ReceivedList::Save() {
     return false;
 }
 
-}  // namespace tw::radiant
-
-namespace tw::radiant {
 namespace {
 
-bool IsTemporaryName(const std::string& name) {
-    return name.rfind(".~tw", 0) == 0;
-}
-
 void RemoveMatching(platform::FileEnv& env, const std::string& folder,
-                    bool (*matches)(const std::string&)) {
+                    bool (*matches)(std::string_view)) {
     std::vector<std::string> names;
     if (!env.ListNames(folder, names, nullptr))
         return;
@@ -145,16 +138,15 @@ void RemoveMatching(platform::FileEnv& env, const std::string& folder,
 
 void RemoveLeftOverPartialFiles(platform::FileEnv& env, const std::string& dataDirectory) {
     const std::string data = platform::AddSeparator(dataDirectory);
-    RemoveMatching(env, data,
-                   [](const std::string& name) { return platform::IsPartialFileName(name); });
+    RemoveMatching(env, data, &platform::IsPartialFileName);
     for (const char* folder : {"REJECTED/", "REPLACED/"}) {
-        RemoveMatching(env, data + folder, &IsTemporaryName);
+        RemoveMatching(env, data + folder, &platform::IsTemporaryFileName);
     }
     for (int month = 1; month <= 12; ++month) {
         char name[4];
         std::snprintf(name, sizeof name, "%02d", month);
         const std::string monthFolder = data + name + "/";
-        RemoveMatching(env, monthFolder, &IsTemporaryName);
+        RemoveMatching(env, monthFolder, &platform::IsTemporaryFileName);
         std::vector<std::string> days;
         env.ListNames(monthFolder, days, nullptr);
         for (const auto& day : days) {
@@ -162,7 +154,7 @@ void RemoveLeftOverPartialFiles(platform::FileEnv& env, const std::string& dataD
             if (day.size() == 7 && platform::MatchMask("jrn????", day) &&
                 env.Stat(monthFolder + day, status, nullptr) &&
                 status.kind == platform::PathStatus::Kind::Directory) {
-                RemoveMatching(env, monthFolder + day + "/", &IsTemporaryName);
+                RemoveMatching(env, monthFolder + day + "/", &platform::IsTemporaryFileName);
             }
         }
     }
