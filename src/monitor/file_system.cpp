@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/file_ops.h"
 #include "platform/text_file.h"
 #include "platform/wildcard.h"

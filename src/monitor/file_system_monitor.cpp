@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/finally.h"
 #include "platform/text_file.h"
 #include "platform/wildcard.h"

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/net_probe.h"
 #include "platform/wildcard.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/messages/message.h"
+#include "messages/message.h"
 #include "monitor/counted_ptr.h"
 #include "monitor/file_system.h"
 

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <system_error>
 
-#include "app/messages/program_messages.h"
-#include "app/messages/ui_interfaces.h"
+#include "messages/program_messages.h"
+#include "messages/ui_interfaces.h"
 
 namespace tw {
 namespace Monitor {

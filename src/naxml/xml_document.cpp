@@ -13,7 +13,7 @@
 #include <new>
 #include <utility>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/text_file.h"
 #include "platform/wildcard.h"
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/file_ops.h"
 #include "platform/ole_date.h"
 #include "platform/text_file.h"

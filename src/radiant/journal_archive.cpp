@@ -8,8 +8,8 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "app/messages/message.h"
-#include "app/messages/program_messages.h"
+#include "messages/message.h"
+#include "messages/program_messages.h"
 #include "platform/file_ops.h"
 #include "platform/ole_date.h"
 #include "platform/paths.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "naxml/doctype_removal.h"
 #include "platform/paths.h"
 #include "settings/poll_hist.h"

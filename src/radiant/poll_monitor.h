@@ -6,7 +6,7 @@
 // The three sides share no file system: the sales side uses the POS file system P1 and the back
 // office's A, the sender B and P2, the reader P3 and a back-office file system of its own.
 
-#include "app/messages/ui_interfaces.h"
+#include "messages/ui_interfaces.h"
 #include "monitor/counted_ptr.h"
 #include "monitor/pos_file_system.h"
 #include "monitor/waiters.h"

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
 

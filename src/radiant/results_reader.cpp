@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/wildcard.h"
 
 namespace tw::radiant {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/finally.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"

@@ -4,10 +4,10 @@
 #include <charconv>
 
 #include "app/command_line.h"
-#include "app/messages/program_messages.h"
-#include "app/messages/screen_queue.h"
-#include "app/messages/stream_message_list.h"
-#include "app/messages/ui_interfaces.h"
+#include "messages/program_messages.h"
+#include "messages/screen_queue.h"
+#include "messages/stream_message_list.h"
+#include "messages/ui_interfaces.h"
 #include "platform/os_services.h"
 #include "platform/paths.h"
 #include "ravelin/ravelin_flags.h"

@@ -6,8 +6,8 @@
 #include <charconv>
 #include <cstdio>
 
-#include "app/messages/program_messages.h"
-#include "app/messages/string_table.h"
+#include "messages/program_messages.h"
+#include "messages/string_table.h"
 #include "platform/file_ops.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"

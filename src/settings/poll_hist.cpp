@@ -7,7 +7,7 @@
 #include <new>
 #include <optional>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/paths.h"
 #include "platform/system_text.h"
 #include "platform/text_file.h"

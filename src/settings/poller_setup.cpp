@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/messages/message.h"
-#include "app/messages/program_messages.h"
+#include "messages/message.h"
+#include "messages/program_messages.h"
 #include "platform/text_file.h"
 #include "platform/wildcard.h"
 #include "settings/key_lines.h"

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
-#include "app/messages/message.h"
-#include "app/messages/program_messages.h"
+#include "messages/message.h"
+#include "messages/program_messages.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
 #include "settings/key_lines.h"

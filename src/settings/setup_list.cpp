@@ -10,7 +10,7 @@
 #include <mutex>
 #include <set>
 
-#include "app/messages/string_table.h"
+#include "messages/string_table.h"
 #include "platform/text_file.h"
 #include "platform/wildcard.h"
 #include "settings/poll_hist.h"

@@ -1,7 +1,7 @@
 #include "zip/path_names.h"
 
-#include "app/messages/message.h"
-#include "app/messages/program_messages.h"
+#include "messages/message.h"
+#include "messages/program_messages.h"
 #include "platform/paths.h"
 #include "zip/zipper.h"
 

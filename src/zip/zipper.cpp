@@ -8,8 +8,8 @@
 #include <string_view>
 #include <thread>
 
-#include "app/messages/message.h"
-#include "app/messages/program_messages.h"
+#include "messages/message.h"
+#include "messages/program_messages.h"
 #include "platform/paths.h"
 #include "zip/archive_entries.h"
 #include "zip/compression_queue.h"

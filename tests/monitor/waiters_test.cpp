@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages/ui_interfaces.h"
+#include "messages/ui_interfaces.h"
 #include "monitor/waiters.h"
 #include "support/recording_messages.h"
 

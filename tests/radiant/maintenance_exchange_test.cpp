@@ -5,7 +5,7 @@
 #include <regex>
 #include <set>
 
-#include "app/messages/ui_interfaces.h"
+#include "messages/ui_interfaces.h"
 #include "naxml/maintenance/maintenance_writers.h"
 #include "radiant/item_sender.h"
 #include "radiant/poll_monitor.h"

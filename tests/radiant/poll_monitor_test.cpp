@@ -6,8 +6,8 @@
 #include <set>
 #include <tuple>
 
-#include "app/messages/ui_interfaces.h"
 #include "journal_builder.h"
+#include "messages/ui_interfaces.h"
 #include "platform/file_ops.h"
 #include "radiant/poll_monitor.h"
 #include "site_fixture.h"

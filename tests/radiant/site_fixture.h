@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages/ui_interfaces.h"
+#include "messages/ui_interfaces.h"
 #include "platform/process.h"
 #include "radiant/poll_monitor.h"
 #include "settings/poll_hist.h"

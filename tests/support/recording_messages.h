@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 
 namespace tw::test {
 

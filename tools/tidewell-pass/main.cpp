@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "app/messages/program_messages.h"
-#include "app/messages/ui_interfaces.h"
+#include "messages/program_messages.h"
+#include "messages/ui_interfaces.h"
 #include "naxml/maintenance/maintenance_writers.h"
 #include "naxml/maintenance/pending_deletions.h"
 #include "platform/file_env.h"

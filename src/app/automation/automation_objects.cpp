@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "platform/paths.h"
 
 namespace tw {

@@ -14,11 +14,11 @@
 #include <string>
 #include <string_view>
 
-#include "app/messages/message.h"
 #include "comlite/bstr.h"
 #include "comlite/com_ptr.h"
 #include "comlite/interfaces.h"
 #include "comlite/variant.h"
+#include "messages/message.h"
 
 namespace tw {
 

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "app/automation/automation_objects.h"
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 
 namespace tw {
 

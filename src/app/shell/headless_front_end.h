@@ -5,10 +5,10 @@
 #include <ostream>
 #include <string>
 
-#include "app/messages/screen_queue.h"
-#include "app/messages/stream_message_list.h"
-#include "app/messages/ui_interfaces.h"
 #include "app/shell/radiant_poll_app.h"
+#include "messages/screen_queue.h"
+#include "messages/stream_message_list.h"
+#include "messages/ui_interfaces.h"
 
 namespace tw {
 

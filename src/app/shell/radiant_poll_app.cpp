@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "app/messages/string_table.h"
+#include "messages/string_table.h"
 #include "platform/file_ops.h"
 #include "platform/os_services.h"
 #include "platform/paths.h"

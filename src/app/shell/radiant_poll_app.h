@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/messages/message.h"
-#include "app/messages/program_messages.h"
-#include "app/messages/screen_queue.h"
-#include "app/messages/ui_interfaces.h"
+#include "messages/message.h"
+#include "messages/program_messages.h"
+#include "messages/screen_queue.h"
+#include "messages/ui_interfaces.h"
 #include "monitor/counted_ptr.h"
 #include "monitor/waiters.h"
 #include "platform/named_lock.h"

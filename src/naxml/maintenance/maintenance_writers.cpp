@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 #include "naxml/maintenance/packed_cell.h"
 #include "naxml/maintenance/text_rules.h"
 #include "platform/paths.h"

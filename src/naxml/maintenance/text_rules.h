@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "app/messages/message.h"  // CutToChars: descriptions are cut by characters
+#include "messages/message.h"  // CutToChars: descriptions are cut by characters
 
 namespace tw::naxml {
 

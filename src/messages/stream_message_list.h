@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/messages/screen_queue.h"
+#include "messages/screen_queue.h"
 
 namespace tw {
 

@@ -3,7 +3,7 @@
 // application creates them at start-up and installs them here; until then (and in tests that
 // install nothing) each accessor gives an object that counts texts and discards them.
 
-#include "app/messages/message.h"
+#include "messages/message.h"
 
 namespace tw {
 

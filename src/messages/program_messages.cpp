@@ -1,4 +1,4 @@
-#include "app/messages/program_messages.h"
+#include "messages/program_messages.h"
 
 namespace tw {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/messages/screen_queue.h"
+#include "messages/screen_queue.h"
 
 namespace tw {
 

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages/message.h"
-#include "app/messages/screen_queue.h"
-#include "app/messages/string_table.h"
-#include "app/messages/ui_interfaces.h"
+#include "messages/message.h"
+#include "messages/screen_queue.h"
+#include "messages/string_table.h"
+#include "messages/ui_interfaces.h"
 #include "platform/text_file.h"
 #include "support/recording_messages.h"
 #include "support/replacement_watch.h"

@@ -1,4 +1,4 @@
-#include "app/messages/string_table.h"
+#include "messages/string_table.h"
 
 namespace tw::strings {
 namespace {

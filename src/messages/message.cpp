@@ -1,10 +1,10 @@
-#include "app/messages/message.h"
+#include "messages/message.h"
 
 #include <cstdio>
 
-#include "app/messages/screen_queue.h"
-#include "app/messages/string_table.h"
-#include "app/messages/ui_interfaces.h"
+#include "messages/screen_queue.h"
+#include "messages/string_table.h"
+#include "messages/ui_interfaces.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages/screen_queue.h"
+#include "messages/screen_queue.h"
 
 namespace tw {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/messages/message.h"
+#include "messages/message.h"
 #include "platform/process.h"
 #include "platform/text_file.h"
 #include "support/scratch_dir.h"

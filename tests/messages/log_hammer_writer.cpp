@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/messages/message.h"
+#include "messages/message.h"
 
 int main(int argc, char** argv) {
     if (argc != 6)
