@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <cstdlib>
+#include <limits>
 
 #include "platform/paths.h"
 #include "platform/wildcard.h"
@@ -75,6 +76,24 @@ std::string SiteHomeDirectory(const CMainInfo& info) {
         return platform::AddSeparator(home);
     }
     return platform::AddSeparator(info.programDirectory);
+}
+
+std::optional<int> IntegerValueOf(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    long long value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + (text[at] - '0');
+        if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1)
+            return std::nullopt;
+    }
+    value = negative ? -value : value;
+    if (value > std::numeric_limits<int>::max() || value < std::numeric_limits<int>::min())
+        return std::nullopt;
+    return static_cast<int>(value);
 }
 
 }  // namespace tw

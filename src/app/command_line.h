@@ -1,6 +1,7 @@
 #pragma once
 // The command line as Tidewell and Ravelin read it: plain parameters and switches.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,11 @@ struct CMainInfo {
     // case: trimmed, cut at a line feed; empty when there is none.
     std::string ValueOf(std::string_view name) const;
 };
+
+// The integer value of a parameter as the C library reads a number: leading blanks and tabs, an
+// optional sign, then decimal digits up to the first other character. 0 when there are no
+// digits; nullopt when the value does not fit an int.
+std::optional<int> IntegerValueOf(std::string_view text);
 
 // The directory that holds the site files (RAVELIN.nnn, templates, PATHMAP): $TIDEWELL_HOME
 // when set, else the program's own directory. Ends in '/'.

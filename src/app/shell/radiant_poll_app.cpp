@@ -66,6 +66,15 @@ std::uint32_t RunFlagsFrom(const CMainInfo& info) {
     return flags;
 }
 
+std::optional<int> SiteOfCommandLine(const CMainInfo& info) {
+    if (info.parameters.size() < 2)
+        return 1;
+    const std::optional<int> value = IntegerValueOf(info.parameters[1]);
+    if (!value || *value < 0)
+        return std::nullopt;
+    return *value == 0 ? 1 : *value;
+}
+
 platform::ProcessLauncher& CRadiantPollApp::DefaultLauncher() {
     static platform::PosixProcessLauncher launcher;
     return launcher;
@@ -109,15 +118,14 @@ bool CRadiantPollApp::InitInstance(int argc, const char* const* argv,
     }
     CreateMessageObjects();
     programDirectory_ = SiteHomeDirectory(info_);
-    int site = 1;
-    if (info_.parameters.size() > 1) {
-        const std::string& first = info_.parameters[1];
-        int value = 0;
-        std::from_chars(first.data(), first.data() + first.size(), value);
-        if (value != 0)
-            site = value;
+    const std::optional<int> site = SiteOfCommandLine(info_);
+    if (site) {
+        OpenSite(*site);
+    } else {
+        // A negative (or huge) number names no site; polling site 1 in its place would poll
+        // a site nobody asked for.
+        FormatResourceMessageTo(errorMessages(), strings::kCannotOpenSite);
     }
-    OpenSite(site);
     if (!IsAutomatic())
         return true;
     exitAtEndOfPass_ = true;
@@ -162,13 +170,13 @@ bool CRadiantPollApp::OpenSite(int siteNumber) {
         setup_->sendItems = (runFlags_ & kRunSendOnly) != 0;
         setup_->receiveSales = (runFlags_ & kRunSalesOnly) != 0;
     }
-    const std::string pollLog = setup_->LogFilePath("POLL.LOG");
+    const std::string pollLog = LogPath("POLL.LOG");
     for (LogMessage* log : {static_cast<LogMessage*>(errorMessages_.get()),
                             static_cast<LogMessage*>(logMessages_.get())}) {
         log->SetPath(pollLog);
         log->SetSiteNumber(static_cast<std::int16_t>(siteNumber));
     }
-    posVersionLog_->SetPath(setup_->LogFilePath(SiteFileName("VersionPOS.%03d", siteNumber)));
+    posVersionLog_->SetPath(LogPath(SiteFileName("VersionPOS.%03d", siteNumber)));
     posVersionLog_->SetSiteNumber(static_cast<std::int16_t>(siteNumber));
     siteNumber_ = siteNumber;
     WriteVersionPoller();
@@ -180,9 +188,14 @@ bool CRadiantPollApp::OpenSite(int siteNumber) {
 
 void CRadiantPollApp::WriteVersionPoller() {
     LogMessageNoConsecutiveDuplicates versionLog(kVersionLogBytes, kTrimFraction);
-    versionLog.SetPath(setup_->LogFilePath(SiteFileName("VersionPoller.%03d", siteNumber_)));
+    versionLog.SetPath(LogPath(SiteFileName("VersionPoller.%03d", siteNumber_)));
     versionLog.SetSiteNumber(static_cast<std::int16_t>(siteNumber_));
     FormatMessageTo(versionLog, "%s %s", strings::LoadString(strings::kApplicationTitle), kVersion);
+}
+
+std::string CRadiantPollApp::LogPath(const std::string& name) const {
+    // A log copied from a Windows installation may carry any case; a new one gets ours.
+    return platform::ExistingOrExactPath(setup_->LocalLogDirectory(), name);
 }
 
 std::string CRadiantPollApp::RavelinProgram() const {

@@ -60,6 +60,10 @@ enum RunFlag : std::uint32_t {
     kRunEditor = 0x2000,  // EDITOR: keep the maintenance editors
 };
 std::uint32_t RunFlagsFrom(const CMainInfo& info);
+// The site a command line asks for: the integer value of the first parameter (leading blanks
+// and a sign belong to it), 1 when there is none or it is 0; nullopt for a negative value or
+// one beyond an int, which names no site.
+std::optional<int> SiteOfCommandLine(const CMainInfo& info);
 inline constexpr std::uint32_t kAutomaticRunFlags =
     kRunAuto | kRunAutoDial | kRunSendOnly | kRunSalesOnly;
 
@@ -120,6 +124,8 @@ public:
 private:
     void CreateMessageObjects();
     std::string RavelinProgram() const;
+    // The path of a log of the open site in its log directory, the name found ignoring case.
+    std::string LogPath(const std::string& name) const;
     void WriteVersionPoller();
 
     AppFrontEnd& frontEnd_;

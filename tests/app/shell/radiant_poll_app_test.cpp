@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -130,6 +131,40 @@ TEST_F(AppTest, RunsThatCannotStartEndAtOnceWithTheExitRule) {
               std::string::npos);
     EXPECT_EQ(Run({"5"}), 1) << "an interactive run needs the window";
     EXPECT_NE(err.str().find("not part of this build"), std::string::npos);
+}
+
+TEST_F(AppTest, TheSiteIsTheIntegerValueOfTheFirstParameter) {
+    // Leading blanks and a sign belong to the number, as a scheduler's command line may carry
+    // them; anything that is no number at all still means site 1.
+    for (const char* site : {" 5", "+5", "  +5"}) {
+        passes.clear();
+        EXPECT_EQ(Run({site, "/AUTO"}), 0) << site;
+        EXPECT_EQ(passes.size(), 1u) << site;
+    }
+    EXPECT_FALSE(PollLog("005").empty());
+    EXPECT_TRUE(PollLog("001").empty()) << "site 1 is not polled in its place";
+}
+
+TEST_F(AppTest, ANegativeSiteOpensNothingAndFails) {
+    EXPECT_EQ(Run({" -3", "/AUTO"}), 1);
+    EXPECT_TRUE(passes.empty());
+    EXPECT_NE(out.str().find("Cannot open site."), std::string::npos);
+    EXPECT_TRUE(PollLog("001").empty()) << "site 1 is not polled in its place";
+}
+
+TEST_F(AppTest, LogsCopiedFromWindowsAreFoundIgnoringCase) {
+    home.Write("005/poll.log", "Site # Date       Time          Message\nold\n");
+    home.Write("005/versionpoller.005", "");
+    home.Write("005/Versionpos.005", "");
+    EXPECT_EQ(Run({"5", "/AUTO"}, true), 1);
+    EXPECT_FALSE(std::filesystem::exists(home.File("005/POLL.LOG")));
+    EXPECT_FALSE(std::filesystem::exists(home.File("005/VersionPoller.005")));
+    const auto log = platform::ReadLines(home.File("005/poll.log"));
+    ASSERT_TRUE(log);
+    EXPECT_EQ(log->back().substr(32), "Exiting with result 1.");
+    const auto version = platform::ReadLines(home.File("005/versionpoller.005"));
+    ASSERT_TRUE(version && !version->empty());
+    EXPECT_EQ(version->back().substr(32), "Tidewell 1.1.1.9");
 }
 
 #ifdef RAVELIN_PROGRAM
