@@ -8,12 +8,12 @@ HeadlessFrontEnd::HeadlessFrontEnd(std::ostream& out, std::ostream& err)
 }
 
 int RunAutomatic(CRadiantPollApp& app, HeadlessFrontEnd& frontEnd, int argc,
-                 const char* const* argv, std::ostream& err, const std::string& executablePath) {
+                 const char* const* argv, std::ostream& err, const std::string& executablePath,
+                 const char* refusal) {
     CMainInfo info;
     info.Parse(argc, argv, executablePath);
     if ((RunFlagsFrom(info) & kAutomaticRunFlags) == 0) {
-        err << "tidewell: the polling window is not part of this build; run one pass with a site "
-               "number and /AUTO, /AUTODIAL, /GETSALES or /SENDITEMS (see tidewell --help).\n";
+        err << refusal << '\n';
         return 1;
     }
     if (!app.InitInstance(argc, argv, executablePath))
