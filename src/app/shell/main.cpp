@@ -46,7 +46,7 @@ constexpr const char* kHelp =
     "The window opens when a display is set (DISPLAY, WAYLAND_DISPLAY or QT_QPA_PLATFORM);\n"
     "without one, automatic runs poll without it and interactive runs are refused.\n";
 
-bool DisplayConfigured() {
+[[maybe_unused]] bool DisplayConfigured() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
         if (value != nullptr && *value != '\0')
@@ -86,7 +86,6 @@ int main(int argc, char** argv) {
     refusal = tw::kNoDisplayForWindow;
 #else
     (void)headless;
-    (void)DisplayConfigured;
 #endif
     tw::HeadlessFrontEnd frontEnd(std::cout, std::cerr);
     tw::CRadiantPollApp app(frontEnd, factory);

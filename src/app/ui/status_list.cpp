@@ -108,10 +108,11 @@ void BatchedStatusList::Flush() {
         scroll_ = false;
         scheduled_ = false;
     }
-    if (texts.empty() && drop == 0)
-        return;
-    model_.Apply(drop, texts);
-    if (scroll && view_)
+    if (!texts.empty() || drop > 0)
+        model_.Apply(drop, texts);
+    // A batch may be taken between a text and the document's request to scroll to it: rows
+    // added always scroll.
+    if ((scroll || !texts.empty()) && view_)
         view_->scrollToBottom();
 }
 
