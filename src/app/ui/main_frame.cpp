@@ -450,11 +450,14 @@ void CMainFrame::PurgePending(int id) {
 }
 
 void CMainFrame::ShowVersions() {
-    const RadiantSetup& setup = *app_->Setup();
+    // The command needs no open site; without one there are no logs to show.
+    const RadiantSetup* setup = app_->Setup();
     const int site = app_->SiteNumber();
     const auto logText = [&](const char* format) {
+        if (setup == nullptr)
+            return QString();
         const std::string path =
-            platform::ExistingOrExactPath(setup.LocalLogDirectory(), SiteFileName(format, site));
+            platform::ExistingOrExactPath(setup->LocalLogDirectory(), SiteFileName(format, site));
         return QString::fromStdString(platform::ReadFile(path).value_or(std::string()))
             .toHtmlEscaped();
     };

@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QTreeView>
 #include <atomic>
@@ -283,6 +284,40 @@ TEST_F(MainFrameTest, PurgePendingInARealBoxDefaultsToNo) {
     EXPECT_EQ(realApp.ExitInstance(), 0);
 }
 
+TEST_F(MainFrameTest, VersionsShowsBothVersionLogsAndCopesWithoutASite) {
+    // Closes the next dialog that becomes modal, keeping the text it showed.
+    const auto closeNextDialog = [](QString* text) {
+        auto* timer = new QTimer(qApp);
+        QObject::connect(timer, &QTimer::timeout, [timer, text] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            for (QTextBrowser* browser : dialog->findChildren<QTextBrowser*>())
+                *text = browser->toPlainText();
+            *text = dialog->windowTitle() + "\n" + *text;
+            dialog->reject();
+        });
+        timer->start(10);
+    };
+    home.Write("005/VersionPOS.005", "5      Mon Dec  7 10:00:00 2026 Radiant <POS> 12.3\n");
+    Open({"5"});
+    QString shown;
+    closeNextDialog(&shown);
+    ASSERT_TRUE(frame->RunCommand(cmd::kVersions));
+    EXPECT_TRUE(shown.startsWith("Radiant/Tidewell Version Information\n")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("Radiant <POS> 12.3")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("Tidewell 1.1.1.9")) << shown.toStdString();
+    Close();
+
+    Open({" -3"});  // no site open
+    shown.clear();
+    closeNextDialog(&shown);
+    ASSERT_TRUE(frame->RunCommand(cmd::kVersions));
+    EXPECT_TRUE(shown.startsWith("Radiant/Tidewell Version Information")) << shown.toStdString();
+}
+
 TEST_F(MainFrameTest, StartAndStopPollingFollowThePass) {
     Open({"5"});
     ASSERT_TRUE(frame->RunCommand(cmd::kStartPolling));
@@ -380,6 +415,26 @@ TEST_F(MainFrameTest, FiftyThousandLinesArriveWithoutHoldingTheWindow) {
     EXPECT_EQ(frame->StatusModel().rowCount(), kMaxStatusRows);
     EXPECT_EQ(frame->StatusModel().Row(0),
               QString::asprintf("Split to: jrn%06d.xml", kLines - kMaxStatusRows));
+}
+
+TEST(BatchedStatusList, AStalledWindowHoldsNoMoreThanTheListsLimit) {
+    // The UI thread shows nothing while the lines arrive: what waits for it stays bounded.
+    StatusListModel model;
+    BatchedStatusList list(model, nullptr);
+    MessageDocument document(kMaxStatusRows);
+    document.SetView(&list);
+    for (int i = 0; i < 3 * kMaxStatusRows; ++i) document.AddMessage("line " + std::to_string(i));
+    EXPECT_EQ(list.ItemCount(), kMaxStatusRows);
+    list.Flush();
+    ASSERT_EQ(model.rowCount(), kMaxStatusRows);
+    EXPECT_EQ(model.Row(0), QString("line %1").arg(2 * kMaxStatusRows));
+    // Shown rows are the next to go.
+    document.AddMessage("newest");
+    list.Flush();
+    EXPECT_EQ(model.rowCount(), kMaxStatusRows);
+    EXPECT_EQ(model.Row(0), QString("line %1").arg(2 * kMaxStatusRows + 1));
+    EXPECT_EQ(model.Row(kMaxStatusRows - 1), "newest");
+    document.SetView(nullptr);
 }
 
 }  // namespace
