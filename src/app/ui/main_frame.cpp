@@ -398,7 +398,9 @@ bool CMainFrame::RunCommand(int id) {
 
 void CMainFrame::WhileStopping(const std::function<void()>& work) {
     ++stopping_;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     work();
+    QApplication::restoreOverrideCursor();
     --stopping_;
     if (stopping_ == 0 && endOfPassWaiting_) {
         endOfPassWaiting_ = false;

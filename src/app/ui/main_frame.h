@@ -118,9 +118,9 @@ private:
     QAction* AddAction(int id, const QString& text);
     bool IsEnabled(int id) const;
     void OnEndOfPassNotice();
-    // Runs app work that may stop the monitor. Stopping pumps the UI thread's events, so an
-    // end-of-pass notice may arrive meanwhile; it is handled once the work is done, never in
-    // the middle of a stop.
+    // Runs app work that may stop the monitor, under the wait cursor. Stopping pumps the UI
+    // thread's events, so an end-of-pass notice may arrive meanwhile; it is handled once the
+    // work is done, never in the middle of a stop.
     void WhileStopping(const std::function<void()>& work);
     void ChooseSite();
     void PurgePending(int id);
