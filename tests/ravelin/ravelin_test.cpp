@@ -1,10 +1,14 @@
 #include <sys/stat.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "app/command_line.h"
 #include "platform/process.h"
 #include "platform/text_file.h"
+#include "ravelin/ravelin_app.h"
 #include "ravelin/ravelin_flags.h"
 #include "ravelin/site_setup.h"
 #include "settings/radiant_setup.h"
@@ -13,6 +17,8 @@
 
 namespace tw::ravelin {
 namespace {
+
+using ::testing::HasSubstr;
 
 CMainInfo CommandLine(std::vector<const char*> args) {
     args.insert(args.begin(), "/nonexistent/bin/ravelin");
@@ -176,6 +182,35 @@ TEST(RavelinProgram, UnattendedRunWritesASiteTidewellReads) {
     EXPECT_EQ(launcher.Run({RAVELIN_PROGRAM, dir.Path() + "/"}, {}).exitCode, 1)
         << "an interactive run needs the set-up window";
     EXPECT_EQ(launcher.Run({RAVELIN_PROGRAM, "--help"}, {}).exitCode, 0);
+}
+
+TEST(RavelinProgram, ANegativeSiteSetsUpNothingAndSaysSo) {
+    test::ScratchDir dir;
+    dir.Write("RAVELIN.001", "kept\n");
+    dir.Write("RAVELIN.002", "kept\n");
+    dir.Write("SETUP.STA", "t");
+    const std::string home = dir.Path() + "/";
+    const char* args[] = {"ravelin", home.c_str(), "/AUTO", "/SITE=-3", "/OVERWRITE"};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunRavelin(5, args, out, err), 1);
+    EXPECT_THAT(out.str(), HasSubstr("Invalid site number -3: no site was set up."));
+    EXPECT_EQ(test::ReadAll(dir.File("RAVELIN.001")), "kept\n");
+    EXPECT_EQ(test::ReadAll(dir.File("RAVELIN.002")), "kept\n");
+    struct stat st {};
+    EXPECT_NE(::stat(dir.File("001").c_str(), &st), 0);
+}
+
+TEST(RavelinProgram, ARelativeProgramDirectoryIsWrittenAsAnAbsolutePath) {
+    test::ScratchDir dir;
+    dir.Write("home/SETUP.STA", "t");
+    platform::PosixProcessLauncher launcher;
+    platform::ProcessOptions options;
+    options.workingDirectory = dir.Path();
+    ASSERT_TRUE(launcher.Run({RAVELIN_PROGRAM, "home", "/AUTO", "/SITE=1"}, options).Succeeded());
+    const std::string home = dir.Path() + "/home";
+    EXPECT_EQ(test::ReadAll(dir.File("home/RAVELIN.001")),
+              home + "/001\n" + home + "\n" + home + "/001\n" + home + "\n");
+    EXPECT_EQ(test::ReadAll(dir.File("home/001/SETUP.001")), "t");
 }
 
 }  // namespace
