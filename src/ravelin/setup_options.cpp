@@ -13,11 +13,10 @@ namespace tw::ravelin {
 
 SetupOptions InitialOptions(const SetupPaths& found, const CMainInfo& commandLine, int site) {
     SetupOptions options;
-    options.backOfficePath = platform::AddSeparator(found.backOfficePath);
+    options.backOfficePath = StoredDirectory(found.backOfficePath);
     const std::string errorPath = commandLine.ValueOf("ERRORPATH");
     options.useCommonErrorLogPath = !errorPath.empty();
-    options.errorLogPath =
-        platform::AddSeparator(errorPath.empty() ? found.programDirectory : errorPath);
+    options.errorLogPath = StoredDirectory(errorPath.empty() ? found.programDirectory : errorPath);
     if (site > 0)
         options.siteText = std::to_string(site);
     return options;
@@ -47,10 +46,12 @@ std::optional<std::string> RefusalOf(const SetupOptions& options,
 
 std::string StoredDirectory(const std::string& path) {
     const std::string trimmed(TrimBlanks(path));
-    if (trimmed.empty() || IsWindowsFormPath(trimmed) ||
-        platform::PathResolver::IsUncPath(trimmed)) {
+    if (trimmed.empty())
+        return trimmed;
+    if (IsWindowsFormPath(trimmed))  // a separator of its own form
+        return platform::IsSeparator(trimmed.back()) ? trimmed : trimmed + '\\';
+    if (platform::PathResolver::IsUncPath(trimmed))  // "//server/share", "smb://server/share"
         return platform::AddSeparator(trimmed);
-    }
     return platform::AbsoluteDirectory(trimmed);
 }
 
