@@ -112,6 +112,7 @@ QLineEdit* SiteSettingsDialog::AddLine(QFormLayout* layout, const char* label, c
                                        bool secret) {
     auto* line = new QLineEdit;
     line->setObjectName(QString::fromUtf8(name));
+    line->setMinimumWidth(180);  // room for a UNC path
     if (secret)
         line->setEchoMode(QLineEdit::Password);
     layout->addRow(QString::fromUtf8(label), line);
