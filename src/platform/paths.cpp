@@ -1,6 +1,8 @@
 #include "platform/paths.h"
 
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/text_file.h"
 #include "platform/wildcard.h"
@@ -69,6 +71,14 @@ std::string Graft(const std::string& target, std::string_view tail) {
 }
 
 }  // namespace
+
+std::string AbsoluteDirectory(std::string_view directory) {
+    if (directory.empty())
+        return {};
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(std::filesystem::path(directory), error);
+    return AddSeparator(error ? std::string(directory) : absolute.string());
+}
 
 std::string AddSeparator(std::string_view directory) {
     std::string out(directory);

@@ -18,6 +18,12 @@ inline bool IsSeparator(char c) {
 // ends in '/' or '\' is returned unchanged; an empty value stays empty.
 std::string AddSeparator(std::string_view directory);
 
+// A local POSIX directory as an absolute path with one trailing '/': a relative one is taken
+// against the current directory (for a value that a program started elsewhere reads back, or
+// a child started in another directory). An empty value, or one that cannot be made absolute,
+// is returned with AddSeparator only.
+std::string AbsoluteDirectory(std::string_view directory);
+
 // AddSeparator(directory) + name.
 std::string JoinPath(std::string_view directory, std::string_view name);
 

@@ -1,7 +1,7 @@
 #include "ravelin/ravelin_app.h"
 
 #include <cctype>
-#include <charconv>
+#include <cstdlib>
 
 #include "app/command_line.h"
 #include "messages/program_messages.h"
@@ -11,6 +11,7 @@
 #include "platform/os_services.h"
 #include "platform/paths.h"
 #include "ravelin/ravelin_flags.h"
+#include "ravelin/setup_options.h"
 #include "ravelin/site_setup.h"
 
 namespace tw::ravelin {
@@ -28,6 +29,7 @@ constexpr const char* kHelp =
     "PROGRAM-DIRECTORY  where the site files live; default $TIDEWELL_HOME, else the\n"
     "                   directory of the ravelin program.\n"
     "/AUTO              unattended: no dialog; messages are printed; the run always ends.\n"
+    "                   Without it the set-up window opens (a display is needed).\n"
     "/SITE=n            set up site n only (0 or none: every site).\n"
     "/SITES=n           the installation has sites 1 to n (default: the highest number among\n"
     "                   the existing RAVELIN.nnn files and nnn directories, at least 1, and\n"
@@ -52,15 +54,32 @@ std::string ProgramDirectory(const CMainInfo& info) {
     return SiteHomeDirectory(info);
 }
 
-int ParseSiteNumber(const std::string& text) {
-    int site = 0;
-    std::from_chars(text.data(), text.data() + text.size(), site);
-    return site > 0 ? site : 0;
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
 }
 
 }  // namespace
 
-int RunRavelin(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+bool DisplayAvailable() {
+    return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM");
+}
+
+SetupPaths FoundPaths(const CMainInfo& info) {
+    SetupPaths paths;
+    // Absolute, because the site file written here is read by a Tidewell started elsewhere.
+    paths.programDirectory = platform::AbsoluteDirectory(ProgramDirectory(info));
+    paths.siteRoot = paths.programDirectory;
+    const std::string tamborPath = info.ValueOf("TAMBORPATH");
+    paths.backOfficePath =
+        tamborPath.empty() ? paths.programDirectory : StoredDirectory(tamborPath);
+    paths.errorLogPath = paths.programDirectory;
+    paths.useCommonErrorLogPath = false;
+    return paths;
+}
+
+int RunRavelin(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+               WindowRun window) {
     CMainInfo info;
     info.Parse(argc, argv, platform::ExecutablePath());
     if (info.HasSwitch("-help") || info.HasSwitch("help") || info.HasSwitch("?") ||
@@ -70,9 +89,18 @@ int RunRavelin(int argc, const char* const* argv, std::ostream& out, std::ostrea
     }
     const FlagWord flags = ParseFlags(info.switches);
     if (!flags.IsAuto()) {
-        err << "ravelin: the set-up window is not part of this build; run unattended with /AUTO "
-               "(see ravelin --help).\n";
-        return 1;
+        if (window == nullptr) {
+            err << "ravelin: the set-up window is not part of this build; run unattended with "
+                   "/AUTO (see ravelin --help).\n";
+            return 1;
+        }
+        if (!DisplayAvailable()) {
+            err << "ravelin: the set-up window needs a display (DISPLAY, WAYLAND_DISPLAY or "
+                   "QT_QPA_PLATFORM); without one, run unattended with /AUTO (see ravelin "
+                   "--help).\n";
+            return 1;
+        }
+        return window(info);
     }
 
     // The message list of an unattended run is the output stream.
@@ -90,16 +118,8 @@ int RunRavelin(int argc, const char* const* argv, std::ostream& out, std::ostrea
     {
         ScopedProgramMessages installed(
             ProgramMessages{&errors, &log, &screen, &statusMessages, nullptr});
-        SetupPaths paths;
-        paths.programDirectory = ProgramDirectory(info);
-        paths.siteRoot = paths.programDirectory;
-        const std::string tamborPath = info.ValueOf("TAMBORPATH");
-        paths.backOfficePath =
-            platform::AddSeparator(tamborPath.empty() ? paths.programDirectory : tamborPath);
-        paths.errorLogPath = paths.programDirectory;
-        paths.useCommonErrorLogPath = false;
-        SiteSetup setup(paths, info);
-        setup.Run(ParseSiteNumber(info.ValueOf("SITE")));
+        SiteSetup setup(FoundPaths(info), info);
+        setup.Run(ParseSiteText(info.ValueOf("SITE")));
         exitCode = errors.Count() > 0 ? 1 : 0;
     }
     queue.WaitUntilIdle(std::chrono::seconds(10));

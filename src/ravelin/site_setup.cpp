@@ -115,6 +115,11 @@ std::string SiteSetup::SiteFileText(int site) const {
 }
 
 void SiteSetup::Run(int chosenSite) {
+    if (chosenSite < 0) {
+        // Read as "every site", a mistyped number would rewrite every site file.
+        FormatMessageTo(errorMessages(), "Invalid site number %d: no site was set up.", chosenSite);
+        return;
+    }
     const PollerInfo* poller = FindPoller();
     FormatMessageTo(screenMessages(), "Setting up %s interface.",
                     poller ? poller->baseName.c_str() : "UNKNOWN POLLER");

@@ -27,7 +27,8 @@ public:
 
     // Announces the poller, then sets up every site from 1 to HighestSiteNumber() when
     // chosenSite is 0, else only chosenSite. With /SITES=n a chosen site above n sets up
-    // nothing; without it, a chosen site always counts as one of the installation.
+    // nothing; without it, a chosen site always counts as one of the installation. A negative
+    // chosenSite sets up nothing and is reported.
     void Run(int chosenSite);
 
     // One site: the site file (kept when it exists, unless OVERWRITE), the directory, and the

@@ -1,8 +1,6 @@
 #include "settings/poller_setup.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "messages/message.h"
 #include "messages/program_messages.h"
@@ -12,17 +10,6 @@
 #include "settings/site_file.h"
 
 namespace tw {
-namespace {
-
-// The directory as an absolute path ending in '/': the child starts in it, so a relative
-// program path would no longer lead to the program.
-std::string AbsoluteDirectory(const std::string& directory) {
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(directory, error);
-    return platform::AddSeparator(error ? directory : absolute.string());
-}
-
-}  // namespace
 
 std::string NumberedFileName(std::string_view baseName, int siteNumber) {
     char number[16];
@@ -114,7 +101,8 @@ bool PollerSetup::ReadPathMap() {
 }
 
 void PollerSetup::StartRavelin() {
-    const std::string directory = AbsoluteDirectory(ravelinDirectory_);
+    // The child starts in the directory, so a relative program path would no longer lead to it.
+    const std::string directory = platform::AbsoluteDirectory(ravelinDirectory_);
     std::vector<std::string> argv{ravelinProgram_.empty() ? directory + "ravelin" : ravelinProgram_,
                                   directory};
     platform::ProcessOptions options;
@@ -129,6 +117,10 @@ void PollerSetup::StartRavelin() {
     if (outcome.status == platform::ProcessOutcome::Status::StartFailed) {
         FormatMessageTo(logMessages(), "Unable to start %s: %s", argv[0].c_str(),
                         SystemErrorText(outcome.error).c_str());
+    } else if (outcome.status == platform::ProcessOutcome::Status::TimedOut) {
+        // Whatever it left half done, the run must not pass for a clean one.
+        FormatMessageTo(errorMessages(), "%s did not finish within %d minutes and was stopped.",
+                        argv[0].c_str(), static_cast<int>(kUnattendedRavelinLimit.count()));
     }
 }
 

@@ -1,11 +1,17 @@
 #include <sys/stat.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
 
 #include "app/command_line.h"
 #include "platform/process.h"
 #include "platform/text_file.h"
+#include "ravelin/ravelin_app.h"
 #include "ravelin/ravelin_flags.h"
+#include "ravelin/setup_options.h"
 #include "ravelin/site_setup.h"
 #include "settings/radiant_setup.h"
 #include "support/recording_messages.h"
@@ -13,6 +19,8 @@
 
 namespace tw::ravelin {
 namespace {
+
+using ::testing::HasSubstr;
 
 CMainInfo CommandLine(std::vector<const char*> args) {
     args.insert(args.begin(), "/nonexistent/bin/ravelin");
@@ -173,9 +181,119 @@ TEST(RavelinProgram, UnattendedRunWritesASiteTidewellReads) {
     EXPECT_EQ(setup.BackOfficeDirectory(), dir.Path() + "/back/");
     EXPECT_EQ(setup.LocalLogDirectory(), dir.Path() + "/002/");
 
-    EXPECT_EQ(launcher.Run({RAVELIN_PROGRAM, dir.Path() + "/"}, {}).exitCode, 1)
-        << "an interactive run needs the set-up window";
+    // Without a display an interactive run explains itself and fails, in every build.
+    EXPECT_EQ(launcher
+                  .Run({"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM",
+                        RAVELIN_PROGRAM, dir.Path() + "/"},
+                       {})
+                  .exitCode,
+              1);
     EXPECT_EQ(launcher.Run({RAVELIN_PROGRAM, "--help"}, {}).exitCode, 0);
+}
+
+int windowRuns = 0;
+int CountingWindow(const CMainInfo&) {
+    ++windowRuns;
+    return 7;
+}
+
+TEST(RavelinProgram, TheWindowOpensOnlyForAnInteractiveRunWithADisplay) {
+    test::ScratchDir dir;
+    const std::string home = dir.Path() + "/";
+    test::ScopedEnv x11{"DISPLAY", std::nullopt};
+    test::ScopedEnv wayland{"WAYLAND_DISPLAY", std::nullopt};
+    test::ScopedEnv qpa{"QT_QPA_PLATFORM", std::nullopt};
+    const char* interactive[] = {"ravelin", home.c_str()};
+    std::ostringstream out, err;
+    windowRuns = 0;
+    EXPECT_EQ(RunRavelin(2, interactive, out, err), 1);
+    EXPECT_THAT(err.str(), HasSubstr("not part of this build"));
+    err.str("");
+    EXPECT_EQ(RunRavelin(2, interactive, out, err, &CountingWindow), 1);
+    EXPECT_THAT(err.str(), HasSubstr("needs a display"));
+    EXPECT_EQ(windowRuns, 0);
+    {
+        test::ScopedEnv offscreen{"QT_QPA_PLATFORM", "offscreen"};
+        EXPECT_EQ(RunRavelin(2, interactive, out, err, &CountingWindow), 7);
+        EXPECT_EQ(windowRuns, 1);
+        const char* unattended[] = {"ravelin", home.c_str(), "/AUTO"};
+        EXPECT_EQ(RunRavelin(3, unattended, out, err, &CountingWindow), 0);
+        EXPECT_EQ(windowRuns, 1) << "/AUTO never opens the window";
+    }
+}
+
+TEST(SetupOptions, StartFromTheFoundPathsAndAcceptAbsoluteOnes) {
+    SetupPaths found;
+    found.programDirectory = "/srv/qor/";
+    found.backOfficePath = "/srv/back";
+    const auto plain = InitialOptions(found, CommandLine({"/AUTO"}), 0);
+    EXPECT_EQ(plain.backOfficePath, "/srv/back/");
+    EXPECT_EQ(plain.errorLogPath, "/srv/qor/");
+    EXPECT_FALSE(plain.useCommonErrorLogPath);
+    EXPECT_EQ(plain.siteText, "");
+    const auto withLog = InitialOptions(found, CommandLine({"/ERRORPATH=/var/log/qor"}), 4);
+    EXPECT_EQ(withLog.errorLogPath, "/var/log/qor/");
+    EXPECT_TRUE(withLog.useCommonErrorLogPath);
+    EXPECT_EQ(withLog.siteText, "4");
+
+    SetupOptions chosen{"C:\\QOR\\DATA", "logs", true, ""};
+    const SetupPaths accepted = AcceptedPaths(chosen, found);
+    EXPECT_EQ(accepted.backOfficePath, "C:\\QOR\\DATA\\") << "a Windows path stays as written";
+    EXPECT_EQ(accepted.errorLogPath, std::filesystem::current_path().string() + "/logs/");
+    EXPECT_TRUE(accepted.useCommonErrorLogPath);
+
+    EXPECT_EQ(ParseSiteText(""), 0);
+    EXPECT_EQ(ParseSiteText(" 12 "), 12);
+    EXPECT_EQ(ParseSiteText("+5"), 5);
+    EXPECT_EQ(ParseSiteText("-3"), -3);
+    EXPECT_EQ(ParseSiteText("x"), 0);
+}
+
+TEST(SetupOptions, TheBackOfficePathMustLeadToADirectory) {
+    test::ScratchDir dir;
+    dir.Write("c/QOR/x", "");
+    const std::string home = dir.Path() + "/";
+    const std::string refusal =
+        "The path you specified does not exist.  Please enter a valid path.";
+    auto refusalOf = [&](const std::string& path) {
+        return RefusalOf({path, home, false, ""}, home).value_or("");
+    };
+    EXPECT_EQ(refusalOf(dir.Path() + "/c/QOR"), "");
+    EXPECT_EQ(refusalOf(dir.Path() + "/c/nothing"), refusal);
+    EXPECT_EQ(refusalOf("  "), refusal);
+    EXPECT_EQ(refusalOf("C:\\QOR\\"), refusal) << "no drive mapping";
+    dir.Write("PATHMAP", "C: = " + dir.Path() + "/c\n");
+    EXPECT_EQ(refusalOf("C:\\QOR\\"), "");
+    EXPECT_EQ(refusalOf("c:\\Missing"), refusal);
+}
+
+TEST(RavelinProgram, ANegativeSiteSetsUpNothingAndSaysSo) {
+    test::ScratchDir dir;
+    dir.Write("RAVELIN.001", "kept\n");
+    dir.Write("RAVELIN.002", "kept\n");
+    dir.Write("SETUP.STA", "t");
+    const std::string home = dir.Path() + "/";
+    const char* args[] = {"ravelin", home.c_str(), "/AUTO", "/SITE=-3", "/OVERWRITE"};
+    std::ostringstream out, err;
+    EXPECT_EQ(RunRavelin(5, args, out, err), 1);
+    EXPECT_THAT(out.str(), HasSubstr("Invalid site number -3: no site was set up."));
+    EXPECT_EQ(test::ReadAll(dir.File("RAVELIN.001")), "kept\n");
+    EXPECT_EQ(test::ReadAll(dir.File("RAVELIN.002")), "kept\n");
+    struct stat st {};
+    EXPECT_NE(::stat(dir.File("001").c_str(), &st), 0);
+}
+
+TEST(RavelinProgram, ARelativeProgramDirectoryIsWrittenAsAnAbsolutePath) {
+    test::ScratchDir dir;
+    dir.Write("home/SETUP.STA", "t");
+    platform::PosixProcessLauncher launcher;
+    platform::ProcessOptions options;
+    options.workingDirectory = dir.Path();
+    ASSERT_TRUE(launcher.Run({RAVELIN_PROGRAM, "home", "/AUTO", "/SITE=1"}, options).Succeeded());
+    const std::string home = dir.Path() + "/home";
+    EXPECT_EQ(test::ReadAll(dir.File("home/RAVELIN.001")),
+              home + "/001\n" + home + "\n" + home + "/001\n" + home + "\n");
+    EXPECT_EQ(test::ReadAll(dir.File("home/001/SETUP.001")), "t");
 }
 
 }  // namespace

@@ -28,11 +28,9 @@ public:
         lastOptions = options;
         if (onRun)
             onRun();
-        platform::ProcessOutcome outcome;
-        outcome.status = platform::ProcessOutcome::Status::Exited;
-        outcome.exitCode = 0;
         return outcome;
     }
+    platform::ProcessOutcome outcome{platform::ProcessOutcome::Status::Exited, 0};
     std::vector<std::vector<std::string>> calls;
     platform::ProcessOptions lastOptions;
     std::function<void()> onRun;
@@ -212,6 +210,24 @@ TEST(RadiantSetupLoad, MissingSiteFileStartsRavelinAndWaits) {
     ASSERT_EQ(launcher.calls.size(), 2u);
     EXPECT_THAT(launcher.calls[1], ElementsAre(program + "ravelin", program, "/AUTO", "/SITE=3"));
     EXPECT_TRUE(launcher.lastOptions.timeLimit);
+}
+
+TEST(RadiantSetupLoad, AnUnattendedRavelinPastItsTimeLimitIsAnError) {
+    test::RecordedMessages messages;
+    test::ScratchDir dir;
+    FakeLauncher launcher;
+    launcher.outcome.status = platform::ProcessOutcome::Status::TimedOut;
+    // The site file was written before Ravelin hung: the site loads, yet the run must fail.
+    launcher.onRun = [&] {
+        dir.Write("RAVELIN.004", FormatSiteFile({dir.Path() + "/004", dir.Path(), dir.Path()}));
+    };
+    RadiantSetup setup(4, dir.Path(), launcher);
+    setup.SetUnattended(true);
+    EXPECT_TRUE(setup.Load(false));
+    EXPECT_THAT(messages.error.Texts(),
+                ElementsAre(dir.Path() + "/ravelin did not finish within 10 minutes and was "
+                                         "stopped."));
+    EXPECT_EQ(messages.error.Count(), 1);
 }
 
 TEST(RadiantSetupLoad, StartsTheRealRavelinProgram) {

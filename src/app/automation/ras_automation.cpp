@@ -46,6 +46,34 @@ std::string DispatchRasAutomation::GetResultString(int result) {
     return ResultAsText(ras_.CallMethod(ras::kGetResultString, args));
 }
 
+DialUpDirectory::Listing DispatchDialUpDirectory::ListEntries() {
+    // A phone book is short; the bound only stops an object that never ends its list.
+    constexpr std::size_t kMaxEntries = 10000;
+    DispatchDriver ras = CreateObject(kRasProgId);
+    if (!ras)
+        return {};
+    Listing listing;
+    try {
+        if (!ResultAsBool(ras.GetProperty(ras::kInstalled)))
+            return {};
+        listing.available = true;
+        DISPID member = ras::kGetFirstEntry;
+        while (listing.entries.size() < kMaxEntries) {
+            comlite::Bstr name;
+            VARIANT args[] = {BstrOutArgument(name)};
+            ras.CallMethod(member, args);
+            if (name.Utf8().empty())
+                break;
+            listing.entries.push_back(name.Utf8());
+            member = ras::kGetNextEntry;
+        }
+    } catch (const std::exception& e) {
+        SendMessageText(errorMessages(), e.what());
+        listing.entries.clear();
+    }
+    return listing;
+}
+
 RasAutomationFactory MakeRasAutomationFactory() {
     return []() -> CountedPtr<RasAutomation> {
         DispatchDriver ras = CreateObject(kRasProgId);

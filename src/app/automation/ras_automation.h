@@ -5,6 +5,7 @@
 #include "app/automation/dispatch_driver.h"
 #include "monitor/pos_file_system.h"
 #include "monitor/ras_file_system.h"
+#include "settings/site_settings_form.h"
 
 namespace tw {
 
@@ -13,6 +14,8 @@ inline constexpr const char* kRasProgId = "QORPost.Ras";
 // Dispatch identifiers of the members of the dial-up interface the poller calls.
 namespace ras {
 inline constexpr DISPID kInstalled = 0x60020000;           // property get -> boolean
+inline constexpr DISPID kGetFirstEntry = 0x60020001;       // ([out] text) -> long
+inline constexpr DISPID kGetNextEntry = 0x60020002;        // ([out] text) -> long
 inline constexpr DISPID kGetFirstConnection = 0x60020003;  // ([out] text) -> long
 inline constexpr DISPID kGetNextConnection = 0x60020004;   // ([out] text) -> long
 inline constexpr DISPID kDial = 0x60020005;                // (six texts) -> long
@@ -41,6 +44,15 @@ public:
 private:
     std::string NameFrom(DISPID member);
     DispatchDriver ras_;
+};
+
+// The phone-book entries of the site settings dialog, from a "QORPost.Ras" created for each
+// listing. Not available when the object cannot be created (reported by CreateObject) or dial-up
+// is not installed (nothing reported); a call that fails while listing is reported with the
+// object's error text.
+class DispatchDialUpDirectory final : public DialUpDirectory {
+public:
+    Listing ListEntries() override;
 };
 
 // Creates "QORPost.Ras" through CreateObject for each call (a failure has been reported and

@@ -105,5 +105,20 @@ TEST_F(QorcomRasTest, WithoutDialUpNetworking) {
     EXPECT_THAT(messages.error.Texts(), ElementsAre("Exception 0: RAS not found."));
 }
 
+TEST_F(QorcomRasTest, TheSettingsDialogListsThePhoneBook) {
+    DispatchDialUpDirectory directory;
+    const auto listing = directory.ListEntries();
+    EXPECT_TRUE(listing.available);
+    EXPECT_THAT(listing.entries, ElementsAre("Shop 12", "Busy Line"));
+    EXPECT_TRUE(messages.error.Texts().empty());
+
+    // Not installed: nothing to offer, nothing to report.
+    test::ScopedEnv none{"QORCOM_RAS_PROVIDER", dir.File("libnothing.so")};
+    const auto without = directory.ListEntries();
+    EXPECT_FALSE(without.available);
+    EXPECT_TRUE(without.entries.empty());
+    EXPECT_TRUE(messages.error.Texts().empty());
+}
+
 }  // namespace
 }  // namespace tw

@@ -133,5 +133,14 @@ TEST_F(RasAutomationTest, MembersCanBeFoundByName) {
     }
 }
 
+TEST_F(RasAutomationTest, AFailureWhileListingEntriesIsReportedWithTheObjectsText) {
+    DispatchDialUpDirectory directory;
+    Ras().raiseText = "The phone book is locked.";
+    const auto listing = directory.ListEntries();
+    EXPECT_FALSE(listing.available);
+    EXPECT_TRUE(listing.entries.empty());
+    EXPECT_THAT(messages.error.Texts(), ElementsAre("The phone book is locked."));
+}
+
 }  // namespace
 }  // namespace tw
