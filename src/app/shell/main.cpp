@@ -14,6 +14,7 @@
 #include "settings/radiant_setup.h"
 
 #ifdef TW_WITH_WINDOW
+#include "app/ui/settings_command.h"
 #include "app/ui/windowed_run.h"
 #endif
 
@@ -82,7 +83,10 @@ int main(int argc, char** argv) {
     const char* refusal = tw::kNoWindowInThisBuild;
 #ifdef TW_WITH_WINDOW
     if (!headless && DisplayConfigured())
-        return tw::ui::RunWindowed(count, args.data(), factory);
+        return tw::ui::RunWindowed(count, args.data(), factory,
+                                   [](tw::ui::CMainFrame& frame, tw::CRadiantPollApp& app) {
+                                       tw::ui::AttachSiteSettingsCommand(frame, app);
+                                   });
     refusal = tw::kNoDisplayForWindow;
 #else
     (void)headless;

@@ -19,10 +19,12 @@
 #include <thread>
 
 #include "app/shell/commands.h"
+#include "app/ui/settings_command.h"
 #include "app/ui/site_dialog.h"
 #include "platform/named_lock.h"
 #include "qt_test_support.h"
 #include "settings/radiant_setup.h"
+#include "settings/ui/site_settings_dialog.h"
 #include "support/scratch_dir.h"
 
 namespace tw::ui {
@@ -354,6 +356,47 @@ TEST_F(MainFrameTest, StartAndStopPollingFollowThePass) {
     }));
     EXPECT_TRUE(other.TryLock());
     EXPECT_EQ(Close(), 0);
+}
+
+TEST_F(MainFrameTest, SiteSettingsEditWithPollingStoppedAndPollingResumesAfterwards) {
+    Open({"5"});
+    EXPECT_FALSE(Enabled(cmd::kSiteSettings)) << "no handler, no entry";
+    AttachSiteSettingsCommand(*frame, *app);
+    ASSERT_TRUE(Enabled(cmd::kSiteSettings));
+    ASSERT_TRUE(frame->RunCommand(cmd::kStartPolling));
+    ASSERT_TRUE(test::SpinUntil([&] { return passes.started.load() == 1; }));
+
+    bool dialogShown = false;
+    bool pollingWhileShown = true;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = dynamic_cast<SiteSettingsDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        dialogShown = true;
+        pollingWhileShown = app->IsPolling();
+        dialog->reject();
+    });
+    timer.start(10);
+    ASSERT_TRUE(frame->RunCommand(cmd::kSiteSettings));
+    timer.stop();
+
+    EXPECT_TRUE(dialogShown);
+    EXPECT_FALSE(pollingWhileShown) << "a pass must not run while its settings change";
+    EXPECT_TRUE(app->IsPolling()) << "polling was running, so it runs again";
+    EXPECT_TRUE(test::SpinUntil([&] { return passes.started.load() == 2; }));
+    passes.release = true;
+    ASSERT_TRUE(test::SpinUntil([&] { return Enabled(cmd::kStartPolling); }));
+
+    // Idle before, idle after.
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (auto* dialog = dynamic_cast<SiteSettingsDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    timer.start(10);
+    ASSERT_TRUE(frame->RunCommand(cmd::kSiteSettings));
+    EXPECT_FALSE(app->IsPolling());
+    EXPECT_EQ(passes.started.load(), 2);
 }
 
 TEST_F(MainFrameTest, AnAutomaticRunClosesTheWindowAtTheEndOfItsPass) {

@@ -1,0 +1,26 @@
+#include "app/ui/settings_command.h"
+
+#include "app/automation/ras_automation.h"
+#include "app/shell/commands.h"
+#include "app/shell/radiant_poll_app.h"
+#include "app/ui/main_frame.h"
+#include "settings/ui/site_settings_dialog.h"
+
+namespace tw::ui {
+
+void AttachSiteSettingsCommand(CMainFrame& frame, CRadiantPollApp& app) {
+    frame.SetCommandHandler(commands::kSiteSettings, [&frame, &app] {
+        RadiantSetup* setup = app.Setup();
+        if (setup == nullptr)
+            return;
+        const bool wasPolling = app.IsPolling();
+        if (wasPolling)
+            app.StopPolling();
+        DispatchDialUpDirectory dialUp;
+        EditSiteSettings(&frame, *setup, frame.GetPrompter(), dialUp);
+        if (wasPolling)
+            app.StartPolling();
+    });
+}
+
+}  // namespace tw::ui
