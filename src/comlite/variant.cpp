@@ -291,6 +291,20 @@ Variant Variant::Bool(bool value) noexcept {
     return v;
 }
 
+Variant Variant::Currency(LONGLONG tenThousandths) noexcept {
+    Variant v;
+    v.vt = VT_CY;
+    v.cyVal.int64 = tenThousandths;
+    return v;
+}
+
+Variant Variant::Decimal(const DECIMAL& value) noexcept {
+    Variant v;
+    v.decVal = value;
+    v.vt = VT_DECIMAL;  // after: the DECIMAL overlays vt
+    return v;
+}
+
 Variant Variant::Text(std::u16string_view text) noexcept {
     Variant v;
     v.vt = VT_BSTR;

@@ -227,10 +227,14 @@ HRESULT VariantClear(VARIANT* v) noexcept;
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept;
 // As VariantCopy, but a VT_BYREF source is copied as the value it points at.
 HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) noexcept;
-// Converts src (dereferenced when VT_BYREF) to vt into dest by the automation coercion rules;
-// dest may be src. On failure dest is unchanged and the result is DISP_E_TYPEMISMATCH,
-// DISP_E_OVERFLOW or DISP_E_BADVARTYPE. Text is read and written in the en-US form whatever
-// the locale ("1234.5", "True", "1/31/2024 3:04:05 PM"); see variant_convert.cpp for details.
+// Converts src (dereferenced when VT_BYREF) to vt into dest by the automation coercion rules,
+// as Windows applies them; dest may be src. On failure dest is unchanged and the result is
+// DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW, DISP_E_BADVARTYPE (vt or src->vt is no VARIANT type),
+// E_INVALIDARG (a null pointer, an invalid DECIMAL) or E_OUTOFMEMORY.
+// Text is read and written in the en-US form whatever the LCID: every locale is treated as
+// en-US ("1234.5", "True", "1/31/2024 3:04:05 PM"). Two-digit years in dates read from text fall
+// in 1930-2029 (Windows' default "2029" window); dates given without a year take the current
+// one. Details: variant_convert.cpp (numbers, booleans, currency, decimal) and date_text.h.
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, USHORT flags, VARTYPE vt) noexcept;
 HRESULT VariantChangeTypeEx(VARIANT* dest, const VARIANT* src, LCID lcid, USHORT flags,
                             VARTYPE vt) noexcept;
@@ -297,6 +301,9 @@ public:
     static Variant I4(LONG value) noexcept;
     static Variant R8(double value) noexcept;
     static Variant Bool(bool value) noexcept;
+    // Ten-thousandths: Currency(15000) is 1.5.
+    static Variant Currency(LONGLONG tenThousandths) noexcept;
+    static Variant Decimal(const DECIMAL& value) noexcept;
     static Variant Text(std::u16string_view text) noexcept;
     static Variant TextUtf8(std::string_view utf8) noexcept;
 

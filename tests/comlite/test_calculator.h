@@ -36,6 +36,8 @@ struct ITestCalc : IDispatch {
     // What the last Store received as its date and its byte.
     virtual HRESULT STDMETHODCALLTYPE get_LastWhen(DATE* value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_LastByte(BYTE* value) = 0;
+    // The amount negated into *negated, and the amount itself as the result.
+    virtual HRESULT STDMETHODCALLTYPE Negate(DECIMAL amount, DECIMAL* negated, DECIMAL* result) = 0;
 
 protected:
     ~ITestCalc() = default;
@@ -44,7 +46,7 @@ protected:
 inline constexpr DISPID kDispSubtract = 1, kDispConcat = 2, kDispDivide = 3, kDispDescribe = 4,
                         kDispBump = 5, kDispName = 6, kDispEcho = 7, kDispStore = 8, kDispFail = 9,
                         kDispThrow = 10, kDispPrice = 11, kDispTotal = 12, kDispLastWhen = 13,
-                        kDispLastByte = 14;
+                        kDispLastByte = 14, kDispNegate = 15;
 
 namespace test_calc {
 using namespace comlite;
@@ -71,6 +73,8 @@ inline constexpr DispatchMember kMembers[] = {
     Method<&ITestCalc::Total>(kDispTotal, "Total", {In(VT_I4, "quantity"), RetVal(VT_CY)}),
     PropertyGet<&ITestCalc::get_LastWhen>(kDispLastWhen, "LastWhen", {RetVal(VT_DATE)}),
     PropertyGet<&ITestCalc::get_LastByte>(kDispLastByte, "LastByte", {RetVal(VT_UI1)}),
+    Method<&ITestCalc::Negate>(kDispNegate, "Negate",
+                               {In(VT_DECIMAL), Out(VT_DECIMAL), RetVal(VT_DECIMAL)}),
 };
 }  // namespace test_calc
 
@@ -208,6 +212,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE get_LastByte(BYTE* value) override {
         *value = byte;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Negate(DECIMAL amount, DECIMAL* negated, DECIMAL* result) override {
+        // A server writes whole DECIMALs, its reserved word (the VARIANT's vt) included.
+        amount.wReserved = 0;
+        *result = amount;
+        amount.sign ^= DECIMAL_NEG;
+        *negated = amount;
         return S_OK;
     }
 
