@@ -6,7 +6,8 @@
 //   [docs]   Microsoft's documentation (VariantChangeType, DECIMAL, CY, NUMPARSE, the VBA type
 //            conversion functions, which call VariantChangeType);
 //   [table]  the table of recorded Windows conversions attached to the conversion issue (24),
-//            for the rows the two sources above do not cover.
+//            for the rows the two sources above do not cover;
+//   [recorded] other published records of Windows' behaviour, named where used.
 // Locale: en-US throughout (LCID 0x409), as the rows were recorded.
 
 #include <cmath>
@@ -385,7 +386,9 @@ TEST(ConversionTable, TextToDates) {
 // VariantChangeTypeEx for dates with VARIANT_USE_NLS ("1/2/1970 12:00:00 AM") and for a boolean
 // holding 1 ("1"); VARIANT_ALPHABOOL gives "True" for it. [docs] VariantChangeType:
 // VARIANT_ALPHABOOL converts a VT_BOOL to "True" or "False". [table] 15 significant digits for
-// doubles, exponent form below 1E-04 and from 1E+15 ("5E-05", "1E+15").
+// doubles, exponent form below 1E-04 and from 1E+15 ("5E-05", "1E+15"). [recorded] VBA's CStr
+// (VariantChangeType to VT_BSTR) writes 123.4 + 567.8, whose double is 691.1999999999999..., as
+// "691.2" (LibreOffice's VBA compatibility tests, basic/qa/vba_tests/cstr.vb).
 TEST(ConversionTable, NumbersAndDatesToText) {
     auto text = [](std::u16string_view s) { return Text(s); };
     Check({
@@ -397,6 +400,8 @@ TEST(ConversionTable, NumbersAndDatesToText) {
         {R8(1e15), VT_BSTR, S_OK, text(u"1E+15")},
         {R8(123456789012345.0), VT_BSTR, S_OK, text(u"123456789012345")},
         {R8(1.0 / 3), VT_BSTR, S_OK, text(u"0.333333333333333")},
+        {R8(123.4 + 567.8), VT_BSTR, S_OK, text(u"691.2")},
+        {R8(437.324), VT_BSTR, S_OK, text(u"437.324")},
         {R8(-1.5), VT_BSTR, S_OK, text(u"-1.5")},
         {Date(0.0), VT_BSTR, S_OK, text(u"12:00:00 AM")},
         {Date(3.34), VT_BSTR, S_OK, text(u"1/2/1900 8:09:36 AM")},
