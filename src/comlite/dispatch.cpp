@@ -64,6 +64,8 @@ void PointAtStorage(const ParamDesc& p, VARIANT& storage, VARIANT& arg) {
     arg.vt = static_cast<VARTYPE>(VT_BYREF | p.vt);
     if (p.vt == VT_VARIANT)
         arg.pvarVal = &storage;
+    else if (p.vt == VT_DECIMAL)
+        arg.pdecVal = &storage.decVal;
     else
         arg.byref = &storage.llVal;
 }
@@ -72,6 +74,12 @@ void PrepareStorage(const ParamDesc& p, VARIANT& storage) {
     VariantInit(&storage);
     if (p.vt != VT_VARIANT)
         storage.vt = p.vt;  // zero value of the declared type
+}
+
+// A method that wrote a DECIMAL through its pointer also wrote the overlaid vt.
+void RestoreDecimalType(const ParamDesc& p, VARIANT& storage) {
+    if (p.vt == VT_DECIMAL)
+        storage.vt = VT_DECIMAL;
 }
 
 HRESULT FillExcepInfo(HRESULT hr, EXCEPINFO* info) {
@@ -282,6 +290,12 @@ HRESULT DispatchInvoke(DispatchTable table, IDispatch* self, DISPID id, REFIID r
     frame.CollectArgs();
     SetErrorInfo(0, nullptr);  // whatever is there afterwards was left by this call
     const HRESULT hr = CallMember(*member, self, frame.Args());
+    // Before anything clears the temporaries, whatever the result.
+    for (std::size_t p = 0; p < values; ++p)
+        if (frame[p].writeBack)
+            RestoreDecimalType(member->params[p], frame[p].storage);
+    if (hasRetval)
+        RestoreDecimalType(member->params[count - 1], frame.Retval());
     if (FAILED(hr))
         return excepInfo ? FillExcepInfo(hr, excepInfo) : hr;
 

@@ -22,8 +22,9 @@
 // C++ parameter types per declared VARTYPE: VT_I1 int8_t, VT_UI1 uint8_t, VT_I2 and VT_BOOL
 // int16_t (SHORT, VARIANT_BOOL), VT_UI2 uint16_t, VT_I4, VT_INT and VT_ERROR int32_t (LONG),
 // VT_UI4 and VT_UINT uint32_t, VT_I8 int64_t, VT_UI8 uint64_t, VT_R4 float, VT_R8 and VT_DATE
-// double, VT_BSTR BSTR, VT_DISPATCH IDispatch*, VT_UNKNOWN IUnknown*, VT_VARIANT VARIANT (by
-// value) and VT_ARRAY|x SAFEARRAY*. Out, InOut and RetVal parameters take a pointer to that type.
+// double, VT_CY CY, VT_DECIMAL DECIMAL, VT_BSTR BSTR, VT_DISPATCH IDispatch*, VT_UNKNOWN IUnknown*,
+// VT_VARIANT VARIANT (by value) and VT_ARRAY|x SAFEARRAY*. Out, InOut and RetVal parameters take a
+// pointer to that type.
 
 #include <array>
 #include <cstddef>
@@ -169,6 +170,10 @@ consteval bool ValueTypeFits(VARTYPE vt) {
         return vt == VT_R4;
     else if constexpr (std::is_same_v<T, double>)
         return vt == VT_R8 || vt == VT_DATE;
+    else if constexpr (std::is_same_v<T, CY>)
+        return vt == VT_CY;
+    else if constexpr (std::is_same_v<T, DECIMAL>)
+        return vt == VT_DECIMAL;
     else if constexpr (std::is_same_v<T, BSTR>)
         return vt == VT_BSTR;
     else if constexpr (std::is_same_v<T, IDispatch*>)
@@ -195,6 +200,8 @@ template <class T>
 T Extract(VARIANT& arg) {
     if constexpr (std::is_same_v<T, VARIANT>) {
         return arg;  // shallow: an [in] VARIANT stays owned by the engine
+    } else if constexpr (std::is_same_v<T, DECIMAL>) {
+        return arg.decVal;  // overlays the whole VARIANT, not only its value part
     } else if constexpr (std::is_same_v<T, VARIANT*>) {
         return arg.pvarVal;
     } else if constexpr (std::is_pointer_v<T> && !std::is_same_v<T, BSTR> &&

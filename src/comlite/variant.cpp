@@ -20,6 +20,8 @@ bool IsScalarType(VARTYPE base) {
         case VT_UI8:
         case VT_R4:
         case VT_R8:
+        case VT_CY:
+        case VT_DECIMAL:
         case VT_DATE:
         case VT_BSTR:
         case VT_BOOL:
@@ -51,8 +53,11 @@ std::size_t ValueSize(VARTYPE base) {
         case VT_I8:
         case VT_UI8:
         case VT_R8:
+        case VT_CY:
         case VT_DATE:
             return 8;
+        case VT_DECIMAL:
+            return sizeof(DECIMAL);
         case VT_BSTR:
         case VT_DISPATCH:
         case VT_UNKNOWN:
@@ -154,6 +159,11 @@ bool Dereference(const VARIANT& src, VARIANT& view) {
         return Dereference(target, view);
     }
     VariantInit(&view);
+    if (base == VT_DECIMAL && !(src.vt & VT_ARRAY)) {
+        view.decVal = *src.pdecVal;  // overlays vt, so vt is set after
+        view.vt = VT_DECIMAL;
+        return true;
+    }
     view.vt = src.vt & ~VT_BYREF;
     const std::size_t size = (src.vt & VT_ARRAY) ? sizeof(SAFEARRAY*) : ValueSize(base);
     std::memcpy(&view.llVal, src.byref, size);
@@ -185,7 +195,7 @@ HRESULT VariantClear(VARIANT* v) noexcept {
         const HRESULT hr = SafeArrayDestroy(v->parray);
         if (FAILED(hr))
             return hr;
-    } else {
+    } else if (v->vt != VT_DECIMAL) {  // a DECIMAL owns nothing and overlays the whole VARIANT
         ReleaseValue(v->vt, &v->llVal);
     }
     VariantInit(v);
@@ -212,6 +222,8 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept {
             copy.vt = src->vt;
             copy.parray = array;
         }
+    } else if (src->vt == VT_DECIMAL) {
+        copy = *src;
     } else {
         copy.vt = src->vt;
         hr = CopyValue(src->vt, &src->llVal, &copy.llVal);
@@ -276,6 +288,20 @@ Variant Variant::Bool(bool value) noexcept {
     Variant v;
     v.vt = VT_BOOL;
     v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+Variant Variant::Currency(LONGLONG tenThousandths) noexcept {
+    Variant v;
+    v.vt = VT_CY;
+    v.cyVal.int64 = tenThousandths;
+    return v;
+}
+
+Variant Variant::Decimal(const DECIMAL& value) noexcept {
+    Variant v;
+    v.decVal = value;
+    v.vt = VT_DECIMAL;  // after: the DECIMAL overlays vt
     return v;
 }
 

@@ -2,10 +2,13 @@
 // VARIANT and SAFEARRAY with the Windows layout, type codes and function semantics.
 //
 // Supported value types: EMPTY, NULL, I1, UI1, I2, UI2, I4, UI4, INT, UINT, I8, UI8, R4, R8,
-// DATE, BSTR, BOOL, ERROR, DISPATCH, UNKNOWN; VT_BYREF of each of these and of VARIANT; and
-// one-dimensional SAFEARRAYs (VT_ARRAY) of them, VARIANT included. Anything else (CY, DECIMAL,
-// RECORD, multi-dimensional arrays) is refused with DISP_E_BADVARTYPE or a null array, never
+// CY, DECIMAL, DATE, BSTR, BOOL, ERROR, DISPATCH, UNKNOWN; VT_BYREF of each of these and of
+// VARIANT; and one-dimensional SAFEARRAYs (VT_ARRAY) of them, VARIANT included. Anything else
+// (RECORD, multi-dimensional arrays) is refused with DISP_E_BADVARTYPE or a null array, never
 // half-handled.
+//
+// A DECIMAL held in a VARIANT overlays the whole VARIANT, as on Windows: its first two bytes are
+// the VARIANT's vt. Whoever stores a DECIMAL into decVal sets vt = VT_DECIMAL afterwards.
 //
 // Ownership: a VARIANT owns what it holds (BSTR, interface reference, array) unless VT_BYREF is
 // set, in which case it only points at storage owned elsewhere. VariantClear releases what is
@@ -54,56 +57,92 @@ enum VARENUM : VARTYPE {
     VT_TYPEMASK = 0x0FFF,
 };
 
-struct VARIANT {
-    VARTYPE vt;
-    WORD wReserved1;
-    WORD wReserved2;
-    WORD wReserved3;
+// Currency: a signed 64-bit count of ten-thousandths (1.5 is 15000).
+union CY {
+    struct {
+        ULONG Lo;
+        LONG Hi;
+    };
+    LONGLONG int64;
+};
+static_assert(sizeof(CY) == 8);
+
+// A 96-bit unsigned integer (Hi32:Mid32:Lo32) scaled down by 10^scale (0..28), with a sign
+// byte (DECIMAL_NEG or 0). Valid range about +-7.9e28.
+struct DECIMAL {
+    USHORT wReserved;
+    BYTE scale;
+    BYTE sign;
+    ULONG Hi32;
     union {
-        LONGLONG llVal;
-        LONG lVal;
-        BYTE bVal;
-        SHORT iVal;
-        FLOAT fltVal;
-        DOUBLE dblVal;
-        VARIANT_BOOL boolVal;
-        SCODE scode;
-        DATE date;
-        BSTR bstrVal;
-        IUnknown* punkVal;
-        IDispatch* pdispVal;
-        SAFEARRAY* parray;
-        BYTE* pbVal;
-        SHORT* piVal;
-        LONG* plVal;
-        LONGLONG* pllVal;
-        FLOAT* pfltVal;
-        DOUBLE* pdblVal;
-        VARIANT_BOOL* pboolVal;
-        SCODE* pscode;
-        DATE* pdate;
-        BSTR* pbstrVal;
-        IUnknown** ppunkVal;
-        IDispatch** ppdispVal;
-        SAFEARRAY** pparray;
-        VARIANT* pvarVal;
-        void* byref;
-        CHAR cVal;
-        USHORT uiVal;
-        ULONG ulVal;
-        ULONGLONG ullVal;
-        INT intVal;
-        UINT uintVal;
-        CHAR* pcVal;
-        USHORT* puiVal;
-        ULONG* pulVal;
-        ULONGLONG* pullVal;
-        INT* pintVal;
-        UINT* puintVal;
         struct {
-            void* pvRecord;
-            void* pRecInfo;
-        } brecVal;  // present for the Windows size only; VT_RECORD is not supported
+            ULONG Lo32;
+            ULONG Mid32;
+        };
+        ULONGLONG Lo64;
+    };
+};
+static_assert(sizeof(DECIMAL) == 16);
+inline constexpr BYTE DECIMAL_NEG = 0x80;
+
+struct VARIANT {
+    union {
+        struct {
+            VARTYPE vt;
+            WORD wReserved1;
+            WORD wReserved2;
+            WORD wReserved3;
+            union {
+                LONGLONG llVal;
+                LONG lVal;
+                BYTE bVal;
+                SHORT iVal;
+                FLOAT fltVal;
+                DOUBLE dblVal;
+                VARIANT_BOOL boolVal;
+                CY cyVal;
+                SCODE scode;
+                DATE date;
+                BSTR bstrVal;
+                IUnknown* punkVal;
+                IDispatch* pdispVal;
+                SAFEARRAY* parray;
+                BYTE* pbVal;
+                SHORT* piVal;
+                LONG* plVal;
+                LONGLONG* pllVal;
+                FLOAT* pfltVal;
+                DOUBLE* pdblVal;
+                VARIANT_BOOL* pboolVal;
+                CY* pcyVal;
+                DECIMAL* pdecVal;
+                SCODE* pscode;
+                DATE* pdate;
+                BSTR* pbstrVal;
+                IUnknown** ppunkVal;
+                IDispatch** ppdispVal;
+                SAFEARRAY** pparray;
+                VARIANT* pvarVal;
+                void* byref;
+                CHAR cVal;
+                USHORT uiVal;
+                ULONG ulVal;
+                ULONGLONG ullVal;
+                INT intVal;
+                UINT uintVal;
+                CHAR* pcVal;
+                USHORT* puiVal;
+                ULONG* pulVal;
+                ULONGLONG* pullVal;
+                INT* pintVal;
+                UINT* puintVal;
+                struct {
+                    void* pvRecord;
+                    void* pRecInfo;
+                } brecVal;  // present for the Windows size only; VT_RECORD is not supported
+            };
+        };
+        DECIMAL decVal;
     };
 };
 using VARIANTARG = VARIANT;
@@ -132,6 +171,10 @@ static_assert(sizeof(VARIANT) == 24);
 #define V_BSTRREF(X) ((X)->pbstrVal)
 #define V_BOOL(X) ((X)->boolVal)
 #define V_BOOLREF(X) ((X)->pboolVal)
+#define V_CY(X) ((X)->cyVal)
+#define V_CYREF(X) ((X)->pcyVal)
+#define V_DECIMAL(X) ((X)->decVal)
+#define V_DECIMALREF(X) ((X)->pdecVal)
 #define V_ERROR(X) ((X)->scode)
 #define V_UNKNOWN(X) ((X)->punkVal)
 #define V_DISPATCH(X) ((X)->pdispVal)
@@ -170,7 +213,8 @@ inline constexpr USHORT FADF_VARIANT = 0x0800;
 inline constexpr USHORT VARIANT_NOVALUEPROP = 0x01;  // do not read an object's default value
 inline constexpr USHORT VARIANT_ALPHABOOL = 0x02;    // BOOL -> BSTR gives "True"/"False"
 inline constexpr USHORT VARIANT_NOUSEROVERRIDE = 0x04;
-inline constexpr USHORT VARIANT_LOCALBOOL = 0x10;  // treated like VARIANT_ALPHABOOL
+inline constexpr USHORT VARIANT_LOCALBOOL = 0x10;  // "True"/"False" in the locale's language
+inline constexpr USHORT VARIANT_USE_NLS = 0x80;    // dates written with the full NLS form
 
 extern "C" {
 
@@ -183,10 +227,14 @@ HRESULT VariantClear(VARIANT* v) noexcept;
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* src) noexcept;
 // As VariantCopy, but a VT_BYREF source is copied as the value it points at.
 HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* src) noexcept;
-// Converts src (dereferenced when VT_BYREF) to vt into dest by the automation coercion rules;
-// dest may be src. On failure dest is unchanged and the result is DISP_E_TYPEMISMATCH,
-// DISP_E_OVERFLOW or DISP_E_BADVARTYPE. Text is read and written in the en-US form whatever
-// the locale ("1234.5", "True", "1/31/2024 3:04:05 PM"); see variant_convert.cpp for details.
+// Converts src (dereferenced when VT_BYREF) to vt into dest by the automation coercion rules,
+// as Windows applies them; dest may be src. On failure dest is unchanged and the result is
+// DISP_E_TYPEMISMATCH, DISP_E_OVERFLOW, DISP_E_BADVARTYPE (vt or src->vt is no VARIANT type),
+// E_INVALIDARG (a null pointer, an invalid DECIMAL) or E_OUTOFMEMORY.
+// Text is read and written in the en-US form whatever the LCID: every locale is treated as
+// en-US ("1234.5", "True", "1/31/2024 3:04:05 PM"). Two-digit years in dates read from text fall
+// in 1930-2029 (Windows' default "2029" window); dates given without a year take the current
+// one. Details: variant_convert.cpp (numbers, booleans, currency, decimal) and date_text.h.
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, USHORT flags, VARTYPE vt) noexcept;
 HRESULT VariantChangeTypeEx(VARIANT* dest, const VARIANT* src, LCID lcid, USHORT flags,
                             VARTYPE vt) noexcept;
@@ -253,6 +301,9 @@ public:
     static Variant I4(LONG value) noexcept;
     static Variant R8(double value) noexcept;
     static Variant Bool(bool value) noexcept;
+    // Ten-thousandths: Currency(15000) is 1.5.
+    static Variant Currency(LONGLONG tenThousandths) noexcept;
+    static Variant Decimal(const DECIMAL& value) noexcept;
     static Variant Text(std::u16string_view text) noexcept;
     static Variant TextUtf8(std::string_view utf8) noexcept;
 

@@ -1,53 +1,51 @@
-// VariantChangeType(Ex): the automation coercion rules.
+// VariantChangeType(Ex): the automation coercion rules, as Windows applies them for en-US.
 //
-// Numbers: integer targets take reals by banker's rounding (2.5 -> 2, 3.5 -> 4, -2.5 -> -2) and
-// then check the range (DISP_E_OVERFLOW). BOOL is -1 or 0 as a number, and any non-zero number is
-// true. EMPTY is 0, "" or false; NULL converts to nothing but NULL (DISP_E_TYPEMISMATCH). An
-// object converts to a value through its default member (DISPID_VALUE) unless
-// VARIANT_NOVALUEPROP is given.
+// Numbers: integer, currency and decimal targets take reals by banker's rounding (2.5 -> 2,
+// 3.5 -> 4) and then check the range (DISP_E_OVERFLOW). Between integer types of the same width
+// the bits are reinterpreted (-1 to VT_UI4 is 4294967295, 4294967295 to VT_I4 is -1); narrowing
+// keeps its range check. A boolean converts by its 16-bit value: VARIANT_TRUE is -1, so it
+// becomes 255, 65535 or 4294967295 in the unsigned types, and a boolean holding 1 converts as 1;
+// only VT_DECIMAL takes any true as -1. Any non-zero number is true. Reals that underflow become
+// 0. Currency is a 64-bit count of ten-thousandths; a DECIMAL is 96 bits scaled by up to 10^28;
+// reals become decimals with 15 significant digits (7 from VT_R4). An invalid DECIMAL (scale
+// above 28, odd sign byte) is E_INVALIDARG.
 //
-// Text is the en-US form whatever the LCID, so that files and scripts read the same on every
-// machine: numbers with '.' as decimal point (',' is accepted as a thousands separator in the
-// whole part), reals written with up to 15 significant digits (7 for R4), "True"/"False" read
-// in any case and written only with VARIANT_ALPHABOOL or VARIANT_LOCALBOOL (otherwise "-1"/"0",
-// as Windows does), dates written "M/D/YYYY h:mm:ss AM" (date only at midnight, time only on day
-// 0) and read in that form, as "YYYY-MM-DD[ hh:mm[:ss]]" (or with 'T') and as a bare time.
+// EMPTY is 0, "" or false. NULL converts to nothing but VT_NULL and VT_EMPTY (mismatch);
+// any plain value converts to VT_NULL or VT_EMPTY, VT_ERROR only to itself. An object converts
+// to a value through its default member (DISPID_VALUE) unless VARIANT_NOVALUEPROP is given; a
+// null IUnknown becomes a null IDispatch.
+//
+// Text is the en-US form whatever the LCID (other locales are treated as en-US): numbers with
+// '.' as the decimal point, ',' between digit groups of the whole part, a leading or trailing
+// sign, parentheses for negative amounts and a leading '$'; reals written with up to 15
+// significant digits (7 for VT_R4), ties away from zero, in exponent form ("5E-05", "1E+15")
+// outside 1E-04 .. 1E+15; currency and decimals written exactly without trailing zeros.
+// Booleans are written as their number ("-1", "0", "1") unless VARIANT_ALPHABOOL or
+// VARIANT_LOCALBOOL asks for "True"/"False"; read as "True"/"False" in any case, "#TRUE#" and
+// "#FALSE#" exactly, or as a number. Dates: see date_text.h.
 
 #include <cctype>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <limits>
 #include <string>
 
 #include "comlite/interfaces.h"
 #include "comlite/text.h"
 #include "comlite/variant.h"
+#include "date_text.h"
+#include "decimal_value.h"
 #include "platform/ole_date.h"
 #include "variant_internal.h"
 
 namespace {
 
-using comlite::detail::CopyBstr;
-
-struct Number {
-    enum Kind { Signed, Unsigned, Real } kind = Signed;
-    long long s = 0;
-    unsigned long long u = 0;
-    double d = 0;
-
-    static Number FromSigned(long long v) { return {Signed, v, 0, 0}; }
-    static Number FromUnsigned(unsigned long long v) { return {Unsigned, 0, v, 0}; }
-    static Number FromReal(double v) { return {Real, 0, 0, v}; }
-    bool IsZero() const { return kind == Signed ? s == 0 : kind == Unsigned ? u == 0 : d == 0; }
-    double AsReal() const {
-        return kind == Signed     ? static_cast<double>(s)
-               : kind == Unsigned ? static_cast<double>(u)
-                                  : d;
-    }
-};
+using comlite::detail::DecimalValue;
+using comlite::detail::DigitString;
+using comlite::detail::kCurrencyScale;
 
 constexpr double kMinDate = -657434.0;           // 0100-01-01
 constexpr double kMaxDateExclusive = 2958466.0;  // 10000-01-01
@@ -62,14 +60,88 @@ double BankersRound(double x) {
     return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
 }
 
+// A value read from any numeric source, kept exact where the source is exact.
+struct Number {
+    enum Kind { Signed, Unsigned, Real, Currency, Decimal } kind = Signed;
+    long long s = 0;  // Signed; Currency in ten-thousandths
+    unsigned long long u = 0;
+    double d = 0;
+    DecimalValue dec;
+    bool single = false;  // read from VT_R4: 7 significant digits
+
+    static Number FromSigned(long long v) {
+        Number n;
+        n.s = v;
+        return n;
+    }
+    static Number FromUnsigned(unsigned long long v) {
+        Number n;
+        n.kind = Unsigned;
+        n.u = v;
+        return n;
+    }
+    static Number FromReal(double v, bool single = false) {
+        Number n;
+        n.kind = Real;
+        n.d = v;
+        n.single = single;
+        return n;
+    }
+    static Number FromCurrency(long long v) {
+        Number n;
+        n.kind = Currency;
+        n.s = v;
+        return n;
+    }
+    static Number FromDecimal(const DecimalValue& v) {
+        Number n;
+        n.kind = Decimal;
+        n.dec = v;
+        return n;
+    }
+    bool IsZero() const {
+        switch (kind) {
+            case Signed:
+            case Currency:
+                return s == 0;
+            case Unsigned:
+                return u == 0;
+            case Real:
+                return d == 0;
+            case Decimal:
+                return dec.IsZero();
+        }
+        return false;
+    }
+    double AsReal() const {
+        switch (kind) {
+            case Signed:
+                return static_cast<double>(s);
+            case Unsigned:
+                return static_cast<double>(u);
+            case Real:
+                return d;
+            case Currency:
+                return static_cast<double>(s) / kCurrencyScale;
+            case Decimal:
+                return comlite::detail::DecimalToReal(dec);
+        }
+        return 0;
+    }
+};
+
 // ---- Text parsing ---------------------------------------------------------------------------
 
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == 0x00A0;
+}
+
 // The ASCII text of a BSTR with surrounding blanks removed; false when it holds anything else
-// (embedded NULs, non-ASCII), which can never be a number or a date.
+// (embedded NULs, non-ASCII), which can never be a number.
 bool AsciiTrimmed(BSTR text, std::string& out) {
     std::u16string_view v = comlite::BstrView(text);
-    while (!v.empty() && (v.front() == u' ' || v.front() == u'\t')) v.remove_prefix(1);
-    while (!v.empty() && (v.back() == u' ' || v.back() == u'\t')) v.remove_suffix(1);
+    while (!v.empty() && IsBlank(v.front())) v.remove_prefix(1);
+    while (!v.empty() && IsBlank(v.back())) v.remove_suffix(1);
     out.clear();
     for (char16_t c : v) {
         if (c == 0 || c > 0x7F)
@@ -79,186 +151,121 @@ bool AsciiTrimmed(BSTR text, std::string& out) {
     return true;
 }
 
-HRESULT ParseNumber(BSTR text, Number& n) {
+// A number in the en-US form into its digits: [sign][$]digits[,digits...][.digits][E[sign]
+// digits][sign], or the same inside parentheses for a negative amount.
+HRESULT ParseDigits(BSTR text, DigitString& out) {
     std::string s;
     if (!AsciiTrimmed(text, s) || s.empty())
         return DISP_E_TYPEMISMATCH;
-    std::string cleaned;
-    std::size_t i = 0;
-    if (s[i] == '+' || s[i] == '-') {
-        if (s[i] == '-')
-            cleaned.push_back('-');
+    std::size_t i = 0, end = s.size();
+    bool negative = false, signSeen = false;
+    if (s[0] == '(' && s[end - 1] == ')') {
+        negative = signSeen = true;
+        ++i;
+        --end;
+    }
+    if (!signSeen && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        signSeen = true;
         ++i;
     }
-    bool digits = false, integral = true;
-    for (; i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == ','); ++i) {
+    if (i < end && s[i] == '$')
+        ++i;
+    if (!signSeen && end > i && (s[end - 1] == '+' || s[end - 1] == '-')) {
+        negative = s[end - 1] == '-';
+        --end;
+    }
+    std::string digits;
+    int exponent = 0;
+    bool any = false;
+    for (; i < end && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == ','); ++i) {
         if (s[i] == ',') {
-            if (!digits)
+            if (!any)
                 return DISP_E_TYPEMISMATCH;
             continue;
         }
-        digits = true;
-        cleaned.push_back(s[i]);
+        any = true;
+        digits.push_back(s[i]);
     }
-    if (i < s.size() && s[i] == '.') {
-        integral = false;
-        cleaned.push_back(s[i++]);
-        for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
-            digits = true;
-            cleaned.push_back(s[i]);
+    if (i < end && s[i] == '.') {
+        for (++i; i < end && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+            any = true;
+            digits.push_back(s[i]);
+            --exponent;
         }
     }
-    if (!digits)
+    if (!any)
         return DISP_E_TYPEMISMATCH;
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        integral = false;
-        cleaned.push_back('e');
+    if (i < end && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
-        if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-            cleaned.push_back(s[i++]);
+        bool minus = false;
+        if (i < end && (s[i] == '+' || s[i] == '-'))
+            minus = s[i++] == '-';
+        long long e = 0;
         bool exponentDigits = false;
-        for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+        for (; i < end && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
             exponentDigits = true;
-            cleaned.push_back(s[i]);
+            if (e < 100000)
+                e = e * 10 + (s[i] - '0');
         }
         if (!exponentDigits)
             return DISP_E_TYPEMISMATCH;
+        exponent += static_cast<int>(minus ? -e : e);
     }
-    if (i != s.size())
+    if (i != end)
         return DISP_E_TYPEMISMATCH;
-
-    const char* first = cleaned.data();
-    const char* last = first + cleaned.size();
-    if (integral) {
-        // Whole numbers stay exact up to 64 bits; beyond that they become reals.
-        if (cleaned[0] == '-') {
-            long long v;
-            if (auto r = std::from_chars(first, last, v); r.ec == std::errc() && r.ptr == last) {
-                n = Number::FromSigned(v);
-                return S_OK;
-            }
-        } else {
-            unsigned long long v;
-            if (auto r = std::from_chars(first, last, v); r.ec == std::errc() && r.ptr == last) {
-                n = Number::FromUnsigned(v);
-                return S_OK;
-            }
-        }
-    }
-    double v;
-    const auto r = std::from_chars(first, last, v);
-    if (r.ec == std::errc::result_out_of_range)
-        return DISP_E_OVERFLOW;
-    if (r.ec != std::errc() || r.ptr != last)
-        return DISP_E_TYPEMISMATCH;
-    n = Number::FromReal(v);
+    const std::size_t first = digits.find_first_not_of('0');
+    out.digits = first == std::string::npos ? std::string() : digits.substr(first);
+    out.exponent = out.digits.empty() ? 0 : exponent;
+    out.negative = negative;
     return S_OK;
 }
 
-class Cursor {
-public:
-    explicit Cursor(std::string_view s) : s_(s) {}
-    bool AtEnd() const { return pos_ == s_.size(); }
-    void SkipBlanks() {
-        while (pos_ < s_.size() && s_[pos_] == ' ') ++pos_;
+// Whole numbers stay exact up to 64 bits, fractions up to 28 digits; beyond that a real.
+HRESULT NumberFromDigits(const DigitString& t, Number& n) {
+    if (t.digits.empty()) {
+        n = Number::FromSigned(0);
+        return S_OK;
     }
-    bool Take(char c) {
-        if (pos_ < s_.size() && s_[pos_] == c) {
-            ++pos_;
-            return true;
+    const int length = static_cast<int>(t.digits.size());
+    if (t.exponent >= 0 && length + t.exponent <= 20) {
+        unsigned long long v = 0;
+        bool fits = true;
+        for (int k = 0; k < length + t.exponent && fits; ++k) {
+            const unsigned digit = k < length ? static_cast<unsigned>(t.digits[k] - '0') : 0;
+            fits = v <= (~0ull - digit) / 10;
+            v = v * 10 + digit;
         }
-        return false;
-    }
-    // 1 to maxDigits decimal digits.
-    bool Int(int& value, int maxDigits, int* count = nullptr) {
-        int n = 0;
-        value = 0;
-        while (n < maxDigits && pos_ < s_.size() &&
-               std::isdigit(static_cast<unsigned char>(s_[pos_]))) {
-            value = value * 10 + (s_[pos_++] - '0');
-            ++n;
+        if (fits && !t.negative) {
+            n = Number::FromUnsigned(v);
+            return S_OK;
         }
-        if (count)
-            *count = n;
-        return n > 0;
-    }
-    bool TakeWordIgnoreCase(std::string_view word) {
-        if (!comlite::EqualsIgnoreCase(s_.substr(pos_, word.size()), word))
-            return false;
-        pos_ += word.size();
-        return true;
-    }
-    std::size_t Position() const { return pos_; }
-    void Reset(std::size_t pos) { pos_ = pos; }
-
-private:
-    std::string_view s_;
-    std::size_t pos_ = 0;
-};
-
-// "h:mm[:ss][ ][AM|PM]" at the cursor.
-bool ParseTime(Cursor& c, int& hour, int& minute, int& second) {
-    second = 0;
-    if (!c.Int(hour, 2) || !c.Take(':') || !c.Int(minute, 2))
-        return false;
-    if (c.Take(':') && !c.Int(second, 2))
-        return false;
-    c.SkipBlanks();
-    const bool am = c.TakeWordIgnoreCase("AM");
-    const bool pm = !am && c.TakeWordIgnoreCase("PM");
-    if (am || pm) {
-        if (hour < 1 || hour > 12)
-            return false;
-        hour %= 12;
-        if (pm)
-            hour += 12;
-    }
-    return true;
-}
-
-HRESULT ParseDate(BSTR text, double& days) {
-    std::string s;
-    if (!AsciiTrimmed(text, s) || s.empty())
-        return DISP_E_TYPEMISMATCH;
-    Cursor c(s);
-    int year = 1899, month = 12, day = 30, hour = 0, minute = 0, second = 0;
-    int first, digits;
-    if (!c.Int(first, 4, &digits))
-        return DISP_E_TYPEMISMATCH;
-    if (digits == 4 && c.Take('-')) {  // YYYY-MM-DD[(T| )time]
-        year = first;
-        if (!c.Int(month, 2) || !c.Take('-') || !c.Int(day, 2))
-            return DISP_E_TYPEMISMATCH;
-        if (c.Take('T')) {
-            if (!ParseTime(c, hour, minute, second))
-                return DISP_E_TYPEMISMATCH;
-        } else {
-            c.SkipBlanks();
-            if (!c.AtEnd() && !ParseTime(c, hour, minute, second))
-                return DISP_E_TYPEMISMATCH;
+        if (fits && v <= (1ull << 63)) {
+            n = Number::FromSigned(static_cast<long long>(0 - v));
+            return S_OK;
         }
-    } else if (digits <= 2 && c.Take('/')) {  // M/D/YYYY or M/D/YY [time]
-        month = first;
-        int yearDigits;
-        if (!c.Int(day, 2) || !c.Take('/') || !c.Int(year, 4, &yearDigits))
-            return DISP_E_TYPEMISMATCH;
-        if (yearDigits <= 2)
-            year += year < 30 ? 2000 : 1900;  // the Windows two-digit window
-        c.SkipBlanks();
-        if (!c.AtEnd() && !ParseTime(c, hour, minute, second))
-            return DISP_E_TYPEMISMATCH;
-    } else {  // a time of day 0
-        c.Reset(0);
-        if (!ParseTime(c, hour, minute, second))
-            return DISP_E_TYPEMISMATCH;
     }
-    c.SkipBlanks();
-    if (!c.AtEnd())
+    if (t.exponent < 0 && t.exponent >= -comlite::detail::kMaxDecimalScale && length <= 28) {
+        DecimalValue dec;
+        if (SUCCEEDED(comlite::detail::DecimalFromDigits(t, dec))) {
+            n = Number::FromDecimal(dec);
+            return S_OK;
+        }
+    }
+    const std::string text = (t.negative ? "-" : "") + t.digits + "e" + std::to_string(t.exponent);
+    double v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (r.ec == std::errc::result_out_of_range) {
+        // Too small for a double is 0, too large an overflow.
+        if (t.exponent + length < 0) {
+            n = Number::FromReal(t.negative ? -0.0 : 0.0);
+            return S_OK;
+        }
+        return DISP_E_OVERFLOW;
+    }
+    if (r.ec != std::errc())
         return DISP_E_TYPEMISMATCH;
-    const auto date = tw::platform::OleDate::FromCivil(year, month, day, hour, minute, second);
-    if (!date.IsValid())
-        return DISP_E_TYPEMISMATCH;
-    days = date.Days();
+    n = Number::FromReal(v);
     return S_OK;
 }
 
@@ -271,56 +278,83 @@ std::u16string IntegerText(T value) {
     return std::u16string(buffer, r.ptr);
 }
 
-template <class T>
-std::u16string RealText(T value, int precision) {
-    if (value == 0)
-        return u"0";  // also for -0.0
-    char buffer[64];
-    const auto r =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
-    std::u16string out(buffer, r.ptr);
-    for (auto& ch : out)
-        if (ch == u'e')
-            ch = u'E';
-    return out;
+std::u16string AsciiToText(const std::string& s) {
+    return std::u16string(s.begin(), s.end());
 }
 
-HRESULT DateText(double days, std::u16string& out) {
-    tw::platform::CivilTime t;
-    if (!tw::platform::OleDate::FromDays(days).ToCivil(t))
-        return DISP_E_OVERFLOW;
-    std::string s;
-    const bool dayZero = t.year == 1899 && t.month == 12 && t.day == 30;
-    const bool midnight = t.hour == 0 && t.minute == 0 && t.second == 0;
-    char buffer[64];
-    if (!dayZero) {
-        std::snprintf(buffer, sizeof buffer, "%d/%d/%d", t.month, t.day, t.year);
-        s = buffer;
+// Up to `precision` significant digits, the last one rounded half away from zero; fixed
+// notation for decimal exponents -4 .. precision-1, else "d.dddE+XX".
+std::u16string RealText(double value, int precision) {
+    if (value == 0 || !std::isfinite(value))
+        return value == 0 ? u"0" : (std::isnan(value) ? u"NaN" : value > 0 ? u"INF" : u"-INF");
+    char buffer[128];
+    // Twenty guard digits decide the rounding; the binary value is exact well beyond them.
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                 std::chars_format::scientific, precision + 20);
+    std::string mantissa;
+    const char* p = buffer;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.')
+            mantissa.push_back(*p);
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), r.ptr, exponent);
+    std::string digits = mantissa.substr(0, static_cast<std::size_t>(precision));
+    if (mantissa[static_cast<std::size_t>(precision)] >= '5') {
+        int k = precision - 1;
+        for (; k >= 0 && digits[static_cast<std::size_t>(k)] == '9'; --k)
+            digits[static_cast<std::size_t>(k)] = '0';
+        if (k < 0) {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exponent;
+        } else {
+            ++digits[static_cast<std::size_t>(k)];
+        }
     }
-    if (dayZero || !midnight) {
-        const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
-        std::snprintf(buffer, sizeof buffer, "%s%d:%02d:%02d %s", s.empty() ? "" : " ", hour12,
-                      t.minute, t.second, t.hour < 12 ? "AM" : "PM");
-        s += buffer;
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    std::string out = value < 0 ? "-" : "";
+    if (exponent < -4 || exponent >= precision) {
+        out += digits[0];
+        if (digits.size() > 1)
+            out += "." + digits.substr(1);
+        char e[16];
+        std::snprintf(e, sizeof e, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+        out += e;
+    } else if (exponent < 0) {
+        out += "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    } else {
+        const auto whole = static_cast<std::size_t>(exponent) + 1;
+        if (digits.size() <= whole) {
+            out += digits + std::string(whole - digits.size(), '0');
+        } else {
+            out += digits.substr(0, whole) + "." + digits.substr(whole);
+        }
     }
-    out.assign(s.begin(), s.end());
-    return S_OK;
+    return AsciiToText(out);
 }
 
 // ---- Conversion -----------------------------------------------------------------------------
 
 HRESULT Convert(const VARIANT& src, VARTYPE vt, USHORT flags, LCID lcid, VARIANT& out, int depth);
 
-// The value of an object's default member, itself converted to vt.
-HRESULT ConvertDefaultValue(IDispatch* object, VARTYPE vt, USHORT flags, LCID lcid, VARIANT& out,
-                            int depth) {
+// The value of an object's default member.
+HRESULT DefaultValue(IDispatch* object, USHORT flags, LCID lcid, int depth,
+                     comlite::Variant& value) {
     if (!object || (flags & VARIANT_NOVALUEPROP) || depth > 0)
         return DISP_E_TYPEMISMATCH;
-    comlite::Variant value;
     DISPPARAMS none{nullptr, nullptr, 0, 0};
     if (FAILED(object->Invoke(DISPID_VALUE, IID_NULL, lcid, DISPATCH_PROPERTYGET, &none, &value,
                               nullptr, nullptr)))
         return DISP_E_TYPEMISMATCH;
+    return S_OK;
+}
+
+HRESULT ConvertDefaultValue(IDispatch* object, VARTYPE vt, USHORT flags, LCID lcid, VARIANT& out,
+                            int depth) {
+    comlite::Variant value;
+    const HRESULT hr = DefaultValue(object, flags, lcid, depth, value);
+    if (FAILED(hr))
+        return hr;
     if (value.vt == vt)
         return VariantCopy(&out, &value);
     return Convert(value, vt, flags, lcid, out, depth + 1);
@@ -362,7 +396,7 @@ HRESULT ReadNumber(const VARIANT& v, Number& n, USHORT flags, LCID lcid, int dep
             n = Number::FromUnsigned(v.ullVal);
             return S_OK;
         case VT_R4:
-            n = Number::FromReal(v.fltVal);
+            n = Number::FromReal(v.fltVal, true);
             return S_OK;
         case VT_R8:
             n = Number::FromReal(v.dblVal);
@@ -371,22 +405,62 @@ HRESULT ReadNumber(const VARIANT& v, Number& n, USHORT flags, LCID lcid, int dep
             n = Number::FromReal(v.date);
             return S_OK;
         case VT_BOOL:
-            n = Number::FromSigned(v.boolVal ? -1 : 0);
+            n = Number::FromSigned(v.boolVal);  // its 16-bit value: true is -1
             return S_OK;
-        case VT_BSTR:
-            return ParseNumber(v.bstrVal, n);
-        case VT_DISPATCH: {
-            VARIANT value;
-            VariantInit(&value);
-            HRESULT hr = ConvertDefaultValue(v.pdispVal, VT_R8, flags, lcid, value, depth);
+        case VT_CY:
+            n = Number::FromCurrency(v.cyVal.int64);
+            return S_OK;
+        case VT_DECIMAL: {
+            DecimalValue dec;
+            const HRESULT hr = comlite::detail::DecimalFromWire(v.decVal, dec);
             if (FAILED(hr))
                 return hr;
-            n = Number::FromReal(value.dblVal);
+            n = Number::FromDecimal(dec);
             return S_OK;
+        }
+        case VT_BSTR: {
+            DigitString digits;
+            const HRESULT hr = ParseDigits(v.bstrVal, digits);
+            if (FAILED(hr))
+                return hr;
+            return NumberFromDigits(digits, n);
+        }
+        case VT_DISPATCH: {
+            comlite::Variant value;
+            const HRESULT hr = DefaultValue(v.pdispVal, flags, lcid, depth, value);
+            if (FAILED(hr))
+                return hr;
+            return ReadNumber(value, n, flags, lcid, depth + 1);
         }
         default:
             return DISP_E_TYPEMISMATCH;
     }
+}
+
+// Bytes of an integer type; 0 for anything else.
+int IntegerWidth(VARTYPE vt) {
+    switch (vt) {
+        case VT_I1:
+        case VT_UI1:
+            return 1;
+        case VT_I2:
+        case VT_UI2:
+            return 2;
+        case VT_I4:
+        case VT_UI4:
+        case VT_INT:
+        case VT_UINT:
+            return 4;
+        case VT_I8:
+        case VT_UI8:
+            return 8;
+        default:
+            return 0;
+    }
+}
+
+bool IsSignedInteger(VARTYPE vt) {
+    return vt == VT_I1 || vt == VT_I2 || vt == VT_I4 || vt == VT_INT || vt == VT_I8;
 }
 
 struct IntegerRange {
@@ -394,58 +468,79 @@ struct IntegerRange {
     unsigned long long max;
 };
 
-bool IntegerTarget(VARTYPE vt, IntegerRange& range) {
-    switch (vt) {
-        case VT_I1:
-            range = {-128, 127};
-            return true;
-        case VT_UI1:
-            range = {0, 255};
-            return true;
-        case VT_I2:
-            range = {-32768, 32767};
-            return true;
-        case VT_UI2:
-            range = {0, 65535};
-            return true;
-        case VT_I4:
-        case VT_INT:
-            range = {INT32_MIN, INT32_MAX};
-            return true;
-        case VT_UI4:
-        case VT_UINT:
-            range = {0, UINT32_MAX};
-            return true;
-        case VT_I8:
-            range = {INT64_MIN, INT64_MAX};
-            return true;
-        case VT_UI8:
-            range = {0, UINT64_MAX};
-            return true;
+IntegerRange RangeOf(VARTYPE vt) {
+    const bool isSigned = IsSignedInteger(vt);
+    switch (IntegerWidth(vt)) {
+        case 1:
+            return isSigned ? IntegerRange{INT8_MIN, INT8_MAX} : IntegerRange{0, UINT8_MAX};
+        case 2:
+            return isSigned ? IntegerRange{INT16_MIN, INT16_MAX} : IntegerRange{0, UINT16_MAX};
+        case 4:
+            return isSigned ? IntegerRange{INT32_MIN, INT32_MAX} : IntegerRange{0, UINT32_MAX};
         default:
-            return false;
+            return isSigned ? IntegerRange{INT64_MIN, INT64_MAX} : IntegerRange{0, UINT64_MAX};
     }
 }
 
-HRESULT ToInteger(const Number& n, const IntegerRange& range, long long& s, unsigned long long& u,
-                  bool& negative) {
+// The raw bits of an integer source, sign-extended from a signed type.
+unsigned long long IntegerBits(const VARIANT& v) {
+    switch (v.vt) {
+        case VT_I1:
+            return static_cast<unsigned long long>(
+                static_cast<long long>(static_cast<signed char>(v.cVal)));
+        case VT_UI1:
+            return v.bVal;
+        case VT_I2:
+            return static_cast<unsigned long long>(static_cast<long long>(v.iVal));
+        case VT_UI2:
+            return v.uiVal;
+        case VT_I4:
+            return static_cast<unsigned long long>(static_cast<long long>(v.lVal));
+        case VT_INT:
+            return static_cast<unsigned long long>(static_cast<long long>(v.intVal));
+        case VT_UI4:
+            return v.ulVal;
+        case VT_UINT:
+            return v.uintVal;
+        case VT_I8:
+            return static_cast<unsigned long long>(v.llVal);
+        default:  // VT_UI8
+            return v.ullVal;
+    }
+}
+
+// Currency ten-thousandths rounded to a whole number, ties to even.
+long long CurrencyWhole(long long cy) {
+    long long whole = cy / kCurrencyScale;
+    const long long rest = cy % kCurrencyScale;
+    const long long half = kCurrencyScale / 2;
+    const long long magnitude = rest < 0 ? -rest : rest;
+    if (magnitude > half || (magnitude == half && (whole & 1)))
+        whole += cy < 0 ? -1 : 1;
+    return whole;
+}
+
+// The number as a whole value in the range; DISP_E_OVERFLOW outside it.
+HRESULT ToInteger(const Number& n, const IntegerRange& range, unsigned long long& bits) {
+    Number whole = n;
     switch (n.kind) {
         case Number::Signed:
-            if (n.s < range.min)
-                return DISP_E_OVERFLOW;
-            if (n.s > 0 && static_cast<unsigned long long>(n.s) > range.max)
-                return DISP_E_OVERFLOW;
-            negative = n.s < 0;
-            s = n.s;
-            u = static_cast<unsigned long long>(n.s);
-            return S_OK;
         case Number::Unsigned:
-            if (n.u > range.max)
+            break;
+        case Number::Currency:
+            whole = Number::FromSigned(CurrencyWhole(n.s));
+            break;
+        case Number::Decimal: {
+            long long s;
+            unsigned long long u;
+            if (n.dec.negative && comlite::detail::DecimalToInteger(n.dec, s))
+                whole = Number::FromSigned(s);
+            else if (!n.dec.negative && comlite::detail::DecimalToUnsigned(n.dec, u))
+                whole = Number::FromUnsigned(u);
+            else
                 return DISP_E_OVERFLOW;
-            negative = false;
-            u = n.u;
-            s = static_cast<long long>(n.u);
-            return S_OK;
+            break;
+        }
         case Number::Real: {
             if (std::isnan(n.d))
                 return DISP_E_OVERFLOW;
@@ -453,56 +548,120 @@ HRESULT ToInteger(const Number& n, const IntegerRange& range, long long& s, unsi
             // max + 1 is exact in a double for every range, 2^63 and 2^64 included.
             if (r < static_cast<double>(range.min) || r >= static_cast<double>(range.max) + 1.0)
                 return DISP_E_OVERFLOW;
-            negative = r < 0;
-            if (negative) {
-                s = static_cast<long long>(r);
-                u = static_cast<unsigned long long>(s);
-            } else {
-                u = static_cast<unsigned long long>(r);
-                s = static_cast<long long>(u);
-            }
+            bits = r < 0 ? static_cast<unsigned long long>(static_cast<long long>(r))
+                         : static_cast<unsigned long long>(r);
+            return S_OK;
+        }
+    }
+    if (whole.kind == Number::Signed) {
+        if (whole.s < range.min ||
+            (whole.s > 0 && static_cast<unsigned long long>(whole.s) > range.max))
+            return DISP_E_OVERFLOW;
+        bits = static_cast<unsigned long long>(whole.s);
+        return S_OK;
+    }
+    if (whole.u > range.max)
+        return DISP_E_OVERFLOW;
+    bits = whole.u;
+    return S_OK;
+}
+
+void StoreInteger(VARIANT& out, VARTYPE vt, unsigned long long bits) {
+    out.vt = vt;
+    switch (IntegerWidth(vt)) {
+        case 1:
+            out.bVal = static_cast<BYTE>(bits);
+            break;
+        case 2:
+            out.uiVal = static_cast<USHORT>(bits);
+            break;
+        case 4:
+            out.ulVal = static_cast<ULONG>(bits);
+            break;
+        default:
+            out.ullVal = bits;
+            break;
+    }
+}
+
+HRESULT ToIntegerType(const VARIANT& src, VARTYPE vt, USHORT flags, LCID lcid, VARIANT& out,
+                      int depth) {
+    // A boolean is its 16-bit value, carried into any width by its bits; integers of the same
+    // width keep their bits whatever the signedness.
+    if (src.vt == VT_BOOL) {
+        StoreInteger(out, vt, static_cast<unsigned long long>(static_cast<long long>(src.boolVal)));
+        return S_OK;
+    }
+    if (IntegerWidth(src.vt) != 0 && IntegerWidth(src.vt) == IntegerWidth(vt)) {
+        StoreInteger(out, vt, IntegerBits(src));
+        return S_OK;
+    }
+    Number n;
+    HRESULT hr = ReadNumber(src, n, flags, lcid, depth);
+    if (FAILED(hr))
+        return hr;
+    unsigned long long bits;
+    hr = ToInteger(n, RangeOf(vt), bits);
+    if (FAILED(hr))
+        return hr;
+    StoreInteger(out, vt, bits);
+    return S_OK;
+}
+
+HRESULT ToCurrency(const Number& n, long long& cy) {
+    switch (n.kind) {
+        case Number::Signed: {
+            const __int128 v = static_cast<__int128>(n.s) * kCurrencyScale;
+            if (v < INT64_MIN || v > INT64_MAX)
+                return DISP_E_OVERFLOW;
+            cy = static_cast<long long>(v);
+            return S_OK;
+        }
+        case Number::Unsigned: {
+            const __int128 v = static_cast<__int128>(n.u) * kCurrencyScale;
+            if (v > INT64_MAX)
+                return DISP_E_OVERFLOW;
+            cy = static_cast<long long>(v);
+            return S_OK;
+        }
+        case Number::Currency:
+            cy = n.s;
+            return S_OK;
+        case Number::Decimal:
+            return comlite::detail::DecimalToCurrency(n.dec, cy) ? S_OK : DISP_E_OVERFLOW;
+        case Number::Real: {
+            const double r = BankersRound(n.d * kCurrencyScale);
+            if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0))
+                return DISP_E_OVERFLOW;
+            cy = static_cast<long long>(r);
             return S_OK;
         }
     }
     return DISP_E_TYPEMISMATCH;
 }
 
-void StoreInteger(VARIANT& out, VARTYPE vt, long long s, unsigned long long u) {
-    out.vt = vt;
-    switch (vt) {
-        case VT_I1:
-            out.cVal = static_cast<CHAR>(s);
-            break;
-        case VT_UI1:
-            out.bVal = static_cast<BYTE>(u);
-            break;
-        case VT_I2:
-            out.iVal = static_cast<SHORT>(s);
-            break;
-        case VT_UI2:
-            out.uiVal = static_cast<USHORT>(u);
-            break;
-        case VT_I4:
-            out.lVal = static_cast<LONG>(s);
-            break;
-        case VT_INT:
-            out.intVal = static_cast<INT>(s);
-            break;
-        case VT_UI4:
-            out.ulVal = static_cast<ULONG>(u);
-            break;
-        case VT_UINT:
-            out.uintVal = static_cast<UINT>(u);
-            break;
-        case VT_I8:
-            out.llVal = s;
-            break;
-        case VT_UI8:
-            out.ullVal = u;
-            break;
-        default:
-            break;
+HRESULT ToDecimal(const VARIANT& src, const Number& n, DecimalValue& dec) {
+    if (src.vt == VT_BOOL) {  // the one conversion that takes any true as -1
+        dec = comlite::detail::DecimalFromInteger(src.boolVal ? -1 : 0);
+        return S_OK;
     }
+    switch (n.kind) {
+        case Number::Signed:
+            dec = comlite::detail::DecimalFromInteger(n.s);
+            return S_OK;
+        case Number::Unsigned:
+            dec = comlite::detail::DecimalFromUnsigned(n.u);
+            return S_OK;
+        case Number::Currency:
+            dec = comlite::detail::DecimalFromCurrency(n.s);
+            return S_OK;
+        case Number::Decimal:
+            dec = n.dec;
+            return S_OK;
+        case Number::Real:
+            return comlite::detail::DecimalFromReal(n.d, n.single ? 7 : 15, dec);
+    }
+    return DISP_E_TYPEMISMATCH;
 }
 
 HRESULT ToText(const VARIANT& src, USHORT flags, LCID lcid, VARIANT& out, int depth) {
@@ -546,8 +705,21 @@ HRESULT ToText(const VARIANT& src, USHORT flags, LCID lcid, VARIANT& out, int de
         case VT_R8:
             text = RealText(src.dblVal, 15);
             break;
+        case VT_CY:
+            text = AsciiToText(comlite::detail::DecimalToText(
+                comlite::detail::DecimalFromCurrency(src.cyVal.int64)));
+            break;
+        case VT_DECIMAL: {
+            DecimalValue dec;
+            const HRESULT hr = comlite::detail::DecimalFromWire(src.decVal, dec);
+            if (FAILED(hr))
+                return hr;
+            text = AsciiToText(comlite::detail::DecimalToText(dec));
+            break;
+        }
         case VT_DATE: {
-            const HRESULT hr = DateText(src.date, text);
+            const HRESULT hr =
+                comlite::detail::FormatDateText(src.date, (flags & VARIANT_USE_NLS) != 0, text);
             if (FAILED(hr))
                 return hr;
             break;
@@ -556,7 +728,7 @@ HRESULT ToText(const VARIANT& src, USHORT flags, LCID lcid, VARIANT& out, int de
             if (flags & (VARIANT_ALPHABOOL | VARIANT_LOCALBOOL))
                 text = src.boolVal ? u"True" : u"False";
             else
-                text = src.boolVal ? u"-1" : u"0";
+                text = IntegerText(src.boolVal);
             break;
         case VT_DISPATCH:
             return ConvertDefaultValue(src.pdispVal, VT_BSTR, flags, lcid, out, depth);
@@ -575,9 +747,12 @@ HRESULT ToBool(const VARIANT& src, USHORT flags, LCID lcid, VARIANT& out, int de
     if (src.vt == VT_BSTR) {
         std::string s;
         if (AsciiTrimmed(src.bstrVal, s)) {
-            if (comlite::EqualsIgnoreCase(s, "true") || comlite::EqualsIgnoreCase(s, "false")) {
+            // "#TRUE#" and "#FALSE#" only in capitals; the English words in any case.
+            const bool isTrue = s == "#TRUE#" || comlite::EqualsIgnoreCase(s, "true");
+            const bool isFalse = s == "#FALSE#" || comlite::EqualsIgnoreCase(s, "false");
+            if (isTrue || isFalse) {
                 out.vt = VT_BOOL;
-                out.boolVal = comlite::EqualsIgnoreCase(s, "true") ? VARIANT_TRUE : VARIANT_FALSE;
+                out.boolVal = isTrue ? VARIANT_TRUE : VARIANT_FALSE;
                 return S_OK;
             }
         }
@@ -591,10 +766,16 @@ HRESULT ToBool(const VARIANT& src, USHORT flags, LCID lcid, VARIANT& out, int de
     return S_OK;
 }
 
+int CurrentYear() {
+    tw::platform::CivilTime now;
+    return tw::platform::OleDate::Now().ToCivil(now) ? now.year : 2000;
+}
+
 HRESULT ToReal(const VARIANT& src, VARTYPE vt, USHORT flags, LCID lcid, VARIANT& out, int depth) {
     double value;
     if (vt == VT_DATE && src.vt == VT_BSTR) {
-        const HRESULT hr = ParseDate(src.bstrVal, value);
+        const HRESULT hr =
+            comlite::detail::ParseDateText(comlite::BstrView(src.bstrVal), CurrentYear(), value);
         if (FAILED(hr))
             return hr;
     } else {
@@ -604,59 +785,85 @@ HRESULT ToReal(const VARIANT& src, VARTYPE vt, USHORT flags, LCID lcid, VARIANT&
             return hr;
         value = n.AsReal();
     }
-    out.vt = vt;
     switch (vt) {
         case VT_R4:
-            if (!std::isnan(value) && std::fabs(value) > FLT_MAX)
+            // Too small for a single is 0, not an overflow.
+            if (std::isfinite(value) && std::fabs(value) > FLT_MAX)
                 return DISP_E_OVERFLOW;
+            out.vt = VT_R4;
             out.fltVal = static_cast<float>(value);
             return S_OK;
         case VT_R8:
+            out.vt = VT_R8;
             out.dblVal = value;
             return S_OK;
         default:  // VT_DATE
             if (!(value >= kMinDate && value < kMaxDateExclusive))
                 return DISP_E_OVERFLOW;
+            out.vt = VT_DATE;
             out.date = value;
             return S_OK;
     }
 }
 
+// Every plain value may become VT_NULL or VT_EMPTY; NULL only VT_NULL, VT_ERROR neither.
+HRESULT ToNullOrEmpty(const VARIANT& src, VARTYPE vt, VARIANT& out) {
+    if (src.vt == VT_ERROR || (src.vt == VT_NULL && vt == VT_EMPTY))
+        return DISP_E_TYPEMISMATCH;
+    out.vt = vt;
+    return S_OK;
+}
+
 HRESULT Convert(const VARIANT& src, VARTYPE vt, USHORT flags, LCID lcid, VARIANT& out, int depth) {
     if (src.vt == vt)
         return VariantCopy(&out, &src);
-    if (vt == VT_EMPTY)
-        return S_OK;
-    if (src.vt == VT_NULL || vt == VT_NULL)
-        return DISP_E_TYPEMISMATCH;
     if ((src.vt | vt) & VT_ARRAY)
         return DISP_E_TYPEMISMATCH;
+    if (vt == VT_EMPTY || vt == VT_NULL)
+        return ToNullOrEmpty(src, vt, out);
+    if (src.vt == VT_NULL)
+        return DISP_E_TYPEMISMATCH;
+    if ((flags & VARIANT_NOVALUEPROP) && src.vt == VT_DISPATCH && vt != VT_UNKNOWN)
+        return DISP_E_TYPEMISMATCH;
 
-    IntegerRange range;
-    if (IntegerTarget(vt, range)) {
-        Number n;
-        HRESULT hr = ReadNumber(src, n, flags, lcid, depth);
-        if (FAILED(hr))
-            return hr;
-        long long s;
-        unsigned long long u;
-        bool negative;
-        hr = ToInteger(n, range, s, u, negative);
-        if (FAILED(hr))
-            return hr;
-        StoreInteger(out, vt, s, u);
-        return S_OK;
-    }
+    if (IntegerWidth(vt) != 0)
+        return ToIntegerType(src, vt, flags, lcid, out, depth);
     switch (vt) {
         case VT_R4:
         case VT_R8:
-        case VT_DATE: {
-            VARIANT result;
-            VariantInit(&result);
-            const HRESULT hr = ToReal(src, vt, flags, lcid, result, depth);
+        case VT_DATE:
+            return ToReal(src, vt, flags, lcid, out, depth);
+        case VT_CY: {
+            Number n;
+            HRESULT hr = ReadNumber(src, n, flags, lcid, depth);
+            long long cy = 0;
             if (SUCCEEDED(hr))
-                out = result;
-            return hr;
+                hr = ToCurrency(n, cy);
+            if (FAILED(hr))
+                return hr;
+            out.vt = VT_CY;
+            out.cyVal.int64 = cy;
+            return S_OK;
+        }
+        case VT_DECIMAL: {
+            Number n;
+            DecimalValue dec;
+            HRESULT hr;
+            if (src.vt == VT_BSTR) {  // exact to 29 digits, never through a double
+                DigitString digits;
+                hr = ParseDigits(src.bstrVal, digits);
+                if (SUCCEEDED(hr))
+                    hr = comlite::detail::DecimalFromDigits(digits, dec);
+            } else {
+                hr = ReadNumber(src, n, flags, lcid, depth);
+                if (SUCCEEDED(hr))
+                    hr = ToDecimal(src, n, dec);
+            }
+            if (FAILED(hr))
+                return hr;
+            out.decVal = comlite::detail::DecimalToWire(dec);
+            out.vt = VT_DECIMAL;
+            return S_OK;
         }
         case VT_BOOL:
             return ToBool(src, flags, lcid, out, depth);
@@ -671,12 +878,15 @@ HRESULT Convert(const VARIANT& src, VARTYPE vt, USHORT flags, LCID lcid, VARIANT
             out.punkVal = src.pdispVal;
             return S_OK;
         case VT_DISPATCH: {
-            if (src.vt != VT_UNKNOWN || !src.punkVal)
+            if (src.vt != VT_UNKNOWN)
                 return DISP_E_TYPEMISMATCH;
+            out.vt = VT_DISPATCH;
+            out.pdispVal = nullptr;
+            if (!src.punkVal)
+                return S_OK;  // nothing stays nothing
             void* object = nullptr;
             if (FAILED(src.punkVal->QueryInterface(IID_IDispatch, &object)))
                 return DISP_E_TYPEMISMATCH;
-            out.vt = VT_DISPATCH;
             out.pdispVal = static_cast<IDispatch*>(object);
             return S_OK;
         }

@@ -260,6 +260,28 @@ TEST_F(DispatchEngineTest, InArgumentsAreCoercedWithTheirIndexReportedOnFailure)
     EXPECT_EQ(overflow.Run(calc.Get(), kDispStore), DISP_E_OVERFLOW);
     EXPECT_EQ(overflow.argErr, 0u);
 
+    // Currency and decimal parameters: coerced in, written out whole and typed again.
+    Variant negated = Variant::Text(u"old");
+    Call decimal;
+    decimal.Ref(VT_VARIANT, &negated).Arg(Variant::Text(u"-12.50"));
+    ASSERT_EQ(decimal.Run(calc.Get(), kDispNegate), S_OK);
+    ASSERT_EQ(decimal.result.vt, VT_DECIMAL);
+    ASSERT_EQ(negated.vt, VT_DECIMAL);
+    Variant text;
+    ASSERT_EQ(VariantChangeType(&text, &decimal.result, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(comlite::BstrView(text.bstrVal), u"-12.5");
+    ASSERT_EQ(VariantChangeType(&text, &negated, 0, VT_BSTR), S_OK);
+    EXPECT_EQ(comlite::BstrView(text.bstrVal), u"12.5");
+    Call price;
+    price.named.push_back(DISPID_PROPERTYPUT);
+    price.Arg(Variant::R8(2.67449));
+    ASSERT_EQ(price.Run(calc.Get(), kDispPrice, DISPATCH_PROPERTYPUT, false), S_OK);
+    Call total;
+    total.Arg(Variant::Text(u"3"));
+    ASSERT_EQ(total.Run(calc.Get(), kDispTotal), S_OK);
+    ASSERT_EQ(total.result.vt, VT_CY);
+    EXPECT_EQ(total.result.cyVal.int64, 80235) << "2.6745 (rounded to 4 places) times 3";
+
     // Script hosts pass variables by reference; the method still gets the plain value.
     Variant held = Variant::Text(u"x");
     Call byRef;

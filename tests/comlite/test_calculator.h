@@ -29,6 +29,15 @@ struct ITestCalc : IDispatch {
                                             BYTE byte) = 0;
     virtual HRESULT STDMETHODCALLTYPE Fail(BSTR message) = 0;
     virtual HRESULT STDMETHODCALLTYPE Throw() = 0;
+    // A price in Currency, and its total for a quantity computed in Currency.
+    virtual HRESULT STDMETHODCALLTYPE get_Price(CY* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Price(CY value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Total(LONG quantity, CY* result) = 0;
+    // What the last Store received as its date and its byte.
+    virtual HRESULT STDMETHODCALLTYPE get_LastWhen(DATE* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_LastByte(BYTE* value) = 0;
+    // The amount negated into *negated, and the amount itself as the result.
+    virtual HRESULT STDMETHODCALLTYPE Negate(DECIMAL amount, DECIMAL* negated, DECIMAL* result) = 0;
 
 protected:
     ~ITestCalc() = default;
@@ -36,7 +45,8 @@ protected:
 
 inline constexpr DISPID kDispSubtract = 1, kDispConcat = 2, kDispDivide = 3, kDispDescribe = 4,
                         kDispBump = 5, kDispName = 6, kDispEcho = 7, kDispStore = 8, kDispFail = 9,
-                        kDispThrow = 10;
+                        kDispThrow = 10, kDispPrice = 11, kDispTotal = 12, kDispLastWhen = 13,
+                        kDispLastByte = 14, kDispNegate = 15;
 
 namespace test_calc {
 using namespace comlite;
@@ -58,6 +68,13 @@ inline constexpr DispatchMember kMembers[] = {
                               {In(VT_I2), In(VT_BOOL), In(VT_R8), In(VT_DATE), In(VT_UI1)}),
     Method<&ITestCalc::Fail>(kDispFail, "Fail", {In(VT_BSTR)}),
     Method<&ITestCalc::Throw>(kDispThrow, "Throw"),
+    PropertyGet<&ITestCalc::get_Price>(kDispPrice, "Price", {RetVal(VT_CY)}),
+    PropertyPut<&ITestCalc::put_Price>(kDispPrice, "Price", {In(VT_CY, "value")}),
+    Method<&ITestCalc::Total>(kDispTotal, "Total", {In(VT_I4, "quantity"), RetVal(VT_CY)}),
+    PropertyGet<&ITestCalc::get_LastWhen>(kDispLastWhen, "LastWhen", {RetVal(VT_DATE)}),
+    PropertyGet<&ITestCalc::get_LastByte>(kDispLastByte, "LastByte", {RetVal(VT_UI1)}),
+    Method<&ITestCalc::Negate>(kDispNegate, "Negate",
+                               {In(VT_DECIMAL), Out(VT_DECIMAL), RetVal(VT_DECIMAL)}),
 };
 }  // namespace test_calc
 
@@ -175,9 +192,40 @@ public:
                                     u"QORCom.TestCalc", comlite::BstrView(message));
     }
     HRESULT STDMETHODCALLTYPE Throw() override { throw std::runtime_error("thrown from C++"); }
+    HRESULT STDMETHODCALLTYPE get_Price(CY* value) override {
+        *value = price_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_Price(CY value) override {
+        price_ = value;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Total(LONG quantity, CY* result) override {
+        // Currency arithmetic is exact: ten-thousandths times a count, checked for overflow.
+        if (__builtin_mul_overflow(price_.int64, static_cast<LONGLONG>(quantity), &result->int64))
+            return DISP_E_OVERFLOW;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_LastWhen(DATE* value) override {
+        *value = when;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_LastByte(BYTE* value) override {
+        *value = byte;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Negate(DECIMAL amount, DECIMAL* negated, DECIMAL* result) override {
+        // A server writes whole DECIMALs, its reserved word (the VARIANT's vt) included.
+        amount.wReserved = 0;
+        *result = amount;
+        amount.sign ^= DECIMAL_NEG;
+        *negated = amount;
+        return S_OK;
+    }
 
 private:
     ~TestCalc() { --LiveTestCalcs(); }
     std::atomic<ULONG> refs_{1};
     std::u16string name_;
+    CY price_{};
 };

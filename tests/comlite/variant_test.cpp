@@ -103,7 +103,7 @@ TEST(VariantCopy, DereferencesAVariantReferenceInPlace) {
 TEST(VariantClear, RefusesUnsupportedTypesAndLockedArrays) {
     VARIANT v;
     VariantInit(&v);
-    v.vt = VT_DECIMAL;
+    v.vt = VT_RECORD;
     EXPECT_EQ(VariantClear(&v), DISP_E_BADVARTYPE);
     v.vt = VT_VARIANT;  // only legal by reference
     EXPECT_EQ(VariantClear(&v), DISP_E_BADVARTYPE);
@@ -160,7 +160,7 @@ TEST(SafeArray, BoundsAndElementAccess) {
 TEST(SafeArray, OnlyOneDimensionAndKnownElementTypes) {
     SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
     EXPECT_EQ(SafeArrayCreate(VT_I4, 2, bounds), nullptr);
-    EXPECT_EQ(SafeArrayCreateVector(VT_DECIMAL, 0, 1), nullptr);
+    EXPECT_EQ(SafeArrayCreateVector(VT_RECORD, 0, 1), nullptr);
     EXPECT_EQ(SafeArrayCreateVector(VT_EMPTY, 0, 1), nullptr);
     SAFEARRAY* empty = SafeArrayCreateVector(VT_VARIANT, 0, 0);
     ASSERT_NE(empty, nullptr);
