@@ -1,0 +1,109 @@
+#include "qorcom/local/queue_section.h"
+
+#include <cstring>
+
+namespace tw::qorcom {
+namespace {
+
+constexpr std::size_t kCharBytes = sizeof(char16_t);
+
+}  // namespace
+
+std::int32_t QueueSection::Word(std::size_t offset) const {
+    std::uint8_t b[4];
+    std::memcpy(b, bytes_.data() + offset, sizeof b);
+    return static_cast<std::int32_t>(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 |
+                                     std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24);
+}
+
+void QueueSection::SetWord(std::size_t offset, std::int32_t value) {
+    const auto v = static_cast<std::uint32_t>(value);
+    const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16),
+                               std::uint8_t(v >> 24)};
+    std::memcpy(bytes_.data() + offset, b, sizeof b);
+}
+
+void QueueSection::Initialise() {
+    SetWord(0, 0);
+    SetWord(4, 0);
+    SetWord(8, static_cast<std::int32_t>(bytes_.size() - kQueueHeaderBytes));
+}
+
+// The header must describe this section: its capacity is the section less the header, the
+// bytes in use fit the capacity and hold whole characters, every entry takes at least its
+// terminator, and the last character in use is a terminator. Entries are then read within the
+// bytes in use only.
+bool QueueSection::HeaderIsSound() const {
+    if (bytes_.size() < kQueueHeaderBytes)
+        return false;
+    const std::int32_t count = Count();
+    const std::uint32_t used = BytesInUse();
+    if (Capacity() != bytes_.size() - kQueueHeaderBytes || used > Capacity() ||
+        used % kCharBytes != 0 || count < 0)
+        return false;
+    if ((count == 0) != (used == 0) || std::uint64_t(count) * kCharBytes > used)
+        return false;
+    if (used == 0)
+        return true;
+    char16_t last;
+    std::memcpy(&last, Data() + used - kCharBytes, kCharBytes);
+    return last == u'\0';
+}
+
+QueueSection::Outcome QueueSection::Add(std::u16string_view text) {
+    if (!HeaderIsSound())
+        return Outcome::Corrupt;
+    text = text.substr(0, text.find(u'\0'));
+    const std::uint64_t entry = (std::uint64_t(text.size()) + 1) * kCharBytes;
+    const std::uint32_t used = BytesInUse();
+    if (used + entry >= Capacity())
+        return Outcome::Full;
+    std::memcpy(Data() + used, text.data(), text.size() * kCharBytes);
+    std::memset(Data() + used + text.size() * kCharBytes, 0, kCharBytes);
+    SetWord(4, static_cast<std::int32_t>(used + entry));
+    SetWord(0, Count() + 1);
+    return Outcome::Done;
+}
+
+QueueSection::Outcome QueueSection::Front(std::u16string_view* text) const {
+    *text = {};
+    if (!HeaderIsSound())
+        return Outcome::Corrupt;
+    if (Count() < 1)
+        return Outcome::Empty;
+    // The header check makes the last character in use a terminator, so the scan ends within
+    // the bytes in use.
+    const auto* chars = reinterpret_cast<const char16_t*>(Data());
+    std::size_t length = 0;
+    while (chars[length] != u'\0') ++length;
+    *text = {chars, length};
+    return Outcome::Done;
+}
+
+void QueueSection::PopFront() {
+    std::u16string_view front;
+    if (Front(&front) != Outcome::Done)
+        return;
+    const std::uint32_t used = BytesInUse();
+    const auto entry = static_cast<std::uint32_t>((front.size() + 1) * kCharBytes);
+    std::memmove(Data(), Data() + entry, used - entry);
+    SetWord(4, static_cast<std::int32_t>(used - entry));
+    SetWord(0, Count() - 1);
+}
+
+QueueSection::Outcome QueueSection::Remove(std::u16string* text) {
+    std::u16string_view front;
+    const Outcome outcome = Front(&front);
+    text->assign(front);
+    if (outcome == Outcome::Done)
+        PopFront();
+    return outcome;
+}
+
+QueueSection::Outcome QueueSection::Peek() const {
+    if (!HeaderIsSound())
+        return Outcome::Corrupt;
+    return Count() < 1 ? Outcome::Empty : Outcome::Done;
+}
+
+}  // namespace tw::qorcom
