@@ -103,10 +103,15 @@ HRESULT CGlobalQueue::Remove(BSTR* value, VARIANT_BOOL* result) {
     return Guarded([&] {
         if (const HRESULT hr = Open(); FAILED(hr))
             return hr;
+        QueueSection queue(section_->Bytes());
+        if (queue.LooksEmpty()) {
+            // Polling an empty queue leaves the mutex to those who add.
+            *value = comlite::AllocBstr(u"");
+            return *value ? S_OK : E_OUTOFMEMORY;
+        }
         SectionLock lock(*section_);
         if (!lock.owns())
             return RaiseMutexFailure(lock.error());
-        QueueSection queue(section_->Bytes());
         std::u16string_view front;
         const QueueSection::Outcome outcome = queue.Front(&front);
         if (outcome == QueueSection::Outcome::Corrupt)
@@ -116,7 +121,7 @@ HRESULT CGlobalQueue::Remove(BSTR* value, VARIANT_BOOL* result) {
         if (!*value)
             return E_OUTOFMEMORY;
         if (outcome == QueueSection::Outcome::Done) {
-            queue.PopFront();
+            queue.PopFront(front.size());
             *result = VARIANT_TRUE;
         }
         return S_OK;

@@ -1,26 +1,27 @@
 #include "qorcom/local/queue_section.h"
 
+#include <atomic>
+#include <bit>
 #include <cstring>
 
 namespace tw::qorcom {
 namespace {
 
 constexpr std::size_t kCharBytes = sizeof(char16_t);
+// The header's words are little-endian; this host's are too, so they are used as they are.
+static_assert(std::endian::native == std::endian::little);
 
 }  // namespace
 
+// A section is mapped at a page boundary, so its words are aligned for atomic access.
 std::int32_t QueueSection::Word(std::size_t offset) const {
-    std::uint8_t b[4];
-    std::memcpy(b, bytes_.data() + offset, sizeof b);
-    return static_cast<std::int32_t>(std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 |
-                                     std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24);
+    auto* word = reinterpret_cast<std::int32_t*>(bytes_.data() + offset);
+    return std::atomic_ref<std::int32_t>(*word).load(std::memory_order_acquire);
 }
 
 void QueueSection::SetWord(std::size_t offset, std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    const std::uint8_t b[4] = {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16),
-                               std::uint8_t(v >> 24)};
-    std::memcpy(bytes_.data() + offset, b, sizeof b);
+    auto* word = reinterpret_cast<std::int32_t*>(bytes_.data() + offset);
+    std::atomic_ref<std::int32_t>(*word).store(value, std::memory_order_release);
 }
 
 void QueueSection::Initialise() {
@@ -80,12 +81,9 @@ QueueSection::Outcome QueueSection::Front(std::u16string_view* text) const {
     return Outcome::Done;
 }
 
-void QueueSection::PopFront() {
-    std::u16string_view front;
-    if (Front(&front) != Outcome::Done)
-        return;
+void QueueSection::PopFront(std::size_t length) {
     const std::uint32_t used = BytesInUse();
-    const auto entry = static_cast<std::uint32_t>((front.size() + 1) * kCharBytes);
+    const auto entry = static_cast<std::uint32_t>((length + 1) * kCharBytes);
     std::memmove(Data(), Data() + entry, used - entry);
     SetWord(4, static_cast<std::int32_t>(used - entry));
     SetWord(0, Count() - 1);
@@ -96,8 +94,13 @@ QueueSection::Outcome QueueSection::Remove(std::u16string* text) {
     const Outcome outcome = Front(&front);
     text->assign(front);
     if (outcome == Outcome::Done)
-        PopFront();
+        PopFront(front.size());
     return outcome;
+}
+
+bool QueueSection::LooksEmpty() const {
+    return bytes_.size() >= kQueueHeaderBytes && Count() == 0 && BytesInUse() == 0 &&
+           Capacity() == bytes_.size() - kQueueHeaderBytes;
 }
 
 QueueSection::Outcome QueueSection::Peek() const {

@@ -8,7 +8,8 @@
 // The section is shared with other processes and is not trusted: every operation first checks
 // the header against the section's size and reads entries only within the bytes in use, so a
 // damaged section gives Corrupt, never a read or write outside it. The caller holds the
-// section's mutex around every call. Not thread-safe by itself.
+// section's mutex around every call but LooksEmpty. The header words are read and written
+// whole (atomically), so that LooksEmpty sees each as it was before or after a change.
 
 #include <cstddef>
 #include <cstdint>
@@ -43,12 +44,18 @@ public:
     // The oldest entry, without taking it: a view into the section, valid until the section
     // changes (so only while the mutex stays held).
     Outcome Front(std::u16string_view* text) const;
-    // Drops the oldest entry; Front must have been Done under the same hold of the mutex.
-    void PopFront();
+    // Drops the oldest entry, of `length` characters, as Front gave it under the same hold of
+    // the mutex.
+    void PopFront(std::size_t length);
     // Front and PopFront in one.
     Outcome Remove(std::u16string* text);
     // Done when entries are queued, Empty when none.
     Outcome Peek() const;
+
+    // True when the header says, at this instant, that nothing is queued; may be called without
+    // the mutex (a peer that is adding has not yet counted its entry, so the queue was empty
+    // when we looked). Lets a caller that polls an empty queue leave the mutex to the others.
+    bool LooksEmpty() const;
 
     std::int32_t Count() const { return Word(0); }
     std::uint32_t BytesInUse() const { return static_cast<std::uint32_t>(Word(4)); }
