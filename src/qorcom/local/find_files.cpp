@@ -87,7 +87,7 @@ HRESULT CFindFiles::Find(BSTR fileMask, VARIANT* fileList) {
             return E_OUTOFMEMORY;
         for (LONG i = 0; i < static_cast<LONG>(paths.size()); ++i) {
             comlite::Variant path = comlite::Variant::TextUtf8(paths[static_cast<std::size_t>(i)]);
-            if (path.vt != VT_BSTR || FAILED(SafeArrayPutElement(array, &i, &path))) {
+            if (!path.bstrVal || FAILED(SafeArrayPutElement(array, &i, &path))) {
                 SafeArrayDestroy(array);
                 return E_OUTOFMEMORY;
             }
