@@ -81,10 +81,14 @@ HRESULT CGlobalQueue::Add(BSTR value) {
     return Guarded([&] {
         if (const HRESULT hr = Open(); FAILED(hr))
             return hr;
+        QueueSection queue(section_->Bytes());
+        // A caller retrying on a full queue leaves the mutex to the one who takes entries off.
+        if (queue.LooksFull(comlite::BstrView(value)))
+            return Raise("Queue is full!", kErrorOperation);
         SectionLock lock(*section_);
         if (!lock.owns())
             return RaiseMutexFailure(lock.error());
-        switch (QueueSection(section_->Bytes()).Add(comlite::BstrView(value))) {
+        switch (queue.Add(comlite::BstrView(value))) {
             case QueueSection::Outcome::Full:
                 return Raise("Queue is full!", kErrorOperation);
             case QueueSection::Outcome::Corrupt:

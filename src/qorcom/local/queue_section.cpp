@@ -51,11 +51,24 @@ bool QueueSection::HeaderIsSound() const {
     return last == u'\0';
 }
 
+namespace {
+
+// A NUL would end the entry when it is read back: what follows it is not stored.
+std::u16string_view StoredPart(std::u16string_view text) {
+    return text.substr(0, text.find(u'\0'));
+}
+
+std::uint64_t EntryBytes(std::u16string_view stored) {
+    return (std::uint64_t(stored.size()) + 1) * kCharBytes;
+}
+
+}  // namespace
+
 QueueSection::Outcome QueueSection::Add(std::u16string_view text) {
     if (!HeaderIsSound())
         return Outcome::Corrupt;
-    text = text.substr(0, text.find(u'\0'));
-    const std::uint64_t entry = (std::uint64_t(text.size()) + 1) * kCharBytes;
+    text = StoredPart(text);
+    const std::uint64_t entry = EntryBytes(text);
     const std::uint32_t used = BytesInUse();
     if (used + entry >= Capacity())
         return Outcome::Full;
@@ -101,6 +114,13 @@ QueueSection::Outcome QueueSection::Remove(std::u16string* text) {
 bool QueueSection::LooksEmpty() const {
     return bytes_.size() >= kQueueHeaderBytes && Count() == 0 && BytesInUse() == 0 &&
            Capacity() == bytes_.size() - kQueueHeaderBytes;
+}
+
+bool QueueSection::LooksFull(std::u16string_view text) const {
+    if (bytes_.size() < kQueueHeaderBytes || Capacity() != bytes_.size() - kQueueHeaderBytes)
+        return false;
+    const std::uint32_t used = BytesInUse();
+    return used <= Capacity() && used + EntryBytes(StoredPart(text)) >= Capacity();
 }
 
 QueueSection::Outcome QueueSection::Peek() const {

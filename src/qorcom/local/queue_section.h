@@ -56,6 +56,9 @@ public:
     // the mutex (a peer that is adding has not yet counted its entry, so the queue was empty
     // when we looked). Lets a caller that polls an empty queue leave the mutex to the others.
     bool LooksEmpty() const;
+    // The same for Add: true when, at this instant, the text (up to its first NUL) does not
+    // fit. Lets an adder that retries on a full queue leave the mutex to the taker.
+    bool LooksFull(std::u16string_view text) const;
 
     std::int32_t Count() const { return Word(0); }
     std::uint32_t BytesInUse() const { return static_cast<std::uint32_t>(Word(4)); }
