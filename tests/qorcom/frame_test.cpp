@@ -263,6 +263,24 @@ const MemberRow kMembers[] = {
     {&CLSID_QORRas, "Connecting", 0x60020009, kGet},
     {&CLSID_QORRas, "Disconnected", 0x6002000a, kGet},
     {&CLSID_QORRas, "GetResultString", 0x6002000b, kMethod},
+    {&CLSID_QORGlobalQueue, "Name", 0x60020000, kGet | kPut},
+    {&CLSID_QORGlobalQueue, "Empty", 0x60020002, kGet},
+    {&CLSID_QORGlobalQueue, "Add", 0x60020003, kMethod},
+    {&CLSID_QORGlobalQueue, "Remove", 0x60020004, kMethod},
+    {&CLSID_QORGlobalQueue, "Visibility", 0x60020005, kGet | kPut},
+    {&CLSID_QORSoundex, "Soundex", 0x60020000, kMethod},
+    {&CLSID_QORSoundex, "SoundexPercentage", 0x60020001, kMethod},
+    {&CLSID_QORFindFiles, "Find", 0x60020000, kMethod},
+    {&CLSID_QORDriveOverrider, "Add", 0x60020000, kMethod},
+    {&CLSID_QORDriveOverrider, "OverridePath", 0x60020001, kMethod},
+    {&CLSID_QORStdOutStatus, "Status", 0x60020000, kMethod},
+    {&CLSID_QORStdOutStatus, "Cancel", 0x60020001, kMethod},
+    {&CLSID_QORStdOutStatus, "SetCancel", 0x60020002, kMethod},
+    {&CLSID_QORStdOutStatus, "CallCanceled", 0x60020003, kMethod},
+    {&CLSID_QORSoftwareMessage, "Type", 0x60020000, kGet | kPut},
+    {&CLSID_QORSoftwareMessage, "Message", 0x60020002, kGet | kPut},
+    {&CLSID_QORSoftwareMessage, "Parameter", 0x60020004, kGet | kPut},
+    {&CLSID_QORSoftwareMessage, "BinaryParameter", 0x60020006, kGet | kPut},
 };
 
 TEST(QorcomFrameTest, EveryMemberHasItsDispidNameAndKind) {
@@ -270,6 +288,12 @@ TEST(QorcomFrameTest, EveryMemberHasItsDispidNameAndKind) {
         {&CLSID_QORLockFile, InterfaceTraits<IQORLockFile>::kMembers},
         {&CLSID_QORLogMessage, InterfaceTraits<IQORLogMessage>::kMembers},
         {&CLSID_QORRas, InterfaceTraits<IQORRas>::kMembers},
+        {&CLSID_QORGlobalQueue, members::kGlobalQueue},
+        {&CLSID_QORSoundex, members::kSoundex},
+        {&CLSID_QORFindFiles, members::kFindFiles},
+        {&CLSID_QORDriveOverrider, members::kDriveOverrider},
+        {&CLSID_QORStdOutStatus, members::kStatus},
+        {&CLSID_QORSoftwareMessage, members::kSoftwareMessage},
     };
     std::map<const CLSID*, std::size_t> entries;
     for (const MemberRow& row : kMembers) {

@@ -9,7 +9,10 @@
 #include "comlite/activation.h"
 #include "comlite/com_ptr.h"
 #include "comlite/registry.h"
+#include "comlite/text.h"
 #include "platform/process.h"
+#include "qorcom/frame/component_table.h"
+#include "qorcom/frame/exports.h"
 #include "qorcom/frame/lock_file.h"
 #include "qorcom/frame/registration.h"
 #include "qorcom/remote/ras.h"
@@ -57,9 +60,17 @@ struct Row {
 Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     const Row rows[] = {
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORPost.Ras"},
+        {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
+        {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
+        {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
+         "QORCom.SoftwareMessage"},
+        {"{62C1815E-E221-4AD3-B193-18FDDFDBDE53}", "QOR Global Queue", "QORCom.GlobalQueue"},
         {"{A532F892-189E-43E0-86C9-C8A3B6AF4518}", "QOR Lock File", "QORCom.LockFile"},
+        {"{39FEB25E-EEE1-4841-903F-30520181738D}", "QOR Soundex", "QORCom.Soundex"},
+        {"{45A44DB1-63B7-45EB-AD47-622DE2B3BAB1}", "QOR Drive Overrider", "QORCom.DriveOverrider"},
         {"{08C1D918-0AD0-43FA-93D3-87865E06A494}", "QOR Log Message", "QORCom.LogMessage"},
+        {"{D1B86170-4D9B-4643-A821-5E7264F04FBB}", "QOR Find Files", "QORCom.FindFiles"},
     };
     const std::string root = "HKEY_CLASSES_ROOT\\";
     const std::string libid = "{9F4749B4-1893-472D-99BB-ACE8E8FFBD58}";
@@ -86,9 +97,15 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     AddKey(s, lib + "\\HELPDIR", "", directory);
     const std::pair<const char*, const char*> interfaces[] = {
         {"{395D4680-327A-11D4-92C2-00E02950EEDE}", "IQORRas"},
+        {"{FA0D1229-960C-4B37-85E5-E7C1DAE80F28}", "IQORStatus"},
+        {"{B6692127-48F1-45BA-9065-F09E3F29691D}", "IQORSoftwareMessage"},
+        {"{E08295A2-12E9-45EB-82F8-16E71E6FFDB6}", "IQORGlobalQueue"},
         {"{69796218-70AF-444B-A2F9-4C1E2BC35AA3}", "IQORLockFile"},
+        {"{136EEA20-FEF5-46BD-9D31-6EC40AF257B3}", "IQORSoundex"},
+        {"{9EB3A0DA-058A-4DEB-9A9C-D520AA29897B}", "IQORDriveOverrider"},
         {"{498090DF-6032-4C08-939C-DC43916AB602}", "IQOROutputMessage"},
         {"{3BEF8858-2840-4779-BE05-48E2201BE181}", "IQORLogMessage"},
+        {"{A328DF08-074C-412E-A09C-55E3AB39699B}", "IQORFindFiles"},
     };
     for (const auto& [iid, name] : interfaces) {
         const std::string key = root + "Interface\\" + iid;
@@ -209,6 +226,60 @@ TEST_F(QorcomRegistrationTest, ARenamedLibraryRegistersUnderItsOwnPathAndServesB
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", renamed}).Succeeded());
     EXPECT_EQ(CLSIDFromProgID(u"QORCom.LockFile", &com), CO_E_CLASSSTRING);
     EXPECT_EQ(RunTool({QORREGSVR, "-s", dir.File("no-such-library.so")}).exitCode, 1);
+}
+
+// All 31 rows are in the table; only built ones are registered and served, and every one of
+// those creates by both its ProgIDs after registration and by neither after unregistration.
+TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows) {
+    ASSERT_EQ(ComponentTable().size(), 31u);
+    ASSERT_TRUE(RunTool({QORREGSVR, "-s", QORCOM_LIBRARY}).Succeeded());
+    int built = 0;
+    for (const ComponentRow& row : ComponentTable()) {
+        for (const char* progId : {row.progId, row.versionedProgId}) {
+            SCOPED_TRACE(progId);
+            const std::u16string wide = comlite::Utf8ToUtf16(progId);
+            CLSID clsid{};
+            if (!IsBuilt(row)) {
+                EXPECT_EQ(CLSIDFromProgID(wide.c_str(), &clsid), CO_E_CLASSSTRING);
+                comlite::ComPtr<IClassFactory> factory;
+                EXPECT_EQ(DllGetClassObject(*row.clsid, IID_IClassFactory, factory.PutVoid()),
+                          CLASS_E_CLASSNOTAVAILABLE);
+                continue;
+            }
+            ASSERT_EQ(CLSIDFromProgID(wide.c_str(), &clsid), S_OK);
+            EXPECT_EQ(clsid, *row.clsid);
+            comlite::ComPtr<IDispatch> object;
+            EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                       object.PutVoid()),
+                      S_OK)
+                << comlite::LastActivationError();
+        }
+        built += IsBuilt(row);
+    }
+    EXPECT_EQ(built, 11);
+    ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
+    for (const ComponentRow& row : ComponentTable()) {
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(comlite::Utf8ToUtf16(row.progId).c_str(), &clsid),
+                  CO_E_CLASSSTRING)
+            << row.progId;
+    }
+}
+
+// A class this build does not serve may be another module's: unregistering leaves it alone.
+TEST_F(QorcomRegistrationTest, UnregisteringSparesClassesThisBuildDoesNotServe) {
+    const std::string ftpClass = "HKEY_CLASSES_ROOT\\CLSID\\{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}";
+    ASSERT_TRUE(Change([&](comlite::RegistryTree& t) {
+        return t.SetValue(ftpClass + "\\InprocServer32", "", std::string("/opt/other/ftp.so")) &&
+               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.FTP\\CLSID", "",
+                          std::string("{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}"));
+    }));
+    ASSERT_EQ(RegisterServer(file, "/opt/qor/libqorcom.so"), S_OK);
+    EXPECT_EQ(Load()[ftpClass + "\\InprocServer32"][""], "/opt/other/ftp.so");
+    ASSERT_EQ(UnregisterServer(file), S_OK);
+    const Snapshot remaining = Load();
+    EXPECT_TRUE(remaining.count(ftpClass + "\\InprocServer32"));
+    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.FTP\\CLSID"));
 }
 
 TEST_F(QorcomRegistrationTest, TwoProcessesRegisteringAtOnceLeaveACompleteRegistry) {

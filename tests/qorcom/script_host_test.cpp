@@ -68,5 +68,23 @@ TEST_F(QorautoScriptTest, PropertiesChainAndUnknownNamesFail) {
     EXPECT_EQ(Run("print \"open\n"), 2);
 }
 
+TEST_F(QorautoScriptTest, PropertiesWithArgumentsAreSetAndArraysPrint) {
+    dir.Write("find/b.txt", "x");
+    dir.Write("find/A.TXT", "x");
+    EXPECT_EQ(Run("msg = CreateObject(\"QORCom.SoftwareMessage\")\n"
+                  "msg.Parameter(\"Site\") = \"12\"\n"
+                  "print msg.Parameter(\"Site\"), msg.Parameter(\"Other\"), \"|\"\n"
+                  "files = CreateObject(\"QORCom.FindFiles\")\n"
+                  "print files.Find(\"" +
+                  dir.File("find/*.txt") +
+                  "\")\n"
+                  "print files.Find(\"" +
+                  dir.File("find/*.none") + "\")\n"),
+              0);
+    EXPECT_EQ(out.str(),
+              "12  |\n[" + dir.File("find/A.TXT") + ", " + dir.File("find/b.txt") + "]\n[]\n");
+    EXPECT_EQ(Run("msg.Parameter(\"Site\" = \"12\"\n"), 2) << "an unclosed argument list";
+}
+
 }  // namespace
 }  // namespace tw::qorcom

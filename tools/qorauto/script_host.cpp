@@ -141,6 +141,28 @@ std::string KnownDescription(HRESULT hr) {
 
 }  // namespace
 
+namespace {
+
+// A one-dimensional array of VARIANTs as "[a, b, c]".
+std::string FormatArray(SAFEARRAY* array) {
+    LONG lower = 0, upper = -1;
+    if (!array || SafeArrayGetDim(array) != 1 || FAILED(SafeArrayGetLBound(array, 1, &lower)) ||
+        FAILED(SafeArrayGetUBound(array, 1, &upper)))
+        return "?";
+    std::string text = "[";
+    for (LONG i = lower; i <= upper; ++i) {
+        Variant element;
+        if (FAILED(SafeArrayGetElement(array, &i, &element)))
+            return "?";
+        if (i > lower)
+            text += ", ";
+        text += FormatValue(element);
+    }
+    return text + "]";
+}
+
+}  // namespace
+
 std::string FormatValue(const VARIANT& raw) {
     Variant value;
     if (FAILED(VariantCopyInd(&value, &raw)))
@@ -157,6 +179,8 @@ std::string FormatValue(const VARIANT& raw) {
         case VT_DISPATCH:
         case VT_UNKNOWN:
             return value.punkVal ? "[object]" : "Nothing";
+        case VT_ARRAY | VT_VARIANT:
+            return FormatArray(value.parray);
         case VT_ERROR: {
             char text[32];
             std::snprintf(text, sizeof text, "Error 0x%08X", static_cast<unsigned>(value.scode));
@@ -208,11 +232,15 @@ public:
             for (;;) {
                 Expect(".");
                 const std::string member = TakeName();
+                std::deque<Variant> values;
+                std::vector<VARIANT> args;
+                if (IsPunct(Peek(), "("))
+                    args = ArgumentList(values);  // a parameterised property: the last step
                 if (IsPunct(Peek(), "=")) {
                     ++pos_;
                     Variant value = Expression();
                     ExpectEnd();
-                    PutProperty(object, member, value);
+                    PutProperty(object, member, args, value);
                     return;
                 }
                 std::vector<VARIANT> none;
@@ -259,7 +287,7 @@ private:
             throw SyntaxError{"expected a name"};
         return Take().text;
     }
-    // name(.name)* = ... without a call in the chain's last step.
+    // name(.name)* = ..., or name(.name)*(arguments) = ... for a property with parameters.
     bool IsPropertyPut() const {
         std::size_t at = pos_;
         if (tokens_[at].kind != TokenKind::Name)
@@ -269,6 +297,17 @@ private:
         while (IsPunct(tokens_[at], ".") && tokens_[at + 1].kind == TokenKind::Name) {
             at += 2;
             sawMember = true;
+        }
+        if (sawMember && IsPunct(tokens_[at], "(")) {
+            for (int depth = 0; tokens_[at].kind != TokenKind::End; ++at) {
+                if (IsPunct(tokens_[at], "("))
+                    ++depth;
+                else if (IsPunct(tokens_[at], ")") && --depth == 0)
+                    break;
+            }
+            if (tokens_[at].kind == TokenKind::End)
+                return false;
+            ++at;
         }
         return sawMember && IsPunct(tokens_[at], "=");
     }
@@ -325,16 +364,22 @@ private:
         const std::string name = TakeName();
         std::deque<Variant> values;  // stable addresses for the arguments passed by value
         std::vector<VARIANT> args;   // in call order; reversed for DISPPARAMS
-        if (IsPunct(Peek(), "(")) {
-            ++pos_;
-            while (!IsPunct(Peek(), ")")) {
-                if (!args.empty())
-                    Expect(",");
-                args.push_back(Argument(values));
-            }
-            ++pos_;
-        }
+        if (IsPunct(Peek(), "("))
+            args = ArgumentList(values);
         return Call(object, name, args);
+    }
+
+    // "(" arguments ")", in call order.
+    std::vector<VARIANT> ArgumentList(std::deque<Variant>& values) {
+        std::vector<VARIANT> args;
+        Expect("(");
+        while (!IsPunct(Peek(), ")")) {
+            if (!args.empty())
+                Expect(",");
+            args.push_back(Argument(values));
+        }
+        ++pos_;
+        return args;
     }
 
     // A bare variable goes by reference, anything else by value.
@@ -403,11 +448,16 @@ private:
         return result;
     }
 
-    static void PutProperty(const Variant& target, const std::string& name, Variant& value) {
+    // The value goes first in DISPPARAMS, named DISPID_PROPERTYPUT; the property's own
+    // arguments follow in reverse order.
+    static void PutProperty(const Variant& target, const std::string& name,
+                            const std::vector<VARIANT>& args, Variant& value) {
         IDispatch* object = ObjectOf(target);
         const DISPID id = DispIdOf(object, name);
+        std::vector<VARIANT> all{value};
+        all.insert(all.end(), args.rbegin(), args.rend());
         DISPID named = DISPID_PROPERTYPUT;
-        DISPPARAMS params{&value, &named, 1, 1};
+        DISPPARAMS params{all.data(), &named, static_cast<UINT>(all.size()), 1};
         Invoke(object, id, DISPATCH_PROPERTYPUT, params, nullptr);
     }
 

@@ -8,6 +8,8 @@
 //   result = ras.GetFirstEntry(entry)          ' a bare variable argument is passed by
 //   print result, entry                        '   reference, so [out] values land in it
 //   ras.HangUp()                               ' a call whose result is dropped
+//   msg.Parameter("Site") = "12"               ' a property put with arguments
+//   print files.Find("/srv/*.XML")             ' an array prints as [a, b, c]
 //   lock = Nothing                             ' releases the object
 //
 // Values: "text" (a doubled "" is one quote), integers (32-bit, else 64-bit), decimals, True,
@@ -55,7 +57,8 @@ private:
     std::map<std::string, comlite::Variant> variables_;  // keys upper-cased
 };
 
-// The text a value prints as: text as is, True/False, numbers in the C locale, "" for Empty.
+// The text a value prints as: text as is, True/False, numbers in the C locale, "" for Empty,
+// an array of VARIANTs as "[a, b, c]".
 std::string FormatValue(const VARIANT& value);
 
 }  // namespace qorauto

@@ -1,35 +1,113 @@
 #include "qorcom/frame/component_table.h"
 
-#include <iterator>
-
 #include "qorcom/frame/lock_file.h"
 #include "qorcom/frame/log_message.h"
+#include "qorcom/local/drive_overrider.h"
+#include "qorcom/local/find_files.h"
+#include "qorcom/local/global_queue.h"
+#include "qorcom/local/software_message.h"
+#include "qorcom/local/soundex.h"
+#include "qorcom/local/std_out_status.h"
 #include "qorcom/remote/ras.h"
 
 namespace tw::qorcom {
 namespace {
 
 constexpr const char* kApartment = "Apartment";
+constexpr CreateFunction kNotBuilt = nullptr;
 
-// In table order. Rows of the older "QORPost." ProgIDs come first.
+constexpr ComponentRow Row(const CLSID& clsid, CreateFunction create, const char* friendlyName,
+                           const char* progId, const char* versionedProgId) {
+    return {&clsid, create, friendlyName, progId, versionedProgId, &LIBID_QORComLib, kApartment};
+}
+
+// In table order. Rows 1 to 7 register seven components under their older "QORPost." ProgIDs
+// and come first, so that the later "QORCom." rows give the CLSID keys their ProgIDs.
 constexpr ComponentRow kComponents[] = {
-    {&CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORPost.Ras",
-     "QORPost.Ras.1", &LIBID_QORComLib, kApartment},
-    {&CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORCom.Ras",
-     "QORCom.Ras.1", &LIBID_QORComLib, kApartment},
-    {&CLSID_QORLockFile, &CreateComponent<CLockFile>, "QOR Lock File", "QORCom.LockFile",
-     "QORCom.LockFile.1", &LIBID_QORComLib, kApartment},
-    {&CLSID_QORLogMessage, &CreateComponent<CLogMessage>, "QOR Log Message", "QORCom.LogMessage",
-     "QORCom.LogMessage.1", &LIBID_QORComLib, kApartment},
+    Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORPost.Ras",
+        "QORPost.Ras.1"),
+    Row(CLSID_QORSendMail, kNotBuilt, "QOR Send Mail", "QORPost.SendMail", "QORPost.SendMail.1"),
+    Row(CLSID_QORStdOutStatus, &CreateComponent<CStdOutStatus>, "QOR StdOutStatus",
+        "QORPost.StdOutStatus", "QORPost.StdOutStatus.1"),
+    Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORPost.ReadMail", "QORPost.ReadMail.1"),
+    Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORPost.ReadMailPOP3",
+        "QORPost.ReadMailPOP3.1"),
+    Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORPost.SendMailSMTP",
+        "QORPost.SendMailSMTP.1"),
+    Row(CLSID_QORFTP, kNotBuilt, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
+    Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORCom.Ras",
+        "QORCom.Ras.1"),
+    Row(CLSID_QORSendMail, kNotBuilt, "QOR Send Mail", "QORCom.SendMail", "QORCom.SendMail.1"),
+    Row(CLSID_QORStdOutStatus, &CreateComponent<CStdOutStatus>, "QOR StdOutStatus",
+        "QORCom.StdOutStatus", "QORCom.StdOutStatus.1"),
+    Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORCom.ReadMail", "QORCom.ReadMail.1"),
+    Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORCom.ReadMailPOP3",
+        "QORCom.ReadMailPOP3.1"),
+    Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORCom.SendMailSMTP",
+        "QORCom.SendMailSMTP.1"),
+    Row(CLSID_QORFTP, kNotBuilt, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
+    Row(CLSID_QORSendEMailMAPI, kNotBuilt, "QOR Send EMail MAPI", "QORCom.SendEMailMAPI",
+        "QORCom.SendEMailMAPI.1"),
+    Row(CLSID_QORSendEMailSMTP, kNotBuilt, "QOR Send EMail SMTP", "QORCom.SendEMailSMTP",
+        "QORCom.SendEMailSMTP.1"),
+    Row(CLSID_QORReadEMailMAPI, kNotBuilt, "QOR Read EMail MAPI", "QORCom.ReadEMailMAPI",
+        "QORCom.ReadEMailMAPI.1"),
+    Row(CLSID_QORReadEMailPOP3, kNotBuilt, "QOR Read EMail POP3", "QORCom.ReadEMailPOP3",
+        "QORCom.ReadEMailPOP3.1"),
+    Row(CLSID_QORTerminalServerChannel, kNotBuilt, "QOR Terminal Server Channel",
+        "QORCom.TerminalServerChannel", "QORCom.TerminalServerChannel.1"),
+    Row(CLSID_QORSoftwareMessage, &CreateComponent<CSoftwareMessage>, "QOR Software Message",
+        "QORCom.SoftwareMessage", "QORCom.SoftwareMessage.1"),
+    Row(CLSID_QORGlobalQueue, &CreateComponent<CGlobalQueue>, "QOR Global Queue",
+        "QORCom.GlobalQueue", "QORCom.GlobalQueue.1"),
+    Row(CLSID_QORIEFTP, kNotBuilt, "QOR Internet Explorer FTP", "QORCom.IEFTP", "QORCom.IEFTP.1"),
+    Row(CLSID_QORLockFile, &CreateComponent<CLockFile>, "QOR Lock File", "QORCom.LockFile",
+        "QORCom.LockFile.1"),
+    Row(CLSID_QORSoundex, &CreateComponent<CSoundex>, "QOR Soundex", "QORCom.Soundex",
+        "QORCom.Soundex.1"),
+    Row(CLSID_QORDriveOverrider, &CreateComponent<CDriveOverrider>, "QOR Drive Overrider",
+        "QORCom.DriveOverrider", "QORCom.DriveOverrider.1"),
+    Row(CLSID_QORTelnet, kNotBuilt, "QOR Telnet", "QORCom.Telnet", "QORCom.Telnet.1"),
+    Row(CLSID_QORLogMessage, &CreateComponent<CLogMessage>, "QOR Log Message", "QORCom.LogMessage",
+        "QORCom.LogMessage.1"),
+    Row(CLSID_QORHTTP, kNotBuilt, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
+    // Rows 29 and 30: two classes, one component (SFTP through the SSH control).
+    Row(CLSID_QORSFTP, kNotBuilt, "QOR SFTP", "QORCom.SFTP", "QORCom.SFTP.1"),
+    Row(CLSID_QORSFTPwod, kNotBuilt, "QOR SFTP wod", "QORCom.SFTPwod", "QORCom.SFTPwod.1"),
+    Row(CLSID_QORFindFiles, &CreateComponent<CFindFiles>, "QOR Find Files", "QORCom.FindFiles",
+        "QORCom.FindFiles.1"),
 };
+static_assert(std::size(kComponents) == 31);
 
 // In the type library's order.
 constexpr InterfaceRow kInterfaces[] = {
-    {&IID_IQORRas, "IQORRas"},
-    {&IID_IQORLockFile, "IQORLockFile"},
-    {&IID_IQOROutputMessage, "IQOROutputMessage"},
-    {&IID_IQORLogMessage, "IQORLogMessage"},
+    {&IID_IQORRas, "IQORRas", true},
+    {&IID_IQORSendMail, "IQORSendMail", false},
+    {&IID_IQORStatus, "IQORStatus", true},
+    {&IID_IQORReadMail, "IQORReadMail", false},
+    {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
+    {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
+    {&IID_IQORFTP, "IQORFTP", false},
+    {&IID_IQORTelnet, "IQORTelnet", false},
+    {&IID_IQORSendEMail, "IQORSendEMail", false},
+    {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
+    {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", false},
+    {&IID_IQORReadEMail, "IQORReadEMail", false},
+    {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", false},
+    {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", false},
+    {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel", false},
+    {&IID_IQORSoftwareMessage, "IQORSoftwareMessage", true},
+    {&IID_IQORGlobalQueue, "IQORGlobalQueue", true},
+    {&IID_IQORLockFile, "IQORLockFile", true},
+    {&IID_IQORSoundex, "IQORSoundex", true},
+    {&IID_IQORDriveOverrider, "IQORDriveOverrider", true},
+    {&IID_IQOROutputMessage, "IQOROutputMessage", true},
+    {&IID_IQORLogMessage, "IQORLogMessage", true},
+    {&IID_IQORHTTP, "IQORHTTP", false},
+    {&IID_IQORSFTPwod, "IQORSFTPwod", false},
+    {&IID_IQORFindFiles, "IQORFindFiles", true},
 };
+static_assert(std::size(kInterfaces) == 25);
 
 }  // namespace
 
@@ -43,7 +121,7 @@ std::span<const InterfaceRow> InterfaceTable() {
 
 const ComponentRow* FindComponent(REFCLSID clsid) {
     for (const ComponentRow& row : kComponents)
-        if (*row.clsid == clsid)
+        if (IsBuilt(row) && *row.clsid == clsid)
             return &row;
     return nullptr;
 }

@@ -4,24 +4,26 @@
 // ProgIDs; those rows come first and repeat the CLSIDs of their "QORCom." rows, so that after
 // registration the CLSID keys name the "QORCom." ProgIDs while both ProgIDs lead to the class.
 //
-// Only components that are built have rows; a new component adds its row at its place in the
-// table order (and its interfaces to the interface list).
+// The table lists all 31 rows of the library. A row whose component is not built yet has no
+// creation function: it is neither served nor registered, so a caller gets "class not
+// registered" rather than an object that does nothing. A component that lands sets its rows'
+// creation function and marks its interfaces built.
 
 #include <span>
 
 #include "comlite/guid.h"
 #include "qorcom/frame/unknown.h"
+#include "qorcom/interfaces/qorcom.h"
 
 namespace tw::qorcom {
 
-// The type library the interfaces belong to: QORComLib 1.0, locale 0x409.
-inline constexpr GUID LIBID_QORComLib = comlite::MakeGuid("{9F4749B4-1893-472D-99BB-ACE8E8FFBD58}");
+// The type library the interfaces belong to (LIBID_QORComLib): QORComLib 1.0, locale 0x409.
 inline constexpr const char* kTypeLibraryHelpString = "QORCom Type Library";
 inline constexpr const char* kTypeLibraryVersion = "1.0";
 
 struct ComponentRow {
     const CLSID* clsid;
-    CreateFunction create;
+    CreateFunction create;        // nullptr while the component is not built
     const char* friendlyName;     // default value of the class and ProgID keys
     const char* progId;           // unversioned, e.g. "QORCom.LockFile"
     const char* versionedProgId;  // the same with ".1"
@@ -33,12 +35,19 @@ struct ComponentRow {
 struct InterfaceRow {
     const IID* iid;
     const char* name;  // e.g. "IQORLockFile"
+    bool built;        // a built component serves it: only then is it registered
 };
 
+// Every row, built or not, in table order.
 std::span<const ComponentRow> ComponentTable();
+// Every interface of the type library, built or not, in the library's order.
 std::span<const InterfaceRow> InterfaceTable();
 
-// The first row for the class, or nullptr.
+inline bool IsBuilt(const ComponentRow& row) {
+    return row.create != nullptr;
+}
+
+// The first built row for the class, or nullptr.
 const ComponentRow* FindComponent(REFCLSID clsid);
 
 }  // namespace tw::qorcom

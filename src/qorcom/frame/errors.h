@@ -4,7 +4,9 @@
 // and the HRESULT 0x80040000 | code (severity error, FACILITY_ITF).
 
 #include <cstdint>
+#include <new>
 #include <string_view>
+#include <system_error>
 
 #include "comlite/types.h"
 
@@ -26,5 +28,22 @@ constexpr HRESULT QorcomError(std::uint16_t code) {
 // is returned even when the error object cannot be built. Texts are UTF-8 and are never used as
 // format strings.
 HRESULT RaiseError(std::string_view source, std::string_view message, std::uint16_t code);
+
+// Runs the body of an interface method so that no C++ exception leaves it, whether the method
+// is called through IDispatch or directly from C++: running out of memory gives E_OUTOFMEMORY,
+// a system resource that cannot be had (a thread that cannot start, a lock the kernel refuses)
+// E_FAIL, anything else E_UNEXPECTED.
+template <class Body>
+HRESULT Guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (const std::system_error&) {
+        return E_FAIL;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
 
 }  // namespace tw::qorcom

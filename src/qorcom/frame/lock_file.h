@@ -7,42 +7,18 @@
 #include <optional>
 #include <string>
 
-#include "comlite/dispatch.h"
 #include "platform/os_support.h"
 #include "qorcom/frame/generic_dispatch.h"
-
-struct IQORLockFile : IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE Lock(VARIANT_BOOL* result) = 0;
-    virtual HRESULT STDMETHODCALLTYPE Unlock(VARIANT_BOOL* result) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Filename(BSTR* data) = 0;
-    virtual HRESULT STDMETHODCALLTYPE put_Filename(BSTR data) = 0;
-
-protected:
-    ~IQORLockFile() = default;
-};
-
-inline constexpr IID IID_IQORLockFile = comlite::MakeGuid("{69796218-70AF-444B-A2F9-4C1E2BC35AA3}");
-inline constexpr CLSID CLSID_QORLockFile =
-    comlite::MakeGuid("{A532F892-189E-43E0-86C9-C8A3B6AF4518}");
+#include "qorcom/interfaces/lock_file.h"
 
 namespace tw::qorcom {
-
-namespace lock_file_members {
-using namespace comlite;
-inline constexpr DispatchMember kMembers[] = {
-    Method<&IQORLockFile::Lock>(0x60020000, "Lock", {RetVal(VT_BOOL, "Result")}),
-    Method<&IQORLockFile::Unlock>(0x60020001, "Unlock", {RetVal(VT_BOOL, "Result")}),
-    PropertyGet<&IQORLockFile::get_Filename>(0x60020002, "Filename", {RetVal(VT_BSTR, "Data")}),
-    PropertyPut<&IQORLockFile::put_Filename>(0x60020002, "Filename", {In(VT_BSTR, "Data")}),
-};
-}  // namespace lock_file_members
 
 template <>
 struct InterfaceTraits<IQORLockFile> {
     static constexpr const char* kName = "IQORLockFile";
     static constexpr IID kIid = IID_IQORLockFile;
     static constexpr const IID* kBaseIid = nullptr;
-    static constexpr comlite::DispatchTable kMembers = lock_file_members::kMembers;
+    static constexpr comlite::DispatchTable kMembers = members::kLockFile;
 };
 
 // Every member returns S_OK and reports through its VARIANT_BOOL; none raises an error.

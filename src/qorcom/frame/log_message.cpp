@@ -25,86 +25,106 @@ HRESULT ReturnValue(T result, T* value) {
 CLogMessage::CLogMessage(IUnknown* outer) : GenericDispatchObject(outer, "QORCom.LogMessage") {}
 
 HRESULT CLogMessage::get_NumMessages(LONG* count) {
-    return ReturnValue(log_.NumMessages(), count);
+    return Guarded([&]() -> HRESULT { return ReturnValue(log_.NumMessages(), count); });
 }
 
 HRESULT CLogMessage::ResetNumMessages() {
-    log_.ResetNumMessages();
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.ResetNumMessages();
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::Output(BSTR message) {
-    log_.Output(comlite::BstrToUtf8(message));
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.Output(comlite::BstrToUtf8(message));
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::get_Site(BSTR* value) {
-    return ReturnText(log_.Site(), value);
+    return Guarded([&]() -> HRESULT { return ReturnText(log_.Site(), value); });
 }
 
 HRESULT CLogMessage::put_Site(BSTR value) {
-    log_.SetSite(comlite::BstrToUtf8(value));
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.SetSite(comlite::BstrToUtf8(value));
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::get_MaxSize(LONG* value) {
-    return ReturnValue(log_.MaxSize(), value);
+    return Guarded([&]() -> HRESULT { return ReturnValue(log_.MaxSize(), value); });
 }
 
 HRESULT CLogMessage::put_MaxSize(LONG value) {
-    log_.SetMaxSize(value);
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.SetMaxSize(value);
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::get_ShrinkPercentage(double* value) {
-    return ReturnValue(log_.ShrinkFraction(), value);
+    return Guarded([&]() -> HRESULT { return ReturnValue(log_.ShrinkFraction(), value); });
 }
 
 HRESULT CLogMessage::put_ShrinkPercentage(double value) {
-    log_.SetShrinkFraction(value);
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.SetShrinkFraction(value);
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::get_LogFile(BSTR* value) {
-    return ReturnText(log_.LogFile(), value);
+    return Guarded([&]() -> HRESULT { return ReturnText(log_.LogFile(), value); });
 }
 
 HRESULT CLogMessage::put_LogFile(BSTR value) {
-    std::string path = comlite::BstrToUtf8(value);
-    if (log_.SetLogFile(path))
-        return S_OK;
-    return Raise("Unable to set log file to " + path + ".", kErrorPlain);
+    return Guarded([&]() -> HRESULT {
+        std::string path = comlite::BstrToUtf8(value);
+        if (log_.SetLogFile(path))
+            return S_OK;
+        return Raise("Unable to set log file to " + path + ".", kErrorPlain);
+    });
 }
 
 HRESULT CLogMessage::get_Header(BSTR* value) {
-    return ReturnText(log_.Header(), value);
+    return Guarded([&]() -> HRESULT { return ReturnText(log_.Header(), value); });
 }
 
 HRESULT CLogMessage::put_Header(BSTR value) {
-    log_.SetHeader(comlite::BstrToUtf8(value));
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.SetHeader(comlite::BstrToUtf8(value));
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::get_HeaderSeparator(BSTR* value) {
-    return ReturnText(log_.HeaderSeparator(), value);
+    return Guarded([&]() -> HRESULT { return ReturnText(log_.HeaderSeparator(), value); });
 }
 
 HRESULT CLogMessage::put_HeaderSeparator(BSTR value) {
-    log_.SetHeaderSeparator(comlite::BstrToUtf8(value));
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.SetHeaderSeparator(comlite::BstrToUtf8(value));
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::ClearLog() {
-    log_.ClearLog();
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        log_.ClearLog();
+        return S_OK;
+    });
 }
 
 HRESULT CLogMessage::IsEmpty(VARIANT_BOOL* result) {
-    return ReturnValue<VARIANT_BOOL>(log_.IsEmpty() ? VARIANT_TRUE : VARIANT_FALSE, result);
+    return Guarded([&]() -> HRESULT {
+        return ReturnValue<VARIANT_BOOL>(log_.IsEmpty() ? VARIANT_TRUE : VARIANT_FALSE, result);
+    });
 }
 
 HRESULT CLogMessage::GetHeaderSize(LONG* result) {
-    return ReturnValue(log_.GetHeaderSize(), result);
+    return Guarded([&]() -> HRESULT { return ReturnValue(log_.GetHeaderSize(), result); });
 }
 
 }  // namespace tw::qorcom

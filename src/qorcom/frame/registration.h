@@ -22,12 +22,13 @@
 
 namespace tw::qorcom {
 
-// Writes every row's keys, then the type library's. S_OK; SELFREG_E_CLASS when a key of some
+// Writes the keys of every built row, then the type library's (with the interfaces that built
+// components serve). S_OK; SELFREG_E_CLASS when a key of some
 // row could not be written (the other rows are still written); SELFREG_E_TYPELIB when only the
 // type library's keys failed.
 HRESULT WriteServerKeys(comlite::RegistryTree& tree, std::string_view modulePath);
 
-// Per row: when CLSID\{clsid}\LocalServer32 exists (a local server of the class is registered
+// Per built row: when CLSID\{clsid}\LocalServer32 exists (a local server of the class is registered
 // too), removes only InprocServer32; otherwise the CLSID key and both ProgID keys with all their
 // subkeys. Then the type library's keys and those of its interfaces. Keys already gone are not
 // an error.

@@ -289,14 +289,16 @@ HRESULT CRas::Load() {
 }
 
 HRESULT CRas::get_Installed(VARIANT_BOOL* value) {
-    if (!value)
-        return E_POINTER;
-    if (!ras_) {
-        const QorRasProvider* table = LoadProviderTable();
-        if (table && !MissingFunction(*table))
-            ras_ = table;
-    }
-    return ReturnBool(ras_ != nullptr, value);
+    return Guarded([&]() -> HRESULT {
+        if (!value)
+            return E_POINTER;
+        if (!ras_) {
+            const QorRasProvider* table = LoadProviderTable();
+            if (table && !MissingFunction(*table))
+                ras_ = table;
+        }
+        return ReturnBool(ras_ != nullptr, value);
+    });
 }
 
 HRESULT CRas::Walk(bool first, bool entries, BSTR* name, LONG* result) {
@@ -332,31 +334,34 @@ HRESULT CRas::Walk(bool first, bool entries, BSTR* name, LONG* result) {
 }
 
 HRESULT CRas::GetFirstEntry(BSTR* entry, LONG* result) {
-    return Walk(true, true, entry, result);
+    return Guarded([&]() -> HRESULT { return Walk(true, true, entry, result); });
 }
 HRESULT CRas::GetNextEntry(BSTR* entry, LONG* result) {
-    return Walk(false, true, entry, result);
+    return Guarded([&]() -> HRESULT { return Walk(false, true, entry, result); });
 }
 HRESULT CRas::GetFirstConnection(BSTR* connection, LONG* result) {
-    return Walk(true, false, connection, result);
+    return Guarded([&]() -> HRESULT { return Walk(true, false, connection, result); });
 }
 HRESULT CRas::GetNextConnection(BSTR* connection, LONG* result) {
-    return Walk(false, false, connection, result);
+    return Guarded([&]() -> HRESULT { return Walk(false, false, connection, result); });
 }
 
 HRESULT CRas::Dial(BSTR entry, BSTR phoneNumber, BSTR callbackNumber, BSTR userName, BSTR password,
                    BSTR domain, LONG* result) {
-    if (!result)
-        return E_POINTER;
-    *result = kDialNotConnected;
-    if (const HRESULT hr = Load(); FAILED(hr))
-        return hr;
-    std::string replacements[5] = {
-        comlite::BstrToUtf8(phoneNumber), comlite::BstrToUtf8(callbackNumber),
-        comlite::BstrToUtf8(userName), comlite::BstrToUtf8(password), comlite::BstrToUtf8(domain)};
-    *result = DialLoaded(comlite::BstrToUtf8(entry), replacements);
-    Wipe(replacements[3].data(), replacements[3].size());
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        if (!result)
+            return E_POINTER;
+        *result = kDialNotConnected;
+        if (const HRESULT hr = Load(); FAILED(hr))
+            return hr;
+        std::string replacements[5] = {comlite::BstrToUtf8(phoneNumber),
+                                       comlite::BstrToUtf8(callbackNumber),
+                                       comlite::BstrToUtf8(userName), comlite::BstrToUtf8(password),
+                                       comlite::BstrToUtf8(domain)};
+        *result = DialLoaded(comlite::BstrToUtf8(entry), replacements);
+        Wipe(replacements[3].data(), replacements[3].size());
+        return S_OK;
+    });
 }
 
 LONG CRas::DialLoaded(const std::string& entry, const std::string* replacements) {
@@ -442,28 +447,32 @@ LONG CRas::HangUpLoaded() {
 }
 
 HRESULT CRas::HangUp(LONG* result) {
-    if (!result)
-        return E_POINTER;
-    *result = 0;
-    if (const HRESULT hr = Load(); FAILED(hr))
-        return hr;
-    *result = HangUpLoaded();
-    return S_OK;
+    return Guarded([&]() -> HRESULT {
+        if (!result)
+            return E_POINTER;
+        *result = 0;
+        if (const HRESULT hr = Load(); FAILED(hr))
+            return hr;
+        *result = HangUpLoaded();
+        return S_OK;
+    });
 }
 
 HRESULT CRas::ConnectionNotification(LONG eventHandle, VARIANT_BOOL onConnect,
                                      VARIANT_BOOL onDisconnect) {
-    if (const HRESULT hr = Load(); FAILED(hr))
-        return hr;
-    watcher_.reset();
-    if (!onConnect && !onDisconnect)
+    return Guarded([&]() -> HRESULT {
+        if (const HRESULT hr = Load(); FAILED(hr))
+            return hr;
+        watcher_.reset();
+        if (!onConnect && !onDisconnect)
+            return S_OK;
+        auto event = platform::EventDescriptor::Adopt(eventHandle);
+        if (!event)
+            return E_HANDLE;
+        watcher_ = std::make_unique<ConnectionWatcher>(*ras_, std::move(*event), onConnect != 0,
+                                                       onDisconnect != 0);
         return S_OK;
-    auto event = platform::EventDescriptor::Adopt(eventHandle);
-    if (!event)
-        return E_HANDLE;
-    watcher_ = std::make_unique<ConnectionWatcher>(*ras_, std::move(*event), onConnect != 0,
-                                                   onDisconnect != 0);
-    return S_OK;
+    });
 }
 
 HRESULT CRas::State(LinkState wanted, VARIANT_BOOL* value) {
@@ -484,28 +493,30 @@ HRESULT CRas::State(LinkState wanted, VARIANT_BOOL* value) {
 }
 
 HRESULT CRas::get_Connected(VARIANT_BOOL* value) {
-    return State(LinkState::Connected, value);
+    return Guarded([&]() -> HRESULT { return State(LinkState::Connected, value); });
 }
 HRESULT CRas::get_Connecting(VARIANT_BOOL* value) {
-    return State(LinkState::Connecting, value);
+    return Guarded([&]() -> HRESULT { return State(LinkState::Connecting, value); });
 }
 HRESULT CRas::get_Disconnected(VARIANT_BOOL* value) {
-    return State(LinkState::Disconnected, value);
+    return Guarded([&]() -> HRESULT { return State(LinkState::Disconnected, value); });
 }
 
 HRESULT CRas::GetResultString(LONG result, BSTR* error) {
-    if (!error)
-        return E_POINTER;
-    *error = nullptr;
-    if (const HRESULT hr = Load(); FAILED(hr))
-        return hr;
-    if (result < 600 || result > 868)
-        return ReturnText(UnknownError(result), error);
-    char text[kErrorTextBuffer] = {};
-    if (ras_->RasGetErrorString(static_cast<std::uint32_t>(result), text, sizeof text) != 0)
-        return ReturnText(UnknownError(result), error);
-    text[sizeof text - 1] = '\0';
-    return ReturnText(text, error);
+    return Guarded([&]() -> HRESULT {
+        if (!error)
+            return E_POINTER;
+        *error = nullptr;
+        if (const HRESULT hr = Load(); FAILED(hr))
+            return hr;
+        if (result < 600 || result > 868)
+            return ReturnText(UnknownError(result), error);
+        char text[kErrorTextBuffer] = {};
+        if (ras_->RasGetErrorString(static_cast<std::uint32_t>(result), text, sizeof text) != 0)
+            return ReturnText(UnknownError(result), error);
+        text[sizeof text - 1] = '\0';
+        return ReturnText(text, error);
+    });
 }
 
 }  // namespace tw::qorcom
