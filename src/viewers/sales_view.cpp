@@ -32,7 +32,34 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string MovementTable(const Movement& movement, const std::string& path) {
+    XmlDocument document;
+    std::optional<std::string> table;
+    if (!path.empty() && LoadForViewing(path, document))
+        table = Transform(document, movement.stylesheet);
+    if (table)
+        return *table;
+    return "<p><b>" + EscapeHtml(movement.caption) + "</b></p>\n<p>No data in " +
+           EscapeHtml(path.empty() ? std::string(movement.code) : FileNameOf(path)) + ".</p>\n";
+}
+
 }  // namespace
+
+std::optional<std::string> RenderMovementTable(std::string_view code, const std::string& path) {
+    for (const Movement& movement : kMovements) {
+        if (platform::EqualsIgnoreCase(movement.code, code))
+            return MovementTable(movement, path);
+    }
+    return std::nullopt;
+}
+
+std::optional<Stylesheet> MovementStylesheet(std::string_view code) {
+    for (const Movement& movement : kMovements) {
+        if (platform::EqualsIgnoreCase(movement.code, code))
+            return movement.stylesheet;
+    }
+    return std::nullopt;
+}
 
 std::string FormatPeriodLine(std::int32_t sequence, const platform::OleDate& end) {
     std::string date;
@@ -96,19 +123,8 @@ std::string RenderSalesPage(const std::string& dataDirectory, std::int32_t seque
                             std::int32_t slotCount, const platform::OleDate& end) {
     std::string page = PageHead(SalesTitle(sequence, end));
     for (const Movement& movement : kMovements) {
-        const std::string path =
-            MovementFilePath(dataDirectory, movement.code, sequence, slotCount);
-        XmlDocument document;
-        std::optional<std::string> table;
-        if (!path.empty() && LoadForViewing(path, document))
-            table = Transform(document, movement.stylesheet);
-        if (table) {
-            page += *table;
-        } else {
-            page += "<p><b>" + EscapeHtml(movement.caption) + "</b></p>\n<p>No data in " +
-                    EscapeHtml(path.empty() ? std::string(movement.code) : FileNameOf(path)) +
-                    ".</p>\n";
-        }
+        page += MovementTable(movement,
+                              MovementFilePath(dataDirectory, movement.code, sequence, slotCount));
     }
     page += PageFoot();
     return page;

@@ -8,12 +8,14 @@
 // it (sequence 113 of a 100-slot ring is "ISMD0013.XML"; of a 10-slot ring "ISMD0003.XML").
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/ole_date.h"
 #include "settings/poll_hist.h"
+#include "viewers/stylesheets.h"
 
 namespace tw::viewers {
 
@@ -47,6 +49,13 @@ std::string SalesTitle(std::int32_t sequence, const platform::OleDate& end);
 // name); empty when slotCount is below 1.
 std::string MovementFilePath(const std::string& dataDirectory, std::string_view code,
                              std::int32_t sequence, std::int32_t slotCount);
+
+// The table of one movement report ("FGM", "ISM", "MCM", "MSM", any case) with its caption,
+// or in its place the caption and "No data in NAME." when the file is missing or cannot be
+// read. nullopt for another code.
+std::optional<std::string> RenderMovementTable(std::string_view code, const std::string& path);
+// The stylesheet of a movement report code; nullopt for another code.
+std::optional<Stylesheet> MovementStylesheet(std::string_view code);
 
 // The whole sales page of a period. A movement report that is missing or cannot be read gives,
 // in its place, its table's caption and "No data in NAME.".

@@ -1,6 +1,7 @@
 // tidewell-view: writes the HTML page of one of Tidewell's viewers from a site's data
 // directory, as the View and Help menus show it, without a window.
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -11,10 +12,10 @@
 #include "messages/program_messages.h"
 #include "platform/paths.h"
 #include "platform/system_text.h"
-#include "platform/text_file.h"
 #include "platform/wildcard.h"
 #include "radiant/results_reader.h"
 #include "settings/poll_hist.h"
+#include "viewers/page.h"
 #include "viewers/sales_view.h"
 #include "viewers/viewers.h"
 
@@ -27,13 +28,19 @@ constexpr const char* kHelp =
 
 Usage:
   tidewell-view --site-dir DIR --kind KIND [--seq N] [--bak] [--site N] [--log-dir DIR]
-                [--naxml-version V] -o PAGE.html
+                [--naxml-version V] [--file FILE] -o PAGE.html
+  tidewell-view --kind KIND --stylesheet -o KIND.xsl
   tidewell-view --help
 
 KIND: itt, mct, fgt, tpt, ilt, cbt, mmt, tit, tlt, tst, fpt (a maintenance file: the file
       to send, or with --bak the copy last sent), results (ILG.XML), sales (the period
       --seq N of the day history, by default its last sequence), versions (the POS and
-      poller version logs of the log directory).
+      poller version logs of the log directory); fgm, ism, mcm, msm (the table of one
+      movement report: give it with --file).
+--file FILE        show FILE instead of the site's file of the kind (maintenance files, results,
+                   movement reports); --site-dir may then be left out.
+--stylesheet       writes the kind's XSLT stylesheet instead of a page (for comparisons with
+                   xsltproc; the stylesheet expects elements without a namespace).
 --site N           the site number (default: the data directory's name when it is three
                    digits, else 1); it names the history and the version logs.
 --log-dir DIR      where the version logs are (default: the data directory).
@@ -56,6 +63,8 @@ struct Options {
     std::string output;
     std::string logDir;
     std::string naxmlVersion = "3.3";
+    std::string file;
+    bool stylesheet = false;
     std::optional<std::int32_t> sequence;
     std::optional<int> site;
     bool lastSent = false;
@@ -86,9 +95,17 @@ int SiteOfDirectory(const std::string& directory) {
     return 1;
 }
 
+// A page is a scratch product for a script to read: written plainly, without the syncs that
+// files the POS or the back office rely on get.
 bool WritePage(const std::string& path, const std::string& page) {
-    int error = 0;
-    if (platform::WriteFileAtomically(path, page, &error))
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    bool written = file != nullptr && std::fwrite(page.data(), 1, page.size(), file) == page.size();
+    int error = errno;
+    if (file != nullptr && std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written)
         return true;
     std::fprintf(stderr, "tidewell-view: cannot write %s: %s\n", path.c_str(),
                  platform::SystemErrorText(error).c_str());
@@ -111,13 +128,29 @@ std::optional<std::string> SalesPage(const Options& options, const std::string& 
     return std::nullopt;
 }
 
+// The file of a kind: --file, else the exact or case-insensitive name in the data directory.
+std::string SourceFile(const Options& options, const std::string& dataDir, std::string_view name) {
+    return options.file.empty() ? platform::ExistingOrExactPath(dataDir, name) : options.file;
+}
+
+std::optional<viewers::Stylesheet> StylesheetOfKind(const std::string& kind) {
+    if (kind == "results")
+        return viewers::Stylesheet::kResults;
+    if (const viewers::MaintenanceViewer* viewer = viewers::FindMaintenanceViewer(kind))
+        return viewer->stylesheet;
+    return viewers::MovementStylesheet(kind);
+}
+
 std::optional<std::string> Page(const Options& options) {
     const std::string dataDir = platform::AddSeparator(options.siteDir);
     const int site = options.site.value_or(SiteOfDirectory(dataDir));
     const double version = viewers::ViewerNaxmlVersion(options.naxmlVersion);
-    if (options.kind == "results") {
-        return viewers::RenderResultsPage(
-            platform::ExistingOrExactPath(dataDir, radiant::kResultsFileName));
+    if (options.kind == "results")
+        return viewers::RenderResultsPage(SourceFile(options, dataDir, radiant::kResultsFileName));
+    if (viewers::MovementStylesheet(options.kind)) {
+        std::string title = options.file.substr(options.file.rfind('/') + 1);
+        return viewers::FramedPage(title,
+                                   *viewers::RenderMovementTable(options.kind, options.file));
     }
     if (options.kind == "versions") {
         const std::string logDir =
@@ -137,8 +170,8 @@ std::optional<std::string> Page(const Options& options) {
         SendMessageText(errorMessages(), refusal);
         return std::nullopt;
     }
-    const std::string source = platform::ExistingOrExactPath(
-        dataDir, viewers::MaintenanceFileName(*viewer, options.lastSent));
+    const std::string source =
+        SourceFile(options, dataDir, viewers::MaintenanceFileName(*viewer, options.lastSent));
     std::optional<std::string> page =
         viewers::RenderMaintenancePage(*viewer, options.lastSent, source, version);
     if (!page) {
@@ -149,8 +182,7 @@ std::optional<std::string> Page(const Options& options) {
 }
 
 bool KnownKind(const std::string& kind) {
-    return kind == "results" || kind == "versions" || kind == "sales" ||
-           viewers::FindMaintenanceViewer(kind) != nullptr;
+    return kind == "versions" || kind == "sales" || StylesheetOfKind(kind).has_value();
 }
 
 }  // namespace
@@ -167,6 +199,10 @@ int main(int argc, char** argv) {
             options.lastSent = true;
             continue;
         }
+        if (arg == "--stylesheet") {
+            options.stylesheet = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return Usage(arg + " needs a value, or is unknown");
         const std::string value = argv[++i];
@@ -176,6 +212,8 @@ int main(int argc, char** argv) {
             options.kind = value;
         } else if (arg == "-o" || arg == "--output") {
             options.output = value;
+        } else if (arg == "--file") {
+            options.file = value;
         } else if (arg == "--log-dir") {
             options.logDir = value;
         } else if (arg == "--naxml-version") {
@@ -193,10 +231,22 @@ int main(int argc, char** argv) {
             return Usage("unknown option " + arg);
         }
     }
-    if (options.siteDir.empty() || options.kind.empty() || options.output.empty())
-        return Usage("--site-dir, --kind and -o are needed");
+    if (options.kind.empty() || options.output.empty())
+        return Usage("--kind and -o are needed");
     if (!KnownKind(options.kind))
         return Usage("unknown kind \"" + options.kind + "\"");
+    if (options.stylesheet) {
+        const std::optional<viewers::Stylesheet> stylesheet = StylesheetOfKind(options.kind);
+        if (!stylesheet)
+            return Usage("the kind \"" + options.kind + "\" has no stylesheet");
+        return WritePage(options.output, viewers::StylesheetText(*stylesheet)) ? 0 : 1;
+    }
+    if (viewers::MovementStylesheet(options.kind) && options.file.empty())
+        return Usage("--kind " + options.kind + " needs --file");
+    const bool needsSite =
+        options.file.empty() || options.kind == "sales" || options.kind == "versions";
+    if (options.siteDir.empty() && needsSite)
+        return Usage("--site-dir is needed");
 
     StderrMessage error, log;
     ScopedProgramMessages installed(ProgramMessages{&error, &log, nullptr, nullptr, nullptr});

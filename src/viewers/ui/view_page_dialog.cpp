@@ -15,6 +15,9 @@ ViewPageDialog::ViewPageDialog(QWidget* mainWindow, const QString& title, const 
     setWindowTitle(title.isEmpty() ? QStringLiteral("View") : title);
     browser_->setOpenLinks(false);
     browser_->setOpenExternalLinks(false);
+    // A vertical scroll bar that came and went with the page's length would change the width
+    // and lay a long page out twice.
+    browser_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     auto* menu = new QMenuBar(this);
     QAction* print = menu->addAction(tr("&Print"));
@@ -38,10 +41,8 @@ ViewPageDialog::ViewPageDialog(QWidget* mainWindow, const QString& title, const 
 
 void ViewPageDialog::SetPage(const std::string& html) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The browser lays the document out as the text is set.
     browser_->setHtml(QString::fromUtf8(html.data(), static_cast<qsizetype>(html.size())));
-    // Lay the whole document out now, under the wait cursor, rather than on first paint.
-    browser_->document()->setTextWidth(browser_->viewport()->width());
-    browser_->document()->size();
     QApplication::restoreOverrideCursor();
 }
 
