@@ -73,7 +73,7 @@ std::vector<Column> NamedWithAction(std::initializer_list<std::string_view> elem
 
 // The spelled-out names of the miscellaneous summary's codes and subcodes; others show as
 // they are.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 34> kMiscCodeNames = {{
+constexpr std::pair<std::string_view, std::string_view> kMiscCodeNames[] = {
     {"statistics", "Statistics"},
     {"totalizer", "Totalizers"},
     {"discount", "Discount"},
@@ -108,7 +108,7 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 34> kMiscCod
     {"loyalty", "Loyalty"},
     {"taxExempt", "Tax Exempt"},
     {"fuelDiscount", "Fuel Discount"},
-}};
+};
 
 std::vector<Table> Tables(Stylesheet which) {
     switch (which) {
