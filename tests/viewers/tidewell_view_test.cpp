@@ -32,7 +32,8 @@ TEST(TidewellView, RendersRefusesAndReportsUsage) {
     ASSERT_EQ(RunTool("--site-dir " + site + " --kind mct --bak -o " + page), 0);
     EXPECT_NE(ReadAll(page).find("<td>Snacks</td>"), std::string::npos);
 
-    EXPECT_EQ(RunTool("--site-dir " + site + " --kind fgt --naxml-version '3.2 based' -o " + page), 1);
+    EXPECT_EQ(RunTool("--site-dir " + site + " --kind fgt --naxml-version '3.2 based' -o " + page),
+              1);
     ASSERT_EQ(RunTool("--site-dir " + site + " --kind fgt -o " + page), 0);
     EXPECT_NE(ReadAll(page).find("No Grades to View."), std::string::npos);
 
