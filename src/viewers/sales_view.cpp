@@ -32,25 +32,26 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string MovementTable(const Movement& movement, const std::string& path) {
+void AppendMovementTable(std::string& page, const Movement& movement, const std::string& path) {
     XmlDocument document;
-    std::optional<std::string> table;
-    if (!path.empty() && LoadForViewing(path, document))
-        table = Transform(document, movement.stylesheet);
-    if (table)
-        return *table;
-    return "<p><b>" + EscapeHtml(movement.caption) + "</b></p>\n<p>No data in " +
-           EscapeHtml(path.empty() ? std::string(movement.code) : FileNameOf(path)) + ".</p>\n";
+    if (!path.empty() && LoadForViewing(path, document) &&
+        TransformInto(document, movement.stylesheet, page)) {
+        return;
+    }
+    page += "<p><b>" + EscapeHtml(movement.caption) + "</b></p>\n<p>No data in " +
+            EscapeHtml(path.empty() ? std::string(movement.code) : FileNameOf(path)) + ".</p>\n";
 }
 
 }  // namespace
 
-std::optional<std::string> RenderMovementTable(std::string_view code, const std::string& path) {
+bool AppendMovementTable(std::string& page, std::string_view code, const std::string& path) {
     for (const Movement& movement : kMovements) {
-        if (platform::EqualsIgnoreCase(movement.code, code))
-            return MovementTable(movement, path);
+        if (platform::EqualsIgnoreCase(movement.code, code)) {
+            AppendMovementTable(page, movement, path);
+            return true;
+        }
     }
-    return std::nullopt;
+    return false;
 }
 
 std::optional<Stylesheet> MovementStylesheet(std::string_view code) {
@@ -123,8 +124,8 @@ std::string RenderSalesPage(const std::string& dataDirectory, std::int32_t seque
                             std::int32_t slotCount, const platform::OleDate& end) {
     std::string page = PageHead(SalesTitle(sequence, end));
     for (const Movement& movement : kMovements) {
-        page += MovementTable(movement,
-                              MovementFilePath(dataDirectory, movement.code, sequence, slotCount));
+        AppendMovementTable(page, movement,
+                            MovementFilePath(dataDirectory, movement.code, sequence, slotCount));
     }
     page += PageFoot();
     return page;

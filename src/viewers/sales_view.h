@@ -50,10 +50,10 @@ std::string SalesTitle(std::int32_t sequence, const platform::OleDate& end);
 std::string MovementFilePath(const std::string& dataDirectory, std::string_view code,
                              std::int32_t sequence, std::int32_t slotCount);
 
-// The table of one movement report ("FGM", "ISM", "MCM", "MSM", any case) with its caption,
-// or in its place the caption and "No data in NAME." when the file is missing or cannot be
-// read. nullopt for another code.
-std::optional<std::string> RenderMovementTable(std::string_view code, const std::string& path);
+// Appends the table of one movement report ("FGM", "ISM", "MCM", "MSM", any case) with its
+// caption to page, or in its place the caption and "No data in NAME." when the file is missing
+// or cannot be read. False, appending nothing, for another code.
+bool AppendMovementTable(std::string& page, std::string_view code, const std::string& path);
 // The stylesheet of a movement report code; nullopt for another code.
 std::optional<Stylesheet> MovementStylesheet(std::string_view code);
 

@@ -432,6 +432,12 @@ xsltSecurityPrefsPtr LockedDownPreferences() {
     return preferences;
 }
 
+// xmlOutputBuffer's write callback: appends to the std::string behind context.
+int AppendToString(void* context, const char* bytes, int size) {
+    static_cast<std::string*>(context)->append(bytes, static_cast<std::size_t>(size));
+    return size;
+}
+
 }  // namespace
 
 std::string StylesheetText(Stylesheet which) {
@@ -452,35 +458,39 @@ std::string StylesheetText(Stylesheet which) {
     return xsl;
 }
 
-std::optional<std::string> Transform(const XmlDocument& document, Stylesheet which) {
+bool TransformInto(const XmlDocument& document, Stylesheet which, std::string& out) {
     xsltStylesheetPtr stylesheet = CompiledStylesheet(which);
     xsltSecurityPrefsPtr preferences = LockedDownPreferences();
     if (stylesheet == nullptr || preferences == nullptr || document.Raw() == nullptr) {
         SendMessageText(logMessages(), "View data error: the stylesheet could not be prepared.");
-        return std::nullopt;
+        return false;
     }
     xsltTransformContextPtr context = xsltNewTransformContext(stylesheet, document.Raw());
     if (context == nullptr)
-        return std::nullopt;
-    std::optional<std::string> html;
+        return false;
+    const std::size_t start = out.size();
+    bool done = false;
     if (xsltSetCtxtSecurityPrefs(preferences, context) == 0) {
         xmlDocPtr result =
             xsltApplyStylesheetUser(stylesheet, document.Raw(), nullptr, nullptr, nullptr, context);
         if (result != nullptr && context->state == XSLT_STATE_OK) {
-            xmlChar* bytes = nullptr;
-            int size = 0;
-            if (xsltSaveResultToString(&bytes, &size, result, stylesheet) == 0) {
-                html.emplace(bytes ? reinterpret_cast<const char*>(bytes) : "",
-                             static_cast<std::size_t>(size));
+            // Serialised straight onto out (the stylesheets write UTF-8, which needs no
+            // encoder): no second copy of a page that may run to megabytes.
+            xmlOutputBufferPtr buffer =
+                xmlOutputBufferCreateIO(AppendToString, nullptr, &out, nullptr);
+            if (buffer != nullptr) {
+                const bool saved = xsltSaveResultTo(buffer, result, stylesheet) >= 0;
+                done = xmlOutputBufferClose(buffer) >= 0 && saved;
             }
-            xmlFree(bytes);
         }
         xmlFreeDoc(result);
     }
     xsltFreeTransformContext(context);
-    if (!html)
+    if (!done) {
+        out.resize(start);
         SendMessageText(logMessages(), "View data error: the transform failed.");
-    return html;
+    }
+    return done;
 }
 
 }  // namespace tw::viewers

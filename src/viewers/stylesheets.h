@@ -13,10 +13,9 @@
 // The transform runs with security preferences that forbid reading and writing files,
 // creating directories and network access: a stylesheet cannot reach outside the document.
 //
-// Threads: Transform may be called from several threads at once; the compiled stylesheets are
+// Threads: TransformInto may be called from several threads at once; the compiled stylesheets are
 // shared read-only.
 
-#include <optional>
 #include <string>
 
 #include "naxml/xml_document.h"
@@ -49,8 +48,9 @@ inline constexpr int kStylesheetCount = static_cast<int>(Stylesheet::kMiscSummar
 // The stylesheet's text (what is compiled).
 std::string StylesheetText(Stylesheet which);
 
-// The HTML the stylesheet makes of the document (UTF-8, no page frame); nullopt when the
-// stylesheet cannot be compiled or the transform fails (reported to logMessages()).
-std::optional<std::string> Transform(const XmlDocument& document, Stylesheet which);
+// Appends the HTML the stylesheet makes of the document (UTF-8, no page frame) to out, so a
+// page is built in one string. False, out as it was, when the stylesheet cannot be compiled or
+// the transform fails (reported to logMessages()).
+bool TransformInto(const XmlDocument& document, Stylesheet which, std::string& out);
 
 }  // namespace tw::viewers

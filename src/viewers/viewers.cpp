@@ -74,10 +74,11 @@ bool SameVersion(double a, double b) {
 // The page of a loaded document: head, the transform's tables, foot.
 std::optional<std::string> TransformedPage(std::string_view title, const XmlDocument& document,
                                            Stylesheet stylesheet) {
-    std::optional<std::string> body = Transform(document, stylesheet);
-    if (!body)
+    std::string page = PageHead(title);
+    if (!TransformInto(document, stylesheet, page))
         return std::nullopt;
-    return FramedPage(title, *body);
+    page += PageFoot();
+    return page;
 }
 
 std::string ReadLog(const std::string& path) {

@@ -182,7 +182,7 @@ TEST(MaintenanceViewers, DepartmentsShowTheirThreeColumnsAndTheFileKeepsItsVersi
     const std::string bytes = MaintenanceFile(
         true, "MerchandiseCodeMaintenance",
         {"<MCTDetail><RecordAction type=\"addchange\"/><MerchandiseCode>1</MerchandiseCode>"
-         "<MerchandiseCodeDescription>Grocery</MerchandiseCodeDescription></MCTDetail>",
+         "<MerchandiseCodeDescription>Épicerie fine</MerchandiseCodeDescription></MCTDetail>",
          "<MCTDetail><RecordAction type=\"delete\"/><MerchandiseCode>9</MerchandiseCode>"
          "</MCTDetail>"},
         "3.2");
@@ -192,7 +192,7 @@ TEST(MaintenanceViewers, DepartmentsShowTheirThreeColumnsAndTheFileKeepsItsVersi
         HtmlReader page(Render("MCT", false, path, version));
         EXPECT_EQ(page.Headers(1),
                   (std::vector<std::string>{"Merchadise Code ID", "Record Action", "Description"}));
-        EXPECT_EQ(page.Row(1, 1), (std::vector<std::string>{"1", "addchange", "Grocery"}));
+        EXPECT_EQ(page.Row(1, 1), (std::vector<std::string>{"1", "addchange", "Épicerie fine"}));
         EXPECT_EQ(page.Row(1, 2), (std::vector<std::string>{"9", "delete", ""}));
     }
     EXPECT_EQ(ReadAll(path), bytes);

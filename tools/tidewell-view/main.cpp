@@ -99,7 +99,10 @@ int SiteOfDirectory(const std::string& directory) {
 // files the POS or the back office rely on get.
 bool WritePage(const std::string& path, const std::string& page) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
-    bool written = file != nullptr && std::fwrite(page.data(), 1, page.size(), file) == page.size();
+    // Unbuffered: the page is one buffer already, and a stdio buffer allocated after the
+    // documents were freed would cost a heap consolidation of all their nodes.
+    bool written = file != nullptr && std::setvbuf(file, nullptr, _IONBF, 0) == 0 &&
+                   std::fwrite(page.data(), 1, page.size(), file) == page.size();
     int error = errno;
     if (file != nullptr && std::fclose(file) != 0 && written) {
         written = false;
@@ -148,9 +151,10 @@ std::optional<std::string> Page(const Options& options) {
     if (options.kind == "results")
         return viewers::RenderResultsPage(SourceFile(options, dataDir, radiant::kResultsFileName));
     if (viewers::MovementStylesheet(options.kind)) {
-        std::string title = options.file.substr(options.file.rfind('/') + 1);
-        return viewers::FramedPage(title,
-                                   *viewers::RenderMovementTable(options.kind, options.file));
+        std::string page = viewers::PageHead(options.file.substr(options.file.rfind('/') + 1));
+        viewers::AppendMovementTable(page, options.kind, options.file);
+        page += viewers::PageFoot();
+        return page;
     }
     if (options.kind == "versions") {
         const std::string logDir =
