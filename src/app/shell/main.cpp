@@ -14,7 +14,7 @@
 #include "settings/radiant_setup.h"
 
 #ifdef TW_WITH_WINDOW
-#include "app/ui/settings_command.h"
+#include "app/ui/window_commands.h"
 #include "app/ui/windowed_run.h"
 #endif
 
@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
         return tw::ui::RunWindowed(count, args.data(), factory,
                                    [](tw::ui::CMainFrame& frame, tw::CRadiantPollApp& app) {
                                        tw::ui::AttachSiteSettingsCommand(frame, app);
+                                       tw::ui::AttachViewerCommands(frame, app);
                                    });
     refusal = tw::kNoDisplayForWindow;
 #else

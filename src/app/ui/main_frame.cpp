@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -14,20 +13,16 @@
 #include <QPainterPath>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTextBrowser>
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
-#include <QVBoxLayout>
 #include <cstdio>
 
 #include "app/shell/commands.h"
 #include "app/ui/site_dialog.h"
 #include "messages/string_table.h"
 #include "messages/ui/qt_prompter.h"
-#include "platform/text_file.h"
-#include "platform/wildcard.h"
 #include "settings/radiant_setup.h"
 
 namespace tw::ui {
@@ -78,12 +73,6 @@ void SetPrompt(QAction* action, int id) {
     action->setStatusTip(parts.value(0));
     if (parts.size() > 1)
         action->setToolTip(parts.value(1));
-}
-
-std::string SiteFileName(const char* format, int site) {
-    char name[64];
-    std::snprintf(name, sizeof name, format, site);
-    return name;
 }
 
 }  // namespace
@@ -178,7 +167,6 @@ void CMainFrame::AttachApp(CRadiantPollApp& app) {
                    cmd::kPurgePromotions, cmd::kPurgeMixMatch}) {
         handlers_[id] = [this, id] { PurgePending(id); };
     }
-    handlers_[cmd::kVersions] = [this] { ShowVersions(); };
     UpdateCommands();
 }
 
@@ -449,34 +437,6 @@ void CMainFrame::ChooseSite() {
 
 void CMainFrame::PurgePending(int id) {
     app_->PurgePending(id);
-}
-
-void CMainFrame::ShowVersions() {
-    // The command needs no open site; without one there are no logs to show.
-    const RadiantSetup* setup = app_->Setup();
-    const int site = app_->SiteNumber();
-    const auto logText = [&](const char* format) {
-        if (setup == nullptr)
-            return QString();
-        const std::string path =
-            platform::ExistingOrExactPath(setup->LocalLogDirectory(), SiteFileName(format, site));
-        return QString::fromStdString(platform::ReadFile(path).value_or(std::string()))
-            .toHtmlEscaped();
-    };
-    const QString title = "Radiant/Tidewell Version Information";
-    const QString page = "<html><p>" + title + "</p><body><pre>\n" + logText("VersionPOS.%03d") +
-                         "<p></p>\n" + logText("VersionPoller.%03d") + "</pre></body></html>\n";
-    QDialog dialog(this);
-    dialog.setWindowTitle(title);
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* browser = new QTextBrowser(&dialog);
-    browser->setHtml(page);
-    layout->addWidget(browser);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog.resize(620, 420);
-    dialog.exec();
 }
 
 void CMainFrame::ShowAbout() {

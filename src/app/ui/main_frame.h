@@ -5,9 +5,9 @@
 // the open site.
 //
 // Commands are identified by their command ids (app/shell/commands.h). The window itself handles
-// polling, the site choice, Purge Pending, Versions, About and Exit; the other entries (Setup >
-// Site Settings..., the Edit editors, the View viewers) are present and disabled until a
-// handler is attached with SetCommandHandler.
+// polling, the site choice, Purge Pending, About and Exit; the other entries (Setup > Site
+// Settings..., the Edit editors, the View viewers, Help > Versions...) are present and disabled
+// until a handler is attached with SetCommandHandler (app/ui/window_commands.h).
 //
 // Threads: create and use it on the UI thread. The monitor and the message facility reach it
 // only through its Bridge(), Status() and Document(), which are safe from any thread and never
@@ -62,9 +62,9 @@ public:
     // Attaches the handler of a command: its menu and tool-bar entries become enabled
     // (commands that act on a site only while one is open) and choosing them calls `handler`
     // on the UI thread. An empty handler detaches it, disabling the entry again. Replaces the
-    // window's own handler for the ids it handles itself (for example Help > Versions...).
-    // This is how the settings dialog (32774), the editors (40004, 40017, 40018) and the viewers
-    // (32775, 40001 to 40044) join the window. The handler may use the application freely; it
+    // window's own handler for the ids it handles itself. This is how the settings dialog
+    // (32774), the editors (40004, 40017, 40018) and the viewers (32775, 40001 to 40044, 40051)
+    // join the window. The handler may use the application freely; it
     // must not destroy the window.
     void SetCommandHandler(int id, std::function<void()> handler);
     bool HasCommandHandler(int id) const;
@@ -124,7 +124,6 @@ private:
     void WhileStopping(const std::function<void()>& work);
     void ChooseSite();
     void PurgePending(int id);
-    void ShowVersions();
     void ShowAbout();
 
     std::unique_ptr<Prompter> ownPrompter_;

@@ -19,8 +19,8 @@
 #include <thread>
 
 #include "app/shell/commands.h"
-#include "app/ui/settings_command.h"
 #include "app/ui/site_dialog.h"
+#include "app/ui/window_commands.h"
 #include "platform/named_lock.h"
 #include "qt_test_support.h"
 #include "settings/radiant_setup.h"
@@ -305,6 +305,8 @@ TEST_F(MainFrameTest, VersionsShowsBothVersionLogsAndCopesWithoutASite) {
     };
     home.Write("005/VersionPOS.005", "5      Mon Dec  7 10:00:00 2026 Radiant <POS> 12.3\n");
     Open({"5"});
+    EXPECT_FALSE(Enabled(cmd::kVersions)) << "no handler, no entry";
+    AttachViewerCommands(*frame, *app);
     QString shown;
     closeNextDialog(&shown);
     ASSERT_TRUE(frame->RunCommand(cmd::kVersions));
@@ -314,6 +316,7 @@ TEST_F(MainFrameTest, VersionsShowsBothVersionLogsAndCopesWithoutASite) {
     Close();
 
     Open({" -3"});  // no site open
+    AttachViewerCommands(*frame, *app);
     shown.clear();
     closeNextDialog(&shown);
     ASSERT_TRUE(frame->RunCommand(cmd::kVersions));

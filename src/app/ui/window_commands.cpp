@@ -1,10 +1,11 @@
-#include "app/ui/settings_command.h"
+#include "app/ui/window_commands.h"
 
 #include "app/automation/ras_automation.h"
 #include "app/shell/commands.h"
 #include "app/shell/radiant_poll_app.h"
 #include "app/ui/main_frame.h"
 #include "settings/ui/site_settings_dialog.h"
+#include "viewers/ui/viewer_commands.h"
 
 namespace tw::ui {
 
@@ -21,6 +22,19 @@ void AttachSiteSettingsCommand(CMainFrame& frame, CRadiantPollApp& app) {
         if (wasPolling)
             app.StartPolling();
     });
+}
+
+void AttachViewerCommands(CMainFrame& frame, CRadiantPollApp& app) {
+    for (const int id : ViewerCommandIds()) {
+        if (id == commands::kVersions) {
+            frame.SetCommandHandler(id, [&frame, &app] { ShowVersionsPage(&frame, app.Setup()); });
+            continue;
+        }
+        frame.SetCommandHandler(id, [&frame, &app, id] {
+            if (const RadiantSetup* setup = app.Setup())
+                RunViewerCommand(&frame, id, *setup);
+        });
+    }
 }
 
 }  // namespace tw::ui

@@ -1,5 +1,5 @@
 #pragma once
-// Setup > Site Settings... in Tidewell's window.
+// The commands of Tidewell's window served by other subsystems' dialogs.
 
 namespace tw {
 class CRadiantPollApp;
@@ -13,5 +13,10 @@ class CMainFrame;
 // while the dialog edits its settings and starts again afterwards when it was running, so a
 // pass never runs with settings half-changed. UI thread; frame and app must outlive the handler.
 void AttachSiteSettingsCommand(CMainFrame& frame, CRadiantPollApp& app);
+
+// Attaches the viewers to the View menu (sales, to send, last sent, last results) and to
+// Help > Versions...: each page is made from the open site's files when chosen; Versions also
+// without an open site (an empty page). UI thread; frame and app must outlive the handlers.
+void AttachViewerCommands(CMainFrame& frame, CRadiantPollApp& app);
 
 }  // namespace tw::ui
