@@ -33,6 +33,9 @@ struct FullDiskOptions {
     // The last few percent are the archiving's: the split's event files come close to the peak.
     std::vector<double> fractions{0.05, 0.15, 0.25, 0.35, 0.45, 0.55,
                                   0.65, 0.75, 0.85, 0.95, 0.97, 0.99};
+    // Tried in turn, after the fractions, only while no pass has failed during the archiving
+    // (the measured need may fall short of the real peak).
+    std::vector<double> fractionsAboveNeed{1.01, 1.03, 1.06, 1.1, 1.15, 1.2, 1.3, 1.5};
     int maxSettlePasses = 6;
 };
 
