@@ -174,7 +174,7 @@ std::optional<std::string> NormaliseGridTime(std::string_view typed) {
     }
     if (hours > 23 || minutes > 59 || seconds > 59)
         return std::nullopt;
-    char result[32];
+    char result[48];
     std::snprintf(result, sizeof result, "%02d:%02d:%02d", hours, minutes, seconds);
     return std::string(result);
 }
