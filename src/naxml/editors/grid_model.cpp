@@ -254,11 +254,19 @@ void GridModel::SetCell(std::size_t row, std::size_t column, std::string text) {
 
 void GridModel::AppendRow(std::vector<std::string> cells) {
     cells.resize(columns_.size());
+    if (observer_)
+        observer_->BeforeInsertRow(rows_.size());
     rows_.push_back(std::move(cells));
+    if (observer_)
+        observer_->AfterInsertRow();
 }
 
 void GridModel::RemoveRow(std::size_t row) {
+    if (observer_)
+        observer_->BeforeRemoveRow(row);
     rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(row));
+    if (observer_)
+        observer_->AfterRemoveRow();
 }
 
 unsigned GridModel::CellColour(std::size_t column) const {

@@ -117,6 +117,17 @@ inline constexpr const char* kNewRowQuestion = "Would you like to create a new r
 inline constexpr unsigned kCellWhite = 0xFFFFFF;
 inline constexpr unsigned kCellDisabled = 0x4B4B4B;
 
+// Told when rows come and go, so that a view over the model can follow. Called on the model's
+// thread, around the change.
+class GridObserver {
+public:
+    virtual ~GridObserver() = default;
+    virtual void BeforeInsertRow(std::size_t /*row*/) {}
+    virtual void AfterInsertRow() {}
+    virtual void BeforeRemoveRow(std::size_t /*row*/) {}
+    virtual void AfterRemoveRow() {}
+};
+
 class GridModel {
 public:
     GridModel(GridOptions options, Prompter& prompter, PendingDeletions& deletions);
@@ -137,7 +148,6 @@ public:
     // Appends a row; missing cells are empty, extra ones are dropped.
     void AppendRow(std::vector<std::string> cells = {});
     void RemoveRow(std::size_t row);
-    void ClearRows() { rows_.clear(); }
     // The background colour of a cell: grey in columns not present at the POS.
     unsigned CellColour(std::size_t column) const;
 
@@ -152,6 +162,9 @@ public:
                       std::string_view typed);
     // Asks kNewRowQuestion; on Yes appends an empty row and returns its index.
     std::optional<std::size_t> AskAddRow();
+
+    // The view that follows the rows (not owned; null for none).
+    void SetObserver(GridObserver* observer) { observer_ = observer; }
 
     Prompter& GetPrompter() { return prompter_; }
     PendingDeletions& Deletions() { return deletions_; }
@@ -169,6 +182,7 @@ private:
     PendingDeletions& deletions_;
     std::vector<GridColumn> columns_;
     std::vector<std::vector<std::string>> rows_;
+    GridObserver* observer_ = nullptr;
 };
 
 // ---- packed list cells in sub-editors ----

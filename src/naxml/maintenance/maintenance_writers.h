@@ -56,6 +56,10 @@ bool SaveComboFile(const MaintenanceSite& site, std::span<const ComboRow> rows,
 bool SaveMixMatchFile(const MaintenanceSite& site, std::span<const MixMatchRow> rows,
                       PendingDeletions& deletions);
 
+// Forgets the department deletions whose department the rows list again (entered anew after
+// it was deleted): a department the grid shows is never deleted by the same file.
+void ForgetListedDepartments(std::span<const DepartmentRow> rows, PendingDeletions& deletions);
+
 // Where a table's file is written: the maintenance directory and the file name.
 std::string MaintenanceFilePath(const MaintenanceSite& site, const MaintenanceTable& table);
 
