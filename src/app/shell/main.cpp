@@ -14,7 +14,10 @@
 #include "settings/radiant_setup.h"
 
 #ifdef TW_WITH_WINDOW
+#include "app/shell/commands.h"
+#include "app/ui/main_frame.h"
 #include "app/ui/windowed_run.h"
+#include "naxml/ui/editor_launch.h"
 #endif
 
 namespace {
@@ -82,7 +85,13 @@ int main(int argc, char** argv) {
     const char* refusal = tw::kNoWindowInThisBuild;
 #ifdef TW_WITH_WINDOW
     if (!headless && DisplayConfigured())
-        return tw::ui::RunWindowed(count, args.data(), factory);
+        return tw::ui::RunWindowed(
+            count, args.data(), factory, [](tw::ui::CMainFrame& frame, tw::CRadiantPollApp& app) {
+                // The maintenance editors of the Edit menu.
+                frame.SetCommandHandler(tw::commands::kEditDepartments, [&frame, &app] {
+                    tw::ui::OpenDepartmentEditor(app.Setup(), frame.GetPrompter(), &frame);
+                });
+            });
     refusal = tw::kNoDisplayForWindow;
 #else
     (void)headless;

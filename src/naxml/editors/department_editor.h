@@ -21,7 +21,6 @@ namespace tw::naxml {
 inline constexpr const char* kDepartmentEditorTitle = "Department Editor";
 inline constexpr const char* kAddDepartmentButton = "Add Department";
 inline constexpr const char* kSaveFileCaption = "Save File";
-inline constexpr int kEditorRowHeightTwips = 340;
 // Empty rows offered when there is nothing to read back.
 inline constexpr std::size_t kEmptyGridRows = 40;
 

@@ -113,6 +113,9 @@ inline constexpr const char* kDeleteRowQuestion =
 inline constexpr const char* kNewRowCaption = "New Row";
 inline constexpr const char* kNewRowQuestion = "Would you like to create a new row?";
 
+// Every editor's row height.
+inline constexpr int kEditorRowHeightTwips = 340;
+
 // Colours the editors paint cells with.
 inline constexpr unsigned kCellWhite = 0xFFFFFF;
 inline constexpr unsigned kCellDisabled = 0x4B4B4B;
