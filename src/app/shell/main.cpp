@@ -91,6 +91,9 @@ int main(int argc, char** argv) {
                 frame.SetCommandHandler(tw::commands::kEditDepartments, [&frame, &app] {
                     tw::ui::OpenDepartmentEditor(app.Setup(), frame.GetPrompter(), &frame);
                 });
+                frame.SetCommandHandler(tw::commands::kEditItemGroups, [&frame, &app] {
+                    tw::ui::OpenItemListEditor(app.Setup(), frame.GetPrompter(), &frame);
+                });
             });
     refusal = tw::kNoDisplayForWindow;
 #else

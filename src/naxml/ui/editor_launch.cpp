@@ -1,11 +1,17 @@
 #include "naxml/ui/editor_launch.h"
 
+#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <system_error>
 
+#include <QApplication>
+
+#include "app/automation/automation_objects.h"
 #include "messages/program_messages.h"
 #include "messages/ui/qt_prompter.h"
 #include "naxml/editors/department_editor.h"
+#include "naxml/editors/item_list_editor.h"
 #include "naxml/ui/grid_dialog.h"
 #include "platform/paths.h"
 #include "settings/radiant_setup.h"
@@ -86,6 +92,72 @@ void OpenDepartmentEditor(const RadiantSetup* setup, Prompter& prompter, QWidget
         OpenDepartmentEditor(MaintenanceSiteOf(*setup), prompter, parent);
 }
 
+std::vector<std::string> ReadItemChoices(const std::string& backOfficeDirectory,
+                                         const std::string& localDirectory, int siteNumber) {
+    std::error_code error;
+    if (backOfficeDirectory.empty() || localDirectory.empty() ||
+        !std::filesystem::is_directory(localDirectory, error))
+        return {};
+    const DispatchDriver station =
+        OpenStation(static_cast<std::int16_t>(siteNumber), backOfficeDirectory);
+    if (!station)
+        return {};
+    const auto items = ReadBackOfficeItems(station);
+    if (!items)
+        return {};
+    std::vector<naxml::BackOfficeItemRecord> records;
+    records.reserve(items->size());
+    for (const BackOfficeItem& item : *items) {
+        records.push_back({item.active, item.upcCode, item.upcPackSize, item.description, item.id,
+                           item.packSize});
+    }
+    return naxml::ItemChoices(records);
+}
+
+namespace {
+
+naxml::ItemListEditor& Loaded(naxml::ItemListEditor& editor) {
+    editor.Load();
+    return editor;
+}
+
+// The item list editor and its dialog, owned together (the menu shows it modeless).
+struct ItemListWindow {
+    ItemListWindow(const naxml::MaintenanceSite& site, const std::string& backOffice,
+                   const std::string& localBackOffice, Prompter& prompter, QWidget* parent)
+        : editor(site, prompter, RunPendingDeletions()),
+          dialog(
+              Loaded(editor),
+              [backOffice, localBackOffice, number = site.siteNumber] {
+                  return ReadItemChoices(backOffice, localBackOffice, number);
+              },
+              parent) {}
+    naxml::ItemListEditor editor;
+    ItemListDialog dialog;
+};
+
+}  // namespace
+
+void OpenItemListEditor(const naxml::MaintenanceSite& site, const std::string& backOfficeDirectory,
+                        const std::string& localBackOfficeDirectory, Prompter& prompter,
+                        QWidget* parent) {
+    ItemListWindow window(site, backOfficeDirectory, localBackOfficeDirectory, prompter, parent);
+    window.dialog.exec();
+}
+
+void OpenItemListEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent) {
+    if (setup == nullptr)
+        return;
+    const std::string stored = setup->BackOfficeDirectory();
+    const std::string local = setup->Resolver().ResolveLocal(stored, nullptr).value_or("");
+    auto* window = new ItemListWindow(MaintenanceSiteOf(*setup), stored, local, prompter, parent);
+    QObject::connect(&window->dialog, &QDialog::finished, [window] {
+        QMetaObject::invokeMethod(
+            qApp, [window] { delete window; }, Qt::QueuedConnection);
+    });
+    window->dialog.show();
+}
+
 int RunEditLauncher(const std::vector<std::string>& args, Prompter* prompter) {
     const std::optional<LauncherArguments> parsed = ParseArguments(args);
     if (!parsed) {
@@ -96,8 +168,13 @@ int RunEditLauncher(const std::vector<std::string>& args, Prompter* prompter) {
     Prompter& asks = prompter != nullptr ? *prompter : boxes;
     LauncherMessage error(&asks), status;
     ScopedProgramMessages installed(ProgramMessages{&error, &status, nullptr, &status, nullptr});
-    if (parsed->command == "departments")
+    if (parsed->command == "departments") {
         OpenDepartmentEditor(parsed->site, asks);
+    } else {
+        const platform::PathResolver resolver;
+        const std::string local = resolver.ResolveLocal(parsed->backOffice, nullptr).value_or("");
+        OpenItemListEditor(parsed->site, parsed->backOffice, local, asks);
+    }
     return 0;
 }
 

@@ -34,6 +34,20 @@ void OpenDepartmentEditor(const naxml::MaintenanceSite& site, Prompter& prompter
 // The same for the open site of Tidewell's window (nothing without one).
 void OpenDepartmentEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent);
 
+// The item choices of a site's back office (naxml::ItemChoices): opens its station for the
+// back-office directory as stored and walks its items. Empty when the directory does not exist
+// or the back office cannot be read (failures reported through errorMessages()).
+std::vector<std::string> ReadItemChoices(const std::string& backOfficeDirectory,
+                                         const std::string& localDirectory, int siteNumber);
+
+// Shows the item list editor modally; the back office's items are read when a list's entries
+// are first opened (no back office: backOfficeDirectory empty).
+void OpenItemListEditor(const naxml::MaintenanceSite& site, const std::string& backOfficeDirectory,
+                        const std::string& localBackOfficeDirectory, Prompter& prompter,
+                        QWidget* parent = nullptr);
+// The same for the open site of Tidewell's window, shown modeless (nothing without a site).
+void OpenItemListEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent);
+
 inline constexpr const char* kEditLauncherUsage =
     "usage: tidewell-edit --site-dir DIR [--site N] [--back-office DIR] departments|itemlists\n"
     "Opens a maintenance editor on the files of DIR (the site's data directory, from which\n"

@@ -1,5 +1,6 @@
 #include "naxml/ui/grid_dialog.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -65,5 +66,28 @@ void GridDialog::AddRow() {
 DepartmentDialog::DepartmentDialog(naxml::DepartmentEditor& editor, QWidget* parent)
     : GridDialog(editor.Grid(), naxml::kDepartmentEditorTitle, naxml::kAddDepartmentButton, parent),
       editor_(editor) {}
+
+ItemEntriesDialog::ItemEntriesDialog(naxml::ItemEntriesEditor& editor, QWidget* parent)
+    : GridDialog(editor.Grid(), QString::fromStdString(editor.Title()), {}, parent) {}
+
+ItemListDialog::ItemListDialog(naxml::ItemListEditor& editor, ChoicesLoader loadChoices,
+                               QWidget* parent)
+    : GridDialog(editor.Grid(), naxml::kItemListEditorTitle, naxml::kAddItemListButton, parent),
+      editor_(editor),
+      loadChoices_(std::move(loadChoices)) {
+    View().SetSubEditorOpener([this](int row, int /*column*/) { OpenEntries(row); });
+}
+
+void ItemListDialog::OpenEntries(int row) {
+    if (loadChoices_) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        editor_.SetItemChoices(std::exchange(loadChoices_, {})());
+        QApplication::restoreOverrideCursor();
+    }
+    const auto entries = editor_.EntriesEditor(static_cast<std::size_t>(row));
+    ItemEntriesDialog dialog(*entries, this);
+    if (dialog.exec() == QDialog::Accepted)
+        View().TableModel().SetCell(row, 2, entries->Confirm());
+}
 
 }  // namespace tw::ui

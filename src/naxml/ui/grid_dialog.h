@@ -8,9 +8,13 @@
 // Threads: the UI thread only. The editor logic is not owned and must outlive the dialog.
 
 #include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "naxml/editors/department_editor.h"
 #include "naxml/editors/grid_model.h"
+#include "naxml/editors/item_list_editor.h"
 #include "naxml/ui/grid_view.h"
 
 class QPushButton;
@@ -58,6 +62,40 @@ protected:
 
 private:
     naxml::DepartmentEditor& editor_;
+};
+
+// "ItemList - " and the list's ID: the entries of one item list. OK only closes it; the caller
+// takes the confirmed entries.
+class ItemEntriesDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    ItemEntriesDialog(naxml::ItemEntriesEditor& editor, QWidget* parent = nullptr);
+
+protected:
+    naxml::SaveOutcome Save() override { return naxml::SaveOutcome::kClose; }
+};
+
+// "Item Group Editor". The ItemList column opens the entry sub-editor of its row.
+class ItemListDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    // Reads the back office's item choices; called once, when a sub-editor first opens.
+    using ChoicesLoader = std::function<std::vector<std::string>()>;
+
+    ItemListDialog(naxml::ItemListEditor& editor, ChoicesLoader loadChoices = {},
+                   QWidget* parent = nullptr);
+
+    // Opens the entry sub-editor of a row modally; its OK replaces the row's ItemList cell.
+    void OpenEntries(int row);
+
+protected:
+    naxml::SaveOutcome Save() override { return editor_.Save(); }
+
+private:
+    naxml::ItemListEditor& editor_;
+    ChoicesLoader loadChoices_;
 };
 
 }  // namespace tw::ui

@@ -28,9 +28,6 @@ using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-[[maybe_unused]] ::testing::Environment* const qtEnvironment =
-    ::testing::AddGlobalTestEnvironment(new test::QtApplicationEnvironment);
-
 class DepartmentDialogTest : public ::testing::Test {
 protected:
     DepartmentDialogTest() {

@@ -8,15 +8,22 @@
 #include <QTimer>
 #include <functional>
 
+#include "../../app/ui/qt_test_support.h"
 #include "naxml/ui/grid_view.h"
 
 namespace tw::test {
+
+// One QApplication for the whole test program, however many of its files include this.
+[[maybe_unused]] inline ::testing::Environment* const editorsQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtApplicationEnvironment);
 
 inline void PressKey(QWidget* target, int key, const QString& text = {}) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
     QApplication::sendEvent(target, &release);
+    // The view commits an edit ended by Enter from its event loop.
+    QApplication::processEvents();
 }
 
 // Types text into the cell as a user does: the first character starts the in-place editor on
