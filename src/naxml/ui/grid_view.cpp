@@ -1,5 +1,8 @@
 #include "naxml/ui/grid_view.h"
 
+#include <algorithm>
+
+#include <QAbstractItemView>
 #include <QColor>
 #include <QComboBox>
 #include <QHeaderView>
@@ -170,6 +173,8 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
         combo->addItem(QString::fromStdString(choice));
     combo->setMinimumContentsLength(12);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // The list drops wider than the cell, so that whole choices can be read.
+    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 24);
     return combo;
 }
 
@@ -219,8 +224,10 @@ GridView::GridView(naxml::GridModel& grid, QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(PixelsDown(naxml::kEditorRowHeightTwips));
     horizontalHeader()->setHighlightSections(false);
-    for (std::size_t column = 0; column < grid.ColumnCount(); ++column) {
-        setColumnWidth(static_cast<int>(column), PixelsAcross(grid.Column(column).widthTwips));
+    // The editors' widths, widened where this screen's font needs more for the caption.
+    for (int column = 0; column < static_cast<int>(grid.ColumnCount()); ++column) {
+        const int designed = PixelsAcross(grid.Column(static_cast<std::size_t>(column)).widthTwips);
+        setColumnWidth(column, std::max(designed, horizontalHeader()->sectionSizeHint(column) + 8));
     }
     if (grid.RowCount() > 0 && grid.ColumnCount() > 0)
         setCurrentIndex(model_->index(0, 0));
