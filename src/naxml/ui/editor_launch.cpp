@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -116,33 +117,45 @@ std::vector<std::string> ReadItemChoices(const std::string& backOfficeDirectory,
 
 namespace {
 
-naxml::ItemListEditor& Loaded(naxml::ItemListEditor& editor) {
-    editor.Load();
-    return editor;
-}
+// Keeps an editor for as long as its dialog. Made a child of the dialog after the dialog's own
+// widgets, it is deleted after them: the grid view never outlives the grid it shows.
+class EditorOwner final : public QObject {
+public:
+    explicit EditorOwner(std::unique_ptr<naxml::ItemListEditor> editor)
+        : editor_(std::move(editor)) {}
+    naxml::ItemListEditor& Editor() { return *editor_; }
 
-// The item list editor and its dialog, owned together (the menu shows it modeless).
-struct ItemListWindow {
-    ItemListWindow(const naxml::MaintenanceSite& site, const std::string& backOffice,
-                   const std::string& localBackOffice, Prompter& prompter, QWidget* parent)
-        : editor(site, prompter, RunPendingDeletions()),
-          dialog(
-              Loaded(editor),
-              [backOffice, localBackOffice, number = site.siteNumber] {
-                  return ReadItemChoices(backOffice, localBackOffice, number);
-              },
-              parent) {}
-    naxml::ItemListEditor editor;
-    ItemListDialog dialog;
+private:
+    std::unique_ptr<naxml::ItemListEditor> editor_;
 };
+
+// An item list editor with its dialog; the editor goes with the dialog (closed, or destroyed
+// with its parent window).
+ItemListDialog* MakeItemListDialog(const naxml::MaintenanceSite& site,
+                                   const std::string& backOffice,
+                                   const std::string& localBackOffice, Prompter& prompter,
+                                   QWidget* parent) {
+    auto* owner = new EditorOwner(
+        std::make_unique<naxml::ItemListEditor>(site, prompter, RunPendingDeletions()));
+    owner->Editor().Load();
+    auto* dialog = new ItemListDialog(
+        owner->Editor(),
+        [backOffice, localBackOffice, number = site.siteNumber] {
+            return ReadItemChoices(backOffice, localBackOffice, number);
+        },
+        parent);
+    owner->setParent(dialog);
+    return dialog;
+}
 
 }  // namespace
 
 void OpenItemListEditor(const naxml::MaintenanceSite& site, const std::string& backOfficeDirectory,
                         const std::string& localBackOfficeDirectory, Prompter& prompter,
                         QWidget* parent) {
-    ItemListWindow window(site, backOfficeDirectory, localBackOfficeDirectory, prompter, parent);
-    window.dialog.exec();
+    std::unique_ptr<ItemListDialog> dialog(
+        MakeItemListDialog(site, backOfficeDirectory, localBackOfficeDirectory, prompter, parent));
+    dialog->exec();
 }
 
 void OpenItemListEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent) {
@@ -150,12 +163,18 @@ void OpenItemListEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* 
         return;
     const std::string stored = setup->BackOfficeDirectory();
     const std::string local = setup->Resolver().ResolveLocal(stored, nullptr).value_or("");
-    auto* window = new ItemListWindow(MaintenanceSiteOf(*setup), stored, local, prompter, parent);
-    QObject::connect(&window->dialog, &QDialog::finished, [window] {
-        QMetaObject::invokeMethod(
-            qApp, [window] { delete window; }, Qt::QueuedConnection);
-    });
-    window->dialog.show();
+    ShowItemListEditor(MaintenanceSiteOf(*setup), stored, local, prompter, parent);
+}
+
+ItemListDialog* ShowItemListEditor(const naxml::MaintenanceSite& site,
+                                   const std::string& backOfficeDirectory,
+                                   const std::string& localBackOfficeDirectory, Prompter& prompter,
+                                   QWidget* parent) {
+    ItemListDialog* dialog =
+        MakeItemListDialog(site, backOfficeDirectory, localBackOfficeDirectory, prompter, parent);
+    QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+    dialog->show();
+    return dialog;
 }
 
 int RunEditLauncher(const std::vector<std::string>& args, Prompter* prompter) {

@@ -47,6 +47,13 @@ void OpenItemListEditor(const naxml::MaintenanceSite& site, const std::string& b
                         QWidget* parent = nullptr);
 // The same for the open site of Tidewell's window, shown modeless (nothing without a site).
 void OpenItemListEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent);
+// Shows the item list editor modeless and returns its dialog, which deletes itself (and its
+// editor) when closed or when its parent goes.
+class ItemListDialog;
+ItemListDialog* ShowItemListEditor(const naxml::MaintenanceSite& site,
+                                   const std::string& backOfficeDirectory,
+                                   const std::string& localBackOfficeDirectory, Prompter& prompter,
+                                   QWidget* parent);
 
 inline constexpr const char* kEditLauncherUsage =
     "usage: tidewell-edit --site-dir DIR [--site N] [--back-office DIR] departments|itemlists\n"

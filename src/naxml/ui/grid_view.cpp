@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QStringListModel>
 
 #include "naxml/editors/grid_model.h"
 
@@ -169,13 +170,31 @@ QWidget* GridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&
     auto* combo = new QComboBox(parent);
     combo->setEditable(column.allowsTyping);
     combo->setInsertPolicy(QComboBox::NoInsert);
-    for (const std::string& choice : naxml::DropDownChoices(column))
-        combo->addItem(QString::fromStdString(choice));
+    const Choices& choices = ChoicesOf(index.column(), *combo);
+    combo->setModel(choices.model.get());
     combo->setMinimumContentsLength(12);
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     // The list drops wider than the cell, so that whole choices can be read.
-    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0) + 24);
+    combo->view()->setMinimumWidth(choices.widthPixels + 32);
     return combo;
+}
+
+const GridDelegate::Choices& GridDelegate::ChoicesOf(int column, const QWidget& editor) const {
+    Choices& choices = choices_[column];
+    if (choices.model == nullptr) {
+        QStringList texts;
+        QString widest;
+        for (const std::string& choice :
+             naxml::DropDownChoices(model_.Grid().Column(static_cast<std::size_t>(column)))) {
+            texts << QString::fromStdString(choice);
+            if (texts.back().size() > widest.size())
+                widest = texts.back();
+        }
+        // Kept by the delegate: combo boxes come and go, their choices stay.
+        choices.model = std::make_unique<QStringListModel>(texts);
+        choices.widthPixels = editor.fontMetrics().horizontalAdvance(widest);
+    }
+    return choices;
 }
 
 void GridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {

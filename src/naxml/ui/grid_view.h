@@ -12,9 +12,12 @@
 // Threads: the UI thread only. The grid model must outlive the view.
 
 #include <QAbstractTableModel>
+#include <QStringListModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <functional>
+#include <map>
+#include <memory>
 
 #include "naxml/editors/grid_model.h"
 
@@ -66,7 +69,16 @@ public:
                       const QModelIndex& index) const override;
 
 private:
+    // The choices of a drop-down column, built once: a list of 50,000 items is not refilled for
+    // every edit.
+    struct Choices {
+        std::unique_ptr<QStringListModel> model;
+        int widthPixels = 0;  // of the widest choice
+    };
+    const Choices& ChoicesOf(int column, const QWidget& editor) const;
+
     GridTableModel& model_;
+    mutable std::map<int, Choices> choices_;
 };
 
 class GridView final : public QTableView {

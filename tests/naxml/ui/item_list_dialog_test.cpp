@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QPointer>
 #include <QPushButton>
 #include <sstream>
 
@@ -109,6 +110,23 @@ TEST_F(ItemListLauncher, WithoutABackOfficeTheCodeIsPlainText) {
     });
     EXPECT_EQ(RunEditLauncher({"--site-dir", data, "itemlists"}, &prompter), 0);
     EXPECT_EQ(RunEditLauncher({"itemlists"}, &prompter), 2) << "a site directory is needed";
+}
+
+// Opened from Tidewell's menu the editor is modeless: it goes when closed, or with the window.
+TEST_F(ItemListLauncher, TheModelessEditorGoesWhenClosedOrWithItsWindow) {
+    test::ScriptedPrompter prompter;
+    naxml::MaintenanceSite site{1, std::string(naxml::kProgramNameAndVersion), data};
+    QPointer<ItemListDialog> closed = ShowItemListEditor(site, "", "", prompter, nullptr);
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(closed->isVisible());
+    closed->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // as the event loop
+    EXPECT_TRUE(closed.isNull());
+
+    auto* window = new QWidget;
+    QPointer<ItemListDialog> child = ShowItemListEditor(site, "", "", prompter, window);
+    delete window;
+    EXPECT_TRUE(child.isNull());
 }
 
 }  // namespace
