@@ -300,9 +300,10 @@ bool GridModel::AfterCommit(std::size_t row, std::size_t column, const std::stri
         Cell(row, column).empty()) {
         if (prompter_.AskYesNo(kDeleteRowCaption, kDeleteRowQuestion)) {
             RemoveRow(row);
-            // Recorded as the POS knows the key: the grid's display padding (" 12") is no
-            // part of it.
-            deletions_.Add(options_.editorId, std::string(oldKey));
+            // Recorded as the file writes the key: a numeric key is written without the
+            // grid's display padding (" 12"), any other key as typed.
+            const bool numeric = columns_.at(column).numeric;
+            deletions_.Add(options_.editorId, numeric ? std::string(oldKey) : old);
             return true;
         }
         return false;  // the key stays empty and the row is skipped on saving

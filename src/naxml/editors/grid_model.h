@@ -158,7 +158,8 @@ public:
     // and answers false.
     bool BeginEdit(std::size_t column);
     // Commits text typed over a text cell (the column's rules), then asks the row-deletion
-    // question when the key cell was emptied. True when the row was removed.
+    // question when the key cell was emptied; on Yes the row goes and its key joins the pending
+    // deletions (a numeric key without its display padding). True when the row was removed.
     bool CommitText(std::size_t row, std::size_t column, std::string_view typed);
     // Commits a drop-down cell (ResolveDropDown); the same deletion question for a key column.
     bool CommitChoice(std::size_t row, std::size_t column, std::optional<std::size_t> selected,

@@ -142,6 +142,7 @@ TEST_F(ItemListEditing, SaveQuestionsDecideWhatIsWritten) {
     editor.Load();
     prompter.answers = {true};  // delete the row of L1
     editor.Grid().CommitText(0, 0, "");
+    EXPECT_THAT(deletions.List(kItemListEditorId), ElementsAre("L1"));
 
     prompter.answers = {false};
     EXPECT_EQ(editor.Save(), SaveOutcome::kStayOpen) << "No keeps the editor open";
