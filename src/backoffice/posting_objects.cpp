@@ -1,5 +1,10 @@
 #include "backoffice/posting_objects.h"
 
+#include <cstdlib>
+#include <optional>
+
+#include "platform/os_services.h"
+
 #include <new>
 
 #include "comlite/bstr.h"
@@ -30,9 +35,16 @@ HRESULT ReturnText(const std::string& text, BSTR* value) {
     return *value ? S_OK : E_OUTOFMEMORY;
 }
 
-bool HasDriveLetter(std::string_view path) {
-    return path.size() >= 2 && path[1] == ':' &&
-           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+// The stand-in runs inside the program that created it, so it reads that program's path
+// mappings: PATHMAP in $TIDEWELL_HOME, else in the program's own directory.
+std::optional<platform::PathResolver> ProgramPathResolver(std::string* error) {
+    std::string home;
+    if (const char* value = std::getenv("TIDEWELL_HOME"); value != nullptr && *value != '\0')
+        home = value;
+    else
+        home = std::string(platform::DirectoryPart(platform::ExecutablePath()));
+    return platform::PathResolver::FromMapFile(
+        platform::ExistingOrExactPath(home, platform::PathResolver::kMapFileName), error);
 }
 
 }  // namespace
@@ -43,21 +55,22 @@ std::atomic<long>& ModuleReferences() {
 }
 
 bool ItemDatabaseFor(const std::string& setupPath, std::string& databasePath, std::string* error) {
-    if (HasDriveLetter(setupPath)) {
+    std::string reason;
+    const std::optional<platform::PathResolver> resolver = ProgramPathResolver(&reason);
+    std::optional<std::string> path;
+    if (resolver)
+        path = resolver->ResolveLocal(setupPath, &reason);
+    if (!path) {
         if (error)
-            *error = "The back-office path " + setupPath + " names a drive; give its POSIX path.";
+            *error = "The back-office path " + setupPath + " cannot be used here: " + reason;
         return false;
     }
-    std::string path = setupPath;
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
-    if (path.empty() || path.front() != '/' || path.starts_with("//")) {
+    if (path->empty() || path->front() != '/') {
         if (error)
             *error = "The back-office path " + setupPath + " is not an absolute local path.";
         return false;
     }
-    databasePath = platform::ExistingOrExactPath(std::string(platform::DirectoryPart(path)),
+    databasePath = platform::ExistingOrExactPath(std::string(platform::DirectoryPart(*path)),
                                                  kItemDatabaseName);
     return true;
 }

@@ -19,8 +19,10 @@ namespace tw::backoffice {
 std::atomic<long>& ModuleReferences();
 
 // The database file the station reads, for a "QORSETUP.MDB" path: kItemDatabaseName in the
-// same directory (found exactly, else ignoring case). False with *error for a path that is
-// not absolute once backslashes are read as '/', or that has a drive letter.
+// same directory (found exactly, else ignoring case). The path is resolved as Tidewell
+// resolves stored paths, through the PATHMAP of the program directory ($TIDEWELL_HOME, else
+// the running program's directory). False with *error for a path that cannot be resolved to a
+// local absolute path (an unmapped drive, an unmapped share, a relative path).
 bool ItemDatabaseFor(const std::string& setupPath, std::string& databasePath, std::string* error);
 
 class PostingStation final : public IPostingStation, public ISupportErrorInfo {

@@ -134,12 +134,33 @@ RadiantItemSourceFilesProcessor::RadiantItemSourceFilesProcessor(CountedPtr<File
                                                                  platform::PathResolver resolver)
     : CopySourceFilesProcessor(std::move(fileSystem), false), resolver_(std::move(resolver)) {}
 
+void RadiantItemSourceFilesProcessor::Sending(const std::string& path) {
+    sending_.erase(path);
+    leftNewer_.erase(path);
+    if (const auto local = resolver_.ResolveLocal(path, nullptr)) {
+        if (auto bytes = platform::ReadFile(*local))
+            sending_[path] = std::move(*bytes);
+    }
+}
+
 bool RadiantItemSourceFilesProcessor::Process(const std::string& path) {
     // A rename, not a copy followed by a delete: the file is either the backup or still
     // waiting to be sent, never gone.
     const std::string backup = BackupPath(path);
     std::string error;
     const auto from = resolver_.ResolveLocal(path, &error);
+    if (const auto sent = sending_.find(path); from && sent != sending_.end()) {
+        const std::string bytes = std::move(sent->second);
+        sending_.erase(sent);
+        const auto now = platform::ReadFile(*from);
+        if (now && *now != bytes) {
+            FormatMessageTo(logMessages(),
+                            "%s changed while it was sent; it goes with the next poll.",
+                            path.c_str());
+            leftNewer_.insert(path);
+            return true;
+        }
+    }
     const auto to = from ? resolver_.ResolveLocal(backup, &error) : std::nullopt;
     int errorNumber = 0;
     if (from && to && platform::RenameFile(*from, *to, &errorNumber))
@@ -280,14 +301,17 @@ bool RadiantCopyItemFiles::TransferFile(FileSystem& source, const FileInfo& file
     // A semaphore that cannot be written must not be replaced by an older one still there.
     if (!WriteFileList(source, file, destination))
         return false;
+    const std::string sourcePath = file.directory + file.name;
+    auto* itemSource = dynamic_cast<RadiantItemSourceFilesProcessor*>(sourceProcessor_.Get());
+    if (itemSource != nullptr)
+        itemSource->Sending(sourcePath);
     if (!CopyOne(source, file, destination, target))
         return false;
 
-    const std::string sourcePath = file.directory + file.name;
     const bool backedUp = sourceProcessor_ ? sourceProcessor_->Process(sourcePath) : true;
     const bool reported = destinationProcessor_ ? destinationProcessor_->Process(target) : true;
     sentFiles_.push_back(platform::UpperCaseAscii(platform::FileNamePart(target)));
-    if (!backedUp)
+    if (!backedUp || (itemSource != nullptr && itemSource->LeftNewer(sourcePath)))
         keptAfterDelivery_.insert(sourcePath);
     return backedUp && reported;
 }

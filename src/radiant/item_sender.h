@@ -11,6 +11,7 @@
 // what the POS received and tells it to import. Every write into either directory is made
 // under a temporary name and renamed into place, so the POS never takes a half-written file.
 
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -48,16 +49,29 @@ std::vector<std::string> ParseFileList(std::string_view text);
 // renamed to its backup name, replacing the previous backup of its table. When the rename
 // fails the file stays where it is, the failure is reported to errorMessages() and the result
 // is false: the file is sent again by the next poll rather than lost.
+//
+// The editors write these files while the poller runs. Only the file that was sent becomes the
+// backup: Sending remembers its bytes before the copy, and a file that differs from them when
+// it is to be renamed (saved again meanwhile) stays where it is, for the next pass (LeftNewer).
 class RadiantItemSourceFilesProcessor : public FileSystemMonitor::CopySourceFilesProcessor {
 public:
     // resolver translates the data directory's stored form (a POSIX path is used as is).
     explicit RadiantItemSourceFilesProcessor(CountedPtr<FileSystem> fileSystem,
                                              platform::PathResolver resolver = {});
 
+    // Remembers the bytes of path, about to be delivered. A file that cannot be read is
+    // renamed as before.
+    void Sending(const std::string& path);
+    // Renames path to its backup unless it changed since Sending. True when renamed or left
+    // for the next pass; false (reported) when the rename failed.
     bool Process(const std::string& path) override;
+    // Whether the last Process of path left a newer file in place.
+    bool LeftNewer(const std::string& path) const { return leftNewer_.count(path) != 0; }
 
 private:
     platform::PathResolver resolver_;
+    std::map<std::string, std::string> sending_;  // path -> bytes being delivered
+    std::set<std::string> leftNewer_;
 };
 
 // The item copy into the POS's import directory. Used by the item waiter's thread only.

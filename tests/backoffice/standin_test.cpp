@@ -181,10 +181,9 @@ TEST_F(StandInTest, OpeningFailuresAreReportedAsAutomationExceptions) {
     ASSERT_EQ(texts.size(), 4u);
     EXPECT_EQ(texts[0], "Exception 1: Cannot open the back-office database " + backOffice +
                             "qorpost.sqlite: unable to open database file.");
-    EXPECT_EQ(texts[1],
-              "Exception 1: The back-office path C:\\QOR\\QORSETUP.MDB names a drive; give its "
-              "POSIX path.");
-    EXPECT_THAT(texts[2], HasSubstr("is not an absolute local path."));
+    EXPECT_THAT(texts[1], HasSubstr("C:\\QOR\\QORSETUP.MDB"));
+    EXPECT_THAT(texts[1], HasSubstr("PATHMAP"));
+    EXPECT_THAT(texts[2], HasSubstr("is not mapped to a mounted share."));
     EXPECT_EQ(texts[3], "Exception 5: Site number 0 is not valid.");
 
     // A backslash form of a local path is read with '/' separators.
@@ -193,6 +192,22 @@ TEST_F(StandInTest, OpeningFailuresAreReportedAsAutomationExceptions) {
         if (c == '/')
             c = '\\';
     EXPECT_TRUE(OpenStation(1, windowsForm));
+}
+
+// The back-office directory is stored as the site was set up, often in Windows form: the
+// stand-in resolves it through the program directory's PATHMAP as Tidewell resolves its own.
+TEST_F(StandInTest, AWindowsFormDirectoryIsResolvedThroughThePathMap) {
+    Import("id,description\n123,Gum\n");
+    test::ScopedEnv home{"TIDEWELL_HOME", dir.Path()};
+    dir.Write("PATHMAP", "Q: = " + dir.Path() + "\n");
+    DispatchDriver station = OpenStation(1, "q:\\qor\\");
+    ASSERT_TRUE(station) << testing::PrintToString(messages.error.Texts());
+    EXPECT_EQ(ResultAsText(station.GetProperty(station.GetIdOfName("DatabasePath"))),
+              backOffice + "qorpost.sqlite");
+    auto items = ReadBackOfficeItems(station);
+    ASSERT_TRUE(items.has_value());
+    EXPECT_EQ(items->size(), 1u);
+    EXPECT_FALSE(OpenStation(1, "R:\\qor\\")) << "an unmapped drive stays an error";
 }
 
 }  // namespace

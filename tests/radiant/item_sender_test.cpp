@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
+#include <utility>
 
 #include "radiant/item_sender.h"
 #include "site_fixture.h"
@@ -307,6 +309,42 @@ TEST_F(ItemSender, WhatCannotBeBackedUpOrAnnouncedIsKeptAndReported) {
     EXPECT_THAT(messages.error.Texts(),
                 ElementsAre(StartsWith("Unable to rename "),
                             StartsWith("Unable to write " + site.data + "SEM.XML, last error: ")));
+}
+
+// The editor saves while the sender runs: the file it replaced went to the POS, and the newer
+// one waits for the next pass instead of becoming the backup unsent.
+class SavingDuringDelivery : public test::MemoryFileSystem {
+public:
+    bool PutFile(const std::string& localPath, const std::string& path) override {
+        const bool put = test::MemoryFileSystem::PutFile(localPath, path);
+        if (save)
+            std::exchange(save, {})();
+        return put;
+    }
+    std::function<void()> save;
+};
+
+TEST_F(ItemSender, AFileSavedAgainDuringItsDeliveryStaysForTheNextPass) {
+    CountedPtr<SavingDuringDelivery> pos(new SavingDuringDelivery);
+    importDirectory = "/pos/import/";
+    site.dir.Write("site001/MCT.XML", "<departments>1</departments>");
+    pos->save = [this] { site.dir.Write("site001/MCT.XML", "<departments>2</departments>"); };
+
+    Pass(pos);
+
+    EXPECT_EQ(pos->files["/pos/import/MCT33020261206140509.XML"].content,
+              "<departments>1</departments>");
+    EXPECT_EQ(Data("MCT.XML"), "<departments>2</departments>") << "not sent yet";
+    EXPECT_FALSE(fs::exists(site.data + "MCTBAK.XML"));
+    EXPECT_EQ(pos->puts, 2) << "the newer file waits for the next pass, the semaphore goes";
+    EXPECT_THAT(messages.error.Texts(), IsEmpty());
+
+    clock.now += 60;
+    Pass(pos);
+    EXPECT_EQ(pos->files["/pos/import/MCT33020261206140609.XML"].content,
+              "<departments>2</departments>");
+    EXPECT_EQ(Data("MCTBAK.XML"), "<departments>2</departments>");
+    EXPECT_FALSE(fs::exists(site.data + "MCT.XML"));
 }
 
 TEST_F(ItemSender, AFailedCopyIsRetriedBeforeTheSemaphoreGoes) {

@@ -11,6 +11,8 @@
 
 namespace tw::test {
 
+// Answers from `answers` in order (No once they run out). Never blocks. The members may be read
+// and set directly while no other thread asks; the methods lock.
 class ScriptedPrompter final : public Prompter {
 public:
     struct Question {
@@ -18,40 +20,47 @@ public:
         std::string text;
     };
 
-    // Answers of the next questions, in order; once they run out every answer is No.
-    void Answer(bool yes) {
-        std::lock_guard lock(mutex_);
-        answers_.push_back(yes);
-    }
-
     void ShowMessage(const std::string& text) override {
         std::lock_guard lock(mutex_);
-        messages_.push_back(text);
+        messages.push_back(text);
     }
     bool AskYesNo(const std::string& title, const std::string& question) override {
         std::lock_guard lock(mutex_);
-        questions_.push_back({title, question});
-        if (answers_.empty())
+        questions.push_back({title, question});
+        if (answers.empty())
             return false;
-        const bool yes = answers_.front();
-        answers_.pop_front();
-        return yes;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
 
+    // Adds the answer of a later question.
+    void Answer(bool yes) {
+        std::lock_guard lock(mutex_);
+        answers.push_back(yes);
+    }
     std::vector<std::string> Messages() const {
         std::lock_guard lock(mutex_);
-        return messages_;
+        return messages;
     }
     std::vector<Question> Questions() const {
         std::lock_guard lock(mutex_);
-        return questions_;
+        return questions;
     }
+    // The texts of the questions asked, in order.
+    std::vector<std::string> QuestionTexts() const {
+        std::lock_guard lock(mutex_);
+        std::vector<std::string> texts;
+        for (const Question& question : questions) texts.push_back(question.text);
+        return texts;
+    }
+
+    std::deque<bool> answers;
+    std::vector<Question> questions;
+    std::vector<std::string> messages;
 
 private:
     mutable std::mutex mutex_;
-    std::deque<bool> answers_;
-    std::vector<std::string> messages_;
-    std::vector<Question> questions_;
 };
 
 }  // namespace tw::test

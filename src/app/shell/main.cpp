@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
         return tw::ui::RunWindowed(count, args.data(), factory,
                                    [](tw::ui::CMainFrame& frame, tw::CRadiantPollApp& app) {
                                        tw::ui::AttachSiteSettingsCommand(frame, app);
+                                       tw::ui::AttachEditorCommands(frame, app);
                                        tw::ui::AttachViewerCommands(frame, app);
                                    });
     refusal = tw::kNoDisplayForWindow;

@@ -4,6 +4,7 @@
 #include "app/shell/commands.h"
 #include "app/shell/radiant_poll_app.h"
 #include "app/ui/main_frame.h"
+#include "naxml/ui/editor_launch.h"
 #include "settings/ui/site_settings_dialog.h"
 #include "viewers/ui/viewer_commands.h"
 
@@ -21,6 +22,15 @@ void AttachSiteSettingsCommand(CMainFrame& frame, CRadiantPollApp& app) {
         EditSiteSettings(&frame, *setup, frame.GetPrompter(), dialUp);
         if (wasPolling)
             app.StartPolling();
+    });
+}
+
+void AttachEditorCommands(CMainFrame& frame, CRadiantPollApp& app) {
+    frame.SetCommandHandler(commands::kEditDepartments, [&frame, &app] {
+        OpenDepartmentEditor(app.Setup(), frame.GetPrompter(), &frame);
+    });
+    frame.SetCommandHandler(commands::kEditItemGroups, [&frame, &app] {
+        OpenItemListEditor(app.Setup(), frame.GetPrompter(), &frame);
     });
 }
 

@@ -14,6 +14,11 @@ class CMainFrame;
 // pass never runs with settings half-changed. UI thread; frame and app must outlive the handler.
 void AttachSiteSettingsCommand(CMainFrame& frame, CRadiantPollApp& app);
 
+// Attaches the maintenance editors to the Edit menu (present only with /EDITOR): Departments
+// (40004) and Item Groups (40017), each opening over the window for the open site. UI thread;
+// frame and app must outlive the handlers.
+void AttachEditorCommands(CMainFrame& frame, CRadiantPollApp& app);
+
 // Attaches the viewers to the View menu (sales, to send, last sent, last results) and to
 // Help > Versions...: each page is made from the open site's files when chosen; Versions also
 // without an open site (an empty page). UI thread; frame and app must outlive the handlers.

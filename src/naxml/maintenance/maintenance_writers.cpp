@@ -218,6 +218,19 @@ bool SaveAndClear(const MaintenanceSite& site, const MaintenanceTable& table,
 
 }  // namespace
 
+void ForgetListedDepartments(std::span<const DepartmentRow> rows, PendingDeletions& deletions) {
+    const int editor = kDepartmentTable.editorId;
+    const std::vector<std::string> recorded = deletions.List(editor);
+    deletions.Clear(editor);
+    for (const std::string& key : recorded) {
+        const bool listed = std::any_of(rows.begin(), rows.end(), [&key](const DepartmentRow& row) {
+            return TrimWhiteSpace(row.code) == TrimWhiteSpace(key);
+        });
+        if (!listed)
+            deletions.Add(editor, key);
+    }
+}
+
 std::string MaintenanceFilePath(const MaintenanceSite& site, const MaintenanceTable& table) {
     return platform::JoinPath(site.directory, table.fileName);
 }
@@ -295,11 +308,17 @@ MaintenanceDocument BuildMixMatchDocument(const MaintenanceSite& site,
 }
 
 bool SaveDepartmentFile(const MaintenanceSite& site, std::span<const DepartmentRow> rows,
-                        const PendingDeletions& deletions) {
-    const std::vector<std::string> keys = deletions.List(kDepartmentTable.editorId);
+                        PendingDeletions& deletions) {
+    const int editor = kDepartmentTable.editorId;
+    ForgetListedDepartments(rows, deletions);
+    const std::vector<std::string> keys = deletions.List(editor);
     const MaintenanceDocument document = BuildDepartmentDocument(site, rows, keys);
-    return SaveReported(document, MaintenanceFilePath(site, kDepartmentTable),
-                        kSavingDepartmentFile, kDepartmentWriteFailed);
+    if (!SaveReported(document, MaintenanceFilePath(site, kDepartmentTable), kSavingDepartmentFile,
+                      kDepartmentWriteFailed)) {
+        return false;
+    }
+    deletions.Clear(editor);
+    return true;
 }
 
 bool SaveItemListFile(const MaintenanceSite& site, std::span<const ItemListRow> rows,

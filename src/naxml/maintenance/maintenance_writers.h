@@ -7,9 +7,10 @@
 // site's maintenance directory and report a failure as an error. A confirmed save always
 // writes, even without records.
 //
-// Pending deletions: the item-list, combo and mix-and-match writers clear their editor's keys
-// once the file is safely written (a failed save keeps them for the next try); the department
-// editor's keys stay and are written again by every later save of the run.
+// Pending deletions: every writer clears its editor's keys once the file is safely written (a
+// failed save keeps them for the next try), so a key deleted, sent and entered again is not
+// deleted again by a later save. The department writer first forgets the keys of departments
+// its rows still list.
 //
 // Packed list cells: every group the cell holds is examined, however many there are.
 
@@ -47,13 +48,17 @@ inline constexpr const char* kMixMatchWriteFailed =
 // Each writes its table's file into site.directory; true when the file was written. Failures
 // have been reported through errorMessages().
 bool SaveDepartmentFile(const MaintenanceSite& site, std::span<const DepartmentRow> rows,
-                        const PendingDeletions& deletions);
+                        PendingDeletions& deletions);
 bool SaveItemListFile(const MaintenanceSite& site, std::span<const ItemListRow> rows,
                       PendingDeletions& deletions);
 bool SaveComboFile(const MaintenanceSite& site, std::span<const ComboRow> rows,
                    PendingDeletions& deletions);
 bool SaveMixMatchFile(const MaintenanceSite& site, std::span<const MixMatchRow> rows,
                       PendingDeletions& deletions);
+
+// Forgets the department deletions whose department the rows list again (entered anew after
+// it was deleted): a department the grid shows is never deleted by the same file.
+void ForgetListedDepartments(std::span<const DepartmentRow> rows, PendingDeletions& deletions);
 
 // Where a table's file is written: the maintenance directory and the file name.
 std::string MaintenanceFilePath(const MaintenanceSite& site, const MaintenanceTable& table);

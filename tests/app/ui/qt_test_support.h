@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "messages/ui_interfaces.h"
+#include "support/scripted_prompter.h"
 
 namespace tw::test {
 
@@ -44,34 +45,5 @@ inline bool SpinUntil(const std::function<bool()>& done,
     }
     return true;
 }
-
-// Records every question and answers from `answers` (No once they run out). Never blocks.
-class ScriptedPrompter final : public Prompter {
-public:
-    struct Question {
-        std::string title;
-        std::string text;
-    };
-    void ShowMessage(const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        messages.push_back(text);
-    }
-    bool AskYesNo(const std::string& title, const std::string& question) override {
-        std::lock_guard lock(mutex_);
-        questions.push_back({title, question});
-        if (answers.empty())
-            return false;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-
-    std::deque<bool> answers;
-    std::vector<Question> questions;
-    std::vector<std::string> messages;
-
-private:
-    std::mutex mutex_;
-};
 
 }  // namespace tw::test

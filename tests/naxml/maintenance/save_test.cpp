@@ -67,23 +67,34 @@ TEST_F(MaintenanceSave, FailedSaveReportsAndKeepsTheDeletionsForTheNextTry) {
     EXPECT_THAT(deletions.List(kMixMatchEditorId), ElementsAre("M9"));
 }
 
-TEST_F(MaintenanceSave, DepartmentSaveKeepsItsDeletionsForLaterSaves) {
+// A department deleted, sent, then created again must not be deleted again by every later
+// save of the run; nor may a save delete a department the grid still lists.
+TEST_F(MaintenanceSave, DepartmentDeletionsAreWrittenOnceAndNeverForADepartmentStillListed) {
     deletions.Add(kDepartmentEditorId, " 12");
-    const std::vector<DepartmentRow> rows{{"5", "Dairy"}};
-    ASSERT_TRUE(SaveDepartmentFile(site, rows, deletions));
-    ASSERT_TRUE(SaveDepartmentFile(site, rows, deletions));
-    EXPECT_THAT(deletions.List(kDepartmentEditorId), ElementsAre(" 12"));
-    const std::string written = tw::test::ReadAll(dir.Path() + "/MCT.XML");
-    EXPECT_NE(written.find("<RecordAction type=\"delete\"/><MerchandiseCode>12</MerchandiseCode>"),
-              std::string::npos)
-        << written;
-    EXPECT_EQ(messages.status.Texts()[0],
-              "Saving Department Maintenance File " + dir.Path() + "/MCT.XML.");
-
+    deletions.Add(kDepartmentEditorId, "5");
+    deletions.Add(kComboEditorId, "C1");
+    const std::vector<DepartmentRow> rows{{"  5", "Dairy"}};
     site.directory = dir.Path() + "/missing";
     EXPECT_FALSE(SaveDepartmentFile(site, rows, deletions));
     EXPECT_THAT(messages.error.Texts(),
                 ElementsAre("Unable to write Department Maintenance record."));
+    EXPECT_THAT(deletions.List(kDepartmentEditorId), ElementsAre(" 12"))
+        << "kept for the next try, without the listed department";
+
+    site.directory = dir.Path() + "/";
+    ASSERT_TRUE(SaveDepartmentFile(site, rows, deletions));
+    EXPECT_TRUE(deletions.Empty(kDepartmentEditorId));
+    EXPECT_THAT(deletions.List(kComboEditorId), ElementsAre("C1"));
+    const std::string written = tw::test::ReadAll(dir.Path() + "/MCT.XML");
+    EXPECT_NE(written.find("<RecordAction type=\"delete\"/><MerchandiseCode>12</MerchandiseCode>"),
+              std::string::npos)
+        << written;
+    EXPECT_EQ(written.find("delete"), written.rfind("delete")) << "one deletion, of 12";
+    EXPECT_EQ(messages.status.Texts()[1],
+              "Saving Department Maintenance File " + dir.Path() + "/MCT.XML.");
+
+    ASSERT_TRUE(SaveDepartmentFile(site, rows, deletions));
+    EXPECT_EQ(tw::test::ReadAll(dir.Path() + "/MCT.XML").find("delete"), std::string::npos);
 }
 
 TEST_F(MaintenanceSave, MixMatchFileOnDiskIsOneLineWithTheNamespacedRoot) {

@@ -1,0 +1,101 @@
+#pragma once
+// The editors' dialogs: a grid with OK (save), Cancel and an add-row button, and the
+// department editor on it.
+//
+// OK first commits an open in-place edit, then asks the editor to save; the dialog closes
+// only when the editor says so (a failed save keeps it open with the edits).
+//
+// Threads: the UI thread only. The editor logic is not owned and must outlive the dialog.
+
+#include <QDialog>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "naxml/editors/department_editor.h"
+#include "naxml/editors/grid_model.h"
+#include "naxml/editors/item_list_editor.h"
+#include "naxml/ui/grid_view.h"
+
+class QPushButton;
+
+namespace tw::ui {
+
+class GridDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // addRowCaption: the caption of the add-row button; empty for none.
+    GridDialog(naxml::GridModel& grid, const QString& title, const QString& addRowCaption,
+               QWidget* parent = nullptr);
+
+    GridView& View() { return *view_; }
+    QPushButton* AddRowButton() const { return addRow_; }
+    QPushButton* OkButton() const { return ok_; }
+
+    void accept() override;
+
+protected:
+    // Saves what the grid holds; kClose lets the dialog close.
+    virtual naxml::SaveOutcome Save() = 0;
+    // The width the grid needs for all its columns.
+    int GridWidth() const;
+
+private:
+    void AddRow();
+
+    naxml::GridModel& grid_;
+    GridView* view_;
+    QPushButton* addRow_ = nullptr;
+    QPushButton* ok_ = nullptr;
+};
+
+// "Department Editor".
+class DepartmentDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    DepartmentDialog(naxml::DepartmentEditor& editor, QWidget* parent = nullptr);
+
+protected:
+    naxml::SaveOutcome Save() override { return editor_.Save(); }
+
+private:
+    naxml::DepartmentEditor& editor_;
+};
+
+// "ItemList - " and the list's ID: the entries of one item list. OK only closes it; the caller
+// takes the confirmed entries.
+class ItemEntriesDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    ItemEntriesDialog(naxml::ItemEntriesEditor& editor, QWidget* parent = nullptr);
+
+protected:
+    naxml::SaveOutcome Save() override { return naxml::SaveOutcome::kClose; }
+};
+
+// "Item Group Editor". The ItemList column opens the entry sub-editor of its row.
+class ItemListDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    // Reads the back office's item choices; called once, when a sub-editor first opens.
+    using ChoicesLoader = std::function<std::vector<std::string>()>;
+
+    ItemListDialog(naxml::ItemListEditor& editor, ChoicesLoader loadChoices = {},
+                   QWidget* parent = nullptr);
+
+    // Opens the entry sub-editor of a row modally; its OK replaces the row's ItemList cell.
+    void OpenEntries(int row);
+
+protected:
+    naxml::SaveOutcome Save() override { return editor_.Save(); }
+
+private:
+    naxml::ItemListEditor& editor_;
+    ChoicesLoader loadChoices_;
+};
+
+}  // namespace tw::ui

@@ -1,0 +1,71 @@
+// The maintenance editors: departments, item lists and the entry sub-editor of one list with
+// the back office's items offered.
+// screenshot-libs: tw_naxml_ui
+#include <QApplication>
+#include <QComboBox>
+#include <QTemporaryDir>
+
+#include "naxml/maintenance/maintenance_writers.h"
+#include "naxml/maintenance/packed_cell.h"
+#include "naxml/ui/grid_dialog.h"
+#include "shot_support.h"
+
+namespace {
+
+// A shot never waits for a click.
+class NoPrompter final : public tw::Prompter {
+public:
+    void ShowMessage(const std::string&) override {}
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName("Tidewell");
+    const QString out = tw::shots::OutputDirectory(argc, argv, "shoot_editors");
+    QTemporaryDir scratch;
+    namespace naxml = tw::naxml;
+    naxml::MaintenanceSite site;
+    site.directory = scratch.path().toStdString() + "/";
+    naxml::PendingDeletions deletions;
+    NoPrompter prompter;
+
+    const std::vector<naxml::DepartmentRow> departments{
+        {"1", "Fuel"},    {"2", "Tobacco"},   {"7", "Bakery"},      {"12", "Dairy"},
+        {"14", "Drinks"}, {"23", "Car wash"}, {"31", "Lubricants"}, {"40", "Lottery"}};
+    const std::vector<naxml::ItemListRow> lists{
+        {"L1", "Soft drinks", "012345678905;upcA;0;;14;049000028904;upcA;0;;14;"},
+        {"L2", "Gum and mints", "123;plu;4;;;124;plu;0;;;"},
+        {"L3", "Coffee cups", "4006381333931;ean13;0;C-12;;"}};
+    if (!naxml::SaveDepartmentFile(site, departments, deletions) ||
+        !naxml::SaveItemListFile(site, lists, deletions))
+        return 1;
+
+    naxml::DepartmentEditor departmentEditor(site, prompter, deletions);
+    departmentEditor.Load();
+    tw::ui::DepartmentDialog departmentDialog(departmentEditor);
+    departmentDialog.resize(departmentDialog.width(), 420);
+    bool saved = tw::shots::Save(departmentDialog, out, "department_editor");
+
+    naxml::ItemListEditor itemListEditor(site, prompter, deletions);
+    itemListEditor.Load();
+    itemListEditor.SetItemChoices({"01234567890 Pack:1 Cola", "049000028904 Pack:6 Cola 6-pack",
+                                   "4711 Pack:1 Cola", "123 Pack:4 Gum"});
+    tw::ui::ItemListDialog itemListDialog(itemListEditor);
+    itemListDialog.resize(itemListDialog.width(), 300);
+    saved = tw::shots::Save(itemListDialog, out, "item_list_editor") && saved;
+
+    const auto entries = itemListEditor.EntriesEditor(0);
+    tw::ui::ItemEntriesDialog entriesDialog(*entries);
+    entriesDialog.resize(entriesDialog.width(), 420);
+    entriesDialog.show();
+    tw::ui::GridView& view = entriesDialog.View();
+    view.setCurrentIndex(view.model()->index(2, 0));
+    static_cast<QAbstractItemView&>(view).edit(view.currentIndex());
+    if (auto* combo = qobject_cast<QComboBox*>(view.OpenEditor()))
+        combo->setCurrentIndex(1);
+    saved = tw::shots::Save(entriesDialog, out, "item_entries_editor") && saved;
+    return saved ? 0 : 1;
+}
