@@ -5,8 +5,10 @@
 
 #include "messages/string_table.h"
 #include "platform/file_ops.h"
+#include "platform/named_lock.h"
 #include "platform/os_services.h"
 #include "platform/paths.h"
+#include "platform/system_text.h"
 #include "platform/wildcard.h"
 #include "settings/radiant_setup.h"
 
@@ -232,7 +234,10 @@ bool CRadiantPollApp::StartPolling() {
                         "Make sure the sales path and import destination are filled in.");
         return false;
     }
-    if (AcquireSiteLock()) {
+    const SiteLockOutcome siteLock = AcquireSiteLock();
+    if (siteLock == SiteLockOutcome::Failed)
+        return false;
+    if (siteLock == SiteLockOutcome::Busy) {
         char text[1024];
         std::snprintf(text, sizeof text,
                       "Site %d is already being polled by another process, Cancelling polling. %s",
@@ -279,24 +284,27 @@ void CRadiantPollApp::OnEndOfPass() {
         StopPolling();
 }
 
-bool CRadiantPollApp::AcquireSiteLock() {
+CRadiantPollApp::SiteLockOutcome CRadiantPollApp::AcquireSiteLock() {
     ReleaseSiteLock();
     if (!setup_)
-        return false;
+        return SiteLockOutcome::Failed;
     try {
-        auto lock =
-            std::make_unique<platform::NamedLock>(platform::SiteLockName(setup_->DataDirectory()));
+        const std::string name = platform::SiteLockName(setup_->DataDirectory());
+        auto lock = std::make_unique<platform::NamedLock>(name);
         if (!lock->IsValid()) {
-            FormatMessageTo(logMessages(), "CreateMutex failed");
-            return false;  // polling goes ahead without a lock
+            FormatMessageTo(errorMessages(), "CreateMutex failed: %s: %s",
+                            platform::LockFilePath(name).c_str(),
+                            platform::SystemErrorText(lock->OpenError()).c_str());
+            return SiteLockOutcome::Failed;
         }
         if (!lock->TryLock())
-            return true;
+            return SiteLockOutcome::Busy;
         siteLock_ = std::move(lock);
+        return SiteLockOutcome::Held;
     } catch (const std::exception&) {
-        FormatMessageTo(logMessages(), "CreateMutex failed, crashed.");
+        FormatMessageTo(errorMessages(), "CreateMutex failed, crashed.");
     }
-    return false;
+    return SiteLockOutcome::Failed;
 }
 
 void CRadiantPollApp::ReleaseSiteLock() {

@@ -90,9 +90,14 @@ public:
     // True when a pass was started.
     bool StartPolling();
     void StopPolling();
-    // True when another process already polls the open site. A lock this process holds is
-    // released first.
-    bool AcquireSiteLock();
+    enum class SiteLockOutcome {
+        Held,    // this process holds the site lock
+        Busy,    // another process polls the open site
+        Failed,  // the lock file cannot be opened; reported to errorMessages
+    };
+    // Takes the open site's lock without waiting. A lock this process holds is released first.
+    // A site is never polled without its lock: Failed stops the run as an error.
+    SiteLockOutcome AcquireSiteLock();
     void ReleaseSiteLock();
 
     // The end-of-pass notice reached the UI thread: the monitor is released with the site
