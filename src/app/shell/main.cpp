@@ -10,6 +10,7 @@
 #include "app/automation/ras_automation.h"
 #include "app/shell/headless_front_end.h"
 #include "app/shell/radiant_poll_app.h"
+#include "platform/version.h"
 #include "radiant/poll_monitor.h"
 #include "settings/radiant_setup.h"
 
@@ -37,6 +38,8 @@ constexpr const char* kHelp =
     "/SEND, /SENDITEMS  poll once, only sending maintenance files.\n"
     "/EDITOR      keep the maintenance editors in the menu (windowed runs).\n"
     "--headless   never open the window: automatic runs print their messages instead.\n"
+    "--help       print this text and exit.\n"
+    "--version    print the version and exit.\n"
     "\n"
     "The site files (RAVELIN.nnn, PATHMAP) are in $TIDEWELL_HOME, else in the directory of\n"
     "this program. A site without its RAVELIN.nnn is first set up by running ravelin (with\n"
@@ -65,6 +68,10 @@ int main(int argc, char** argv) {
         const std::string argument = argv[i];
         if (i > 0 && (argument == "--help" || argument == "-h" || argument == "/?")) {
             std::cout << kHelp;
+            return 0;
+        }
+        if (i > 0 && argument == "--version") {
+            std::cout << tw::platform::VersionText("tidewell");
             return 0;
         }
         if (i > 0 && argument == "--headless")
