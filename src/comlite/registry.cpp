@@ -347,7 +347,11 @@ std::vector<std::string> DefaultRegistryLayers() {
     return layers;
 }
 
-RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}
+RegistryFile::RegistryFile(std::string path)
+    : path_(std::move(path)), shared_(path_ == SystemRegistryPath()) {}
+
+RegistryFile::RegistryFile(std::string path, bool shared)
+    : path_(std::move(path)), shared_(shared) {}
 
 std::optional<RegistryTree> RegistryFile::Load(std::string* error) const {
     errno = 0;
@@ -395,9 +399,8 @@ bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change,
             *error = "cannot write " + path_ + ": " + std::strerror(writeError);
         return false;
     }
-    // Every account reads the system registry; root's umask (077 under some service managers)
-    // must not hide it. A file or directory that was there before keeps the mode it was given.
-    if (target == fs::path(SystemRegistryPath())) {
+    // A file or directory that was there before keeps the mode it was given.
+    if (shared_) {
         constexpr auto kReadable =
             fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
         if (madeDirectory)

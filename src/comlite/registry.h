@@ -97,7 +97,12 @@ private:
 // Thread-safe: holds only the path.
 class RegistryFile {
 public:
+    // The system registry is shared with every account; any other file is left as the umask
+    // makes it.
     explicit RegistryFile(std::string path = DefaultRegistryPath());
+    // shared: a file (and a directory) that Update creates is made readable by every account
+    // whatever the umask (root's is 077 under some service managers and shells).
+    RegistryFile(std::string path, bool shared);
     const std::string& Path() const { return path_; }
 
     // A missing file is an empty registry. nullopt with *error when the file cannot be read or
@@ -107,13 +112,13 @@ public:
     // Takes the lock, loads the file, lets `change` edit the tree and, when it returns true,
     // writes the file back atomically (creating its directory). False with *error when the lock,
     // the read or the write fails — a malformed file is never overwritten — or when `change`
-    // returns false (then nothing is written and *error is left alone). The system registry
-    // and the directory made for it are made readable by every account whatever the umask.
+    // returns false (then nothing is written and *error is left alone).
     bool Update(const std::function<bool(RegistryTree&)>& change,
                 std::string* error = nullptr) const;
 
 private:
     std::string path_;
+    bool shared_ = false;
 };
 
 // Several registry files read as one, for lookups. A value in an earlier file wins over the

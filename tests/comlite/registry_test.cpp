@@ -209,6 +209,19 @@ TEST(RegistryPath, WritesGoByAccountAndLookupsReadTheUsersFileThenTheSystems) {
         << "another account writes its own file and reads it before the system's";
 }
 
+// Every account reads the machine's registry, whatever umask root registered under.
+TEST_F(RegistryFileTest, ASharedRegistryIsReadableByEveryAccountWhateverTheUmask) {
+    tw::test::ScopedUmask strict(077);
+    RegistryFile shared{dir.File("etc/comlite/registry.reg"), true};
+    ASSERT_TRUE(shared.Update([](RegistryTree& t) { return t.CreateKey("HKCR\\A"); }));
+    EXPECT_EQ(tw::test::PermissionsOf(shared.Path()), 0644u);
+    EXPECT_EQ(tw::test::PermissionsOf(dir.File("etc/comlite")), 0755u);
+
+    RegistryFile own{dir.File("home/registry.reg")};
+    ASSERT_TRUE(own.Update([](RegistryTree& t) { return t.CreateKey("HKCR\\A"); }));
+    EXPECT_EQ(tw::test::PermissionsOf(own.Path()), 0600u) << "a user's own file keeps the umask";
+}
+
 TEST_F(RegistryFileTest, AnOverlayShowsEveryLayerWithTheFirstLayersValuesWinning) {
     RegistryFile user{dir.File("user.reg")};
     RegistryFile system{dir.File("system.reg")};

