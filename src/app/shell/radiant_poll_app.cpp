@@ -39,6 +39,21 @@ constexpr PurgeEntry kPurgeEntries[] = {
      "MMT.XML"},
 };
 
+// The log channel as the observer of a run sees it: every text goes on to the log as before.
+class ObservedMessage final : public Message {
+public:
+    ObservedMessage(Message& log, const std::function<void(std::string_view)>& observer)
+        : log_(log), observer_(observer) {}
+    void Output(const std::string& text) override {
+        observer_(text);
+        log_.Output(text);
+    }
+
+private:
+    Message& log_;
+    const std::function<void(std::string_view)>& observer_;
+};
+
 std::string SiteFileName(const char* format, int site) {
     char name[64];
     std::snprintf(name, sizeof name, format, site);
@@ -103,9 +118,14 @@ void CRadiantPollApp::CreateMessageObjects() {
     statusMessages_ = std::make_unique<StatusMessage>(&frontEnd_.Status());
     posVersionLog_ =
         std::make_unique<LogMessageNoConsecutiveDuplicates>(kVersionLogBytes, kTrimFraction);
+    Message* log = logMessages_.get();
+    if (logObserver_) {
+        observedLog_ = std::make_unique<ObservedMessage>(*logMessages_, logObserver_);
+        log = observedLog_.get();
+    }
     installedMessages_ = std::make_unique<ScopedProgramMessages>(
-        ProgramMessages{errorMessages_.get(), logMessages_.get(), screenMessages_.get(),
-                        statusMessages_.get(), posVersionLog_.get()});
+        ProgramMessages{errorMessages_.get(), log, screenMessages_.get(), statusMessages_.get(),
+                        posVersionLog_.get()});
 }
 
 bool CRadiantPollApp::InitInstance(int argc, const char* const* argv,
@@ -147,7 +167,9 @@ int CRadiantPollApp::ExitInstance() {
     // Let the list show what was reported before the queue goes (bounded: a list that hangs
     // must not hold up the exit).
     screenQueue_->WaitUntilIdle(std::chrono::seconds(5));
+    errorsAtExit_ = errorMessages_->Count();
     installedMessages_.reset();
+    observedLog_.reset();
     errorMessages_.reset();
     screenMessages_.reset();
     logMessages_.reset();
