@@ -22,9 +22,8 @@ void SetLastActivationError(std::string text) {
 }
 
 std::optional<comlite::RegistryTree> LoadRegistry() {
-    comlite::RegistryFile file;
     std::string error;
-    auto tree = file.Load(&error);
+    auto tree = comlite::RegistryOverlay().Load(&error);
     if (!tree)
         SetLastActivationError(error);
     return tree;
@@ -63,7 +62,7 @@ HRESULT LookUpProgId(const std::u16string& progId, CLSID& clsid) {
         name = *next;
     }
     SetLastActivationError("ProgID " + comlite::Utf16ToUtf8(progId) + " is not registered in " +
-                           comlite::RegistryFile().Path());
+                           comlite::RegistryOverlay().Describe());
     return CO_E_CLASSSTRING;
 }
 
@@ -74,7 +73,8 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** object) {
     const auto path = tree->GetString(ClassKey(clsid) + "\\InprocServer32");
     if (!path || path->empty()) {
         SetLastActivationError("class " + comlite::GuidToString(clsid) +
-                               " has no InprocServer32 in " + comlite::RegistryFile().Path());
+                               " has no InprocServer32 in " +
+                               comlite::RegistryOverlay().Describe());
         return REGDB_E_CLASSNOTREG;
     }
     bool loaded = false;

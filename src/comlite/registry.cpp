@@ -326,15 +326,32 @@ std::optional<RegistryTree> RegistryTree::Parse(std::string_view text, std::stri
     return tree;
 }
 
+std::string SystemRegistryPath() {
+    return "/etc/comlite/registry.reg";
+}
+
 std::string DefaultRegistryPath() {
     if (const char* path = std::getenv("COMLITE_REGISTRY"); path && *path)
         return path;
     if (tw::platform::IsSuperUser())
-        return "/etc/comlite/registry.reg";
+        return SystemRegistryPath();
     return tw::platform::HomeDirectory() + "/.local/share/comlite/registry.reg";
 }
 
-RegistryFile::RegistryFile(std::string path) : path_(std::move(path)) {}
+std::vector<std::string> DefaultRegistryLayers() {
+    std::vector<std::string> layers{DefaultRegistryPath()};
+    if (const char* path = std::getenv("COMLITE_REGISTRY"); path && *path)
+        return layers;
+    if (layers.front() != SystemRegistryPath())
+        layers.push_back(SystemRegistryPath());
+    return layers;
+}
+
+RegistryFile::RegistryFile(std::string path)
+    : path_(std::move(path)), shared_(path_ == SystemRegistryPath()) {}
+
+RegistryFile::RegistryFile(std::string path, bool shared)
+    : path_(std::move(path)), shared_(shared) {}
 
 std::optional<RegistryTree> RegistryFile::Load(std::string* error) const {
     errno = 0;
@@ -358,8 +375,9 @@ bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change,
     namespace fs = std::filesystem;
     std::error_code ec;
     const fs::path target = fs::absolute(path_, ec).lexically_normal();
+    bool madeDirectory = false;
     if (!target.parent_path().empty())
-        fs::create_directories(target.parent_path(), ec);
+        madeDirectory = fs::create_directories(target.parent_path(), ec);
 
     tw::platform::NamedLock lock("comlite registry " + target.string());
     tw::platform::NamedLockGuard guard(lock);
@@ -374,13 +392,63 @@ bool RegistryFile::Update(const std::function<bool(RegistryTree&)>& change,
         return false;
     if (!change(*tree))
         return false;
+    const bool madeFile = !fs::exists(target, ec);
     int writeError = 0;
     if (!tw::platform::WriteFileAtomically(path_, tree->Serialize(), &writeError)) {
         if (error)
             *error = "cannot write " + path_ + ": " + std::strerror(writeError);
         return false;
     }
+    // A file or directory that was there before keeps the mode it was given.
+    if (shared_) {
+        constexpr auto kReadable =
+            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+        if (madeDirectory)
+            fs::permissions(
+                target.parent_path(),
+                kReadable | fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec,
+                fs::perm_options::add, ec);
+        if (madeFile)
+            fs::permissions(target, kReadable, fs::perm_options::add, ec);
+    }
     return true;
+}
+
+RegistryOverlay::RegistryOverlay(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+
+std::string RegistryOverlay::Describe() const {
+    std::string text;
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        if (i > 0)
+            text += i + 1 == paths_.size() ? " and " : ", ";
+        text += paths_[i];
+    }
+    return text;
+}
+
+std::optional<RegistryTree> RegistryOverlay::Load(std::string* error) const {
+    RegistryTree merged;
+    // Later layers first, so that earlier ones overwrite their values.
+    for (auto path = paths_.rbegin(); path != paths_.rend(); ++path) {
+        auto layer = RegistryFile(*path).Load(error);
+        if (!layer)
+            return std::nullopt;
+        merged.MergeFrom(*layer);
+    }
+    return merged;
+}
+
+void RegistryTree::MergeFrom(const RegistryTree& other) {
+    auto merge = [](auto& self, const Node& from, Node& into) -> void {
+        for (const auto& [name, value] : from.values) into.values[name] = value;
+        for (const auto& [name, child] : from.children) {
+            auto& target = into.children[name];
+            if (!target)
+                target = std::make_unique<Node>();
+            self(self, *child, *target);
+        }
+    };
+    merge(merge, *other.root_, *root_);
 }
 
 }  // namespace comlite

@@ -28,9 +28,19 @@
 
 namespace comlite {
 
-// $COMLITE_REGISTRY when set and not empty; else /etc/comlite/registry.reg for root; else
-// ~/.local/share/comlite/registry.reg.
+// The machine's registry, shared by every account and written by root (the packages register
+// their servers there): /etc/comlite/registry.reg.
+std::string SystemRegistryPath();
+
+// The file changes go to: $COMLITE_REGISTRY when set and not empty; else the system registry
+// for root; else the user's own file ~/.local/share/comlite/registry.reg.
 std::string DefaultRegistryPath();
+
+// The files a lookup reads, the first one's entries winning: $COMLITE_REGISTRY alone when set
+// (a private registry, as tests and side-by-side installations use); else DefaultRegistryPath()
+// followed by the system registry when they differ, so every account sees what root
+// registered and a user's own registrations overlay it.
+std::vector<std::string> DefaultRegistryLayers();
 
 // A string (REG_SZ) or a 32-bit number (REG_DWORD).
 using RegistryValue = std::variant<std::string, std::uint32_t>;
@@ -68,6 +78,9 @@ public:
     std::vector<std::string> SubKeys(std::string_view path) const;
     std::vector<std::string> ValueNames(std::string_view path) const;
 
+    // Copies every key and value of `other` into this tree, replacing values of the same name.
+    void MergeFrom(const RegistryTree& other);
+
     std::string Serialize() const;
     // nullopt with *error naming the line for malformed text.
     static std::optional<RegistryTree> Parse(std::string_view text, std::string* error = nullptr);
@@ -84,7 +97,12 @@ private:
 // Thread-safe: holds only the path.
 class RegistryFile {
 public:
+    // The system registry is shared with every account; any other file is left as the umask
+    // makes it.
     explicit RegistryFile(std::string path = DefaultRegistryPath());
+    // shared: a file (and a directory) that Update creates is made readable by every account
+    // whatever the umask (root's is 077 under some service managers and shells).
+    RegistryFile(std::string path, bool shared);
     const std::string& Path() const { return path_; }
 
     // A missing file is an empty registry. nullopt with *error when the file cannot be read or
@@ -100,6 +118,26 @@ public:
 
 private:
     std::string path_;
+    bool shared_ = false;
+};
+
+// Several registry files read as one, for lookups. A value in an earlier file wins over the
+// same value of a later file; keys and values found only in a later file show through (a user
+// cannot hide a machine-wide registration, only override its values). Changes go to one
+// RegistryFile. Thread-safe: holds only the paths.
+class RegistryOverlay {
+public:
+    explicit RegistryOverlay(std::vector<std::string> paths = DefaultRegistryLayers());
+    const std::vector<std::string>& Paths() const { return paths_; }
+    // The paths for messages: "A", or "A and B".
+    std::string Describe() const;
+
+    // The merged registry; missing files are empty. nullopt with *error when any file cannot be
+    // read or is malformed: a lookup never quietly drops a layer.
+    std::optional<RegistryTree> Load(std::string* error = nullptr) const;
+
+private:
+    std::vector<std::string> paths_;
 };
 
 }  // namespace comlite

@@ -90,9 +90,54 @@ std::string SiteLockName(std::string_view dataDirectory) {
     return name;
 }
 
+namespace {
+
+// Opens (or makes) a lock file so that every account on the machine can take it: flock needs
+// only a read-only descriptor, and a new file is made 0666 whatever the umask (a lock left by a
+// desktop user must not lock out the service account's poller). The lock directory may be
+// writable by anyone, so a symbolic link, a hard link to another file, a FIFO or a device in
+// place of the lock file is refused (ELOOP, EMLINK, EINVAL) rather than followed or opened.
+// Returns the descriptor, or -1 with errno set.
+int OpenSharedLockFile(const std::string& path) {
+    constexpr int kFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        // An existing file is opened without O_CREAT: with fs.protected_regular the kernel
+        // refuses O_CREAT on another account's file in a sticky directory such as /run/lock.
+        int fd = ::open(path.c_str(), kFlags);
+        bool made = false;
+        if (fd < 0 && errno == ENOENT) {
+            fd = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0666);
+            if (fd < 0 && errno == EEXIST)
+                continue;  // another process made it between our two opens
+            made = fd >= 0;
+        }
+        if (fd < 0)
+            return -1;
+        struct stat st {};
+        int refusal = 0;
+        if (::fstat(fd, &st) != 0)
+            refusal = errno;
+        else if (!S_ISREG(st.st_mode))
+            refusal = EINVAL;
+        else if (st.st_nlink != 1)
+            refusal = EMLINK;
+        else if (made && ::fchmod(fd, 0666) != 0)
+            refusal = errno;
+        if (refusal != 0) {
+            ::close(fd);
+            errno = refusal;
+            return -1;
+        }
+        return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+}  // namespace
+
 NamedLock::NamedLock(std::string name) : name_(std::move(name)) {
-    const std::string path = LockFilePath(name_);
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    fd_ = OpenSharedLockFile(LockFilePath(name_));
     if (fd_ < 0)
         openError_ = errno;
 }

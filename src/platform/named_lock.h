@@ -4,7 +4,9 @@
 // A name stands for one lock file in the lock directory; holding the lock means holding an
 // exclusive flock(2) on that file. The lock dies with its process, so a crash never leaves a
 // lock behind. Lock files are never deleted (deleting one while another process waits on it
-// would split the lock in two).
+// would split the lock in two). Lock files are made 0666 and opened read-only, so a lock left by
+// one account is taken by any other; in the lock directory, which anyone may write, a link or a
+// special file in place of a lock file makes the lock invalid instead of being followed.
 
 #include <memory>
 #include <mutex>
@@ -40,7 +42,8 @@ public:
     NamedLock(const NamedLock&) = delete;
     NamedLock& operator=(const NamedLock&) = delete;
 
-    // False when the lock file cannot be opened; Lock/TryLock then fail at once.
+    // False when the lock file cannot be opened or is refused (a link, a special file); Lock and
+    // TryLock then fail at once.
     bool IsValid() const { return fd_ >= 0; }
     const std::string& Name() const { return name_; }
     // errno of the failed open, 0 when valid.

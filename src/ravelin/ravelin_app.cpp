@@ -10,6 +10,7 @@
 #include "messages/ui_interfaces.h"
 #include "platform/os_services.h"
 #include "platform/paths.h"
+#include "platform/version.h"
 #include "ravelin/ravelin_flags.h"
 #include "ravelin/setup_options.h"
 #include "ravelin/site_setup.h"
@@ -38,6 +39,8 @@ constexpr const char* kHelp =
     "/OVERWRITE         rewrite existing site files (templates already copied are kept).\n"
     "/TIDEWELL          name the poller being set up (default: guessed from the programs\n"
     "                   in the program directory).\n"
+    "--help             print this text and exit.\n"
+    "--version          print the version and exit.\n"
     "Switches begin with '/' or '-' and ignore case; a '/' path such as /srv/qor/ is taken\n"
     "for the program directory, not for a switch.\n"
     "Exit code: 0, or 1 when an error was reported.\n";
@@ -85,6 +88,10 @@ int RunRavelin(int argc, const char* const* argv, std::ostream& out, std::ostrea
     if (info.HasSwitch("-help") || info.HasSwitch("help") || info.HasSwitch("?") ||
         info.HasSwitch("h")) {
         out << kHelp;
+        return 0;
+    }
+    if (info.HasSwitch("-version")) {
+        out << platform::VersionText("ravelin");
         return 0;
     }
     const FlagWord flags = ParseFlags(info.switches);

@@ -174,16 +174,84 @@ TEST_F(RegistryFileTest, ConcurrentWritersInTwoProcessesLoseNoKeys) {
                   static_cast<std::size_t>(kKeysEach));
 }
 
-TEST(RegistryPath, EnvironmentThenUserKind) {
+// The machine-wide registry (written by root, as the packages do) and each user's own file:
+// changes go to one of them by account, lookups see both.
+TEST(RegistryPath, WritesGoByAccountAndLookupsReadTheUsersFileThenTheSystems) {
     {
         tw::test::ScopedEnv chosen("COMLITE_REGISTRY", "/tmp/somewhere/reg.reg");
         EXPECT_EQ(comlite::DefaultRegistryPath(), "/tmp/somewhere/reg.reg");
+        EXPECT_EQ(comlite::DefaultRegistryLayers(),
+                  std::vector<std::string>{"/tmp/somewhere/reg.reg"})
+            << "a private registry stands alone";
     }
     tw::test::ScopedEnv unset("COMLITE_REGISTRY", std::string());
     tw::test::ScopedEnv home("HOME", "/home/tester");
-    EXPECT_EQ(comlite::DefaultRegistryPath(),
-              geteuid() == 0 ? "/etc/comlite/registry.reg"
-                             : "/home/tester/.local/share/comlite/registry.reg");
+    const std::string user = "/home/tester/.local/share/comlite/registry.reg";
+    const std::string system = "/etc/comlite/registry.reg";
+    if (geteuid() != 0) {
+        EXPECT_EQ(comlite::DefaultRegistryPath(), user);
+        EXPECT_EQ(comlite::DefaultRegistryLayers(), (std::vector<std::string>{user, system}));
+        return;
+    }
+    EXPECT_EQ(comlite::DefaultRegistryPath(), system);
+    EXPECT_EQ(comlite::DefaultRegistryLayers(), std::vector<std::string>{system});
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        const bool ok = comlite::DefaultRegistryPath() == user &&
+                        comlite::DefaultRegistryLayers() == std::vector<std::string>{user, system};
+        _exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << "another account writes its own file and reads it before the system's";
+}
+
+// Every account reads the machine's registry, whatever umask root registered under.
+TEST_F(RegistryFileTest, ASharedRegistryIsReadableByEveryAccountWhateverTheUmask) {
+    tw::test::ScopedUmask strict(077);
+    RegistryFile shared{dir.File("etc/comlite/registry.reg"), true};
+    ASSERT_TRUE(shared.Update([](RegistryTree& t) { return t.CreateKey("HKCR\\A"); }));
+    EXPECT_EQ(tw::test::PermissionsOf(shared.Path()), 0644u);
+    EXPECT_EQ(tw::test::PermissionsOf(dir.File("etc/comlite")), 0755u);
+
+    RegistryFile own{dir.File("home/registry.reg")};
+    ASSERT_TRUE(own.Update([](RegistryTree& t) { return t.CreateKey("HKCR\\A"); }));
+    EXPECT_EQ(tw::test::PermissionsOf(own.Path()), 0600u) << "a user's own file keeps the umask";
+}
+
+TEST_F(RegistryFileTest, AnOverlayShowsEveryLayerWithTheFirstLayersValuesWinning) {
+    RegistryFile user{dir.File("user.reg")};
+    RegistryFile system{dir.File("system.reg")};
+    ASSERT_TRUE(system.Update([](RegistryTree& t) {
+        return t.SetValue("HKCR\\QORCom.LockFile\\CLSID", "", std::string("{SYSTEM}")) &&
+               t.SetValue("HKCR\\QORCom.Log\\CLSID", "", std::string("{LOG}")) &&
+               t.SetValue("HKCR\\QORCom.Log", "Kept", std::uint32_t{7});
+    }));
+    ASSERT_TRUE(user.Update([](RegistryTree& t) {
+        return t.SetValue("HKCR\\qorcom.lockfile\\CLSID", "", std::string("{USER}")) &&
+               t.SetValue("HKCR\\Mine.Only\\CLSID", "", std::string("{MINE}"));
+    }));
+    const comlite::RegistryOverlay overlay({user.Path(), dir.File("missing.reg"), system.Path()});
+    EXPECT_EQ(overlay.Describe(),
+              user.Path() + ", " + dir.File("missing.reg") + " and " + system.Path());
+    std::string error;
+    auto merged = overlay.Load(&error);
+    ASSERT_TRUE(merged) << error;
+    EXPECT_EQ(merged->GetString("HKCR\\QORCom.LockFile\\CLSID"), "{USER}");
+    EXPECT_EQ(merged->GetString("HKCR\\QORCom.Log\\CLSID"), "{LOG}");
+    EXPECT_EQ(merged->GetValue("HKCR\\QORCom.Log", "Kept"), RegistryValue(std::uint32_t{7}));
+    EXPECT_EQ(merged->GetString("HKCR\\Mine.Only\\CLSID"), "{MINE}");
+    EXPECT_EQ(merged->SubKeys("HKCR").size(), 3u) << "keys differing in case are one key";
+
+    // A broken layer is reported by name, never skipped.
+    tw::test::ScratchDir other;
+    const std::string broken = other.Write("broken.reg", "[HKCR\\A]\nnot a value line\n");
+    error.clear();
+    EXPECT_FALSE(comlite::RegistryOverlay({user.Path(), broken}).Load(&error));
+    EXPECT_NE(error.find(broken), std::string::npos) << error;
 }
 
 }  // namespace

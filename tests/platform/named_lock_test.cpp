@@ -1,10 +1,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -108,6 +111,68 @@ TEST_F(NamedLockTest, UnwritableLockDirectoryGivesAnInvalidLock) {
     EXPECT_EQ(lock.OpenError(), ENOENT);
     EXPECT_FALSE(lock.Lock());
     EXPECT_FALSE(lock.TryLock());
+}
+
+// Runs `body` in a child process under the unprivileged account 65534 and returns its exit
+// code (-1 when the child could not change account or died).
+int ExitCodeAsAnotherAccount(const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(100);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 100)
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// Pollers of one machine may run under different accounts (a desktop user, a service account
+// of the timer units): a lock file left by one must be usable by the next, whatever the umask
+// of whoever made it.
+TEST_F(NamedLockTest, ALockFileMadeByOneAccountIsTakenByAnother) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a second account";
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);  // as /run/lock
+    test::ScopedUmask strict(077);
+    NamedLock mine("SRVQORDATA");
+    ASSERT_TRUE(mine.IsValid());
+    EXPECT_EQ(test::PermissionsOf(LockFilePath("SRVQORDATA")), 0666u);
+    ASSERT_TRUE(mine.Lock());
+    EXPECT_EQ(ExitCodeAsAnotherAccount([] {
+                  NamedLock theirs("SRVQORDATA");
+                  if (!theirs.IsValid())
+                      return 2;
+                  return theirs.TryLock() ? 1 : 0;
+              }),
+              0)
+        << "2: the other account could not open the lock file; 1: it took a held lock";
+    mine.Unlock();
+    EXPECT_EQ(ExitCodeAsAnotherAccount([] { return NamedLock("SRVQORDATA").TryLock() ? 0 : 1; }),
+              0);
+}
+
+// Anyone may write in a shared lock directory: a name there must never lead the lock to
+// another file, nor leave a locker hanging on a FIFO.
+TEST_F(NamedLockTest, ALinkOrSpecialFileInPlaceOfTheLockFileIsRefused) {
+    const std::string target = dir.Write("precious", "keep me");
+    ASSERT_EQ(::symlink(target.c_str(), LockFilePath("linked").c_str()), 0);
+    NamedLock linked("linked");
+    EXPECT_FALSE(linked.IsValid());
+    EXPECT_EQ(linked.OpenError(), ELOOP);
+    ASSERT_EQ(::symlink(dir.File("missing").c_str(), LockFilePath("dangling").c_str()), 0);
+    EXPECT_FALSE(NamedLock("dangling").IsValid());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing"))) << "a dangling link was followed";
+
+    ASSERT_EQ(::link(target.c_str(), LockFilePath("hard").c_str()), 0);
+    EXPECT_FALSE(NamedLock("hard").IsValid());
+
+    ASSERT_EQ(::mkfifo(LockFilePath("fifo").c_str(), 0666), 0);
+    NamedLock fifo("fifo");  // must return, not wait for a writer
+    EXPECT_FALSE(fifo.IsValid());
+    EXPECT_EQ(test::ReadAll(target), "keep me");
 }
 
 // Both processes wait in Lock (not one trying while the other holds): a lock that let waiters

@@ -15,6 +15,7 @@
 
 #include "consume.h"
 #include "export_files.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ Usage:
                     [--movement-variant LIST] [--fuel-summary tier|position]
   possim consume    --import DIR [--time T] [--warn-every N] [--reject-every N]
                     [--watch SECONDS [--passes N]]        (also: possim respond ...)
-  possim --help
+  possim --help | --version
 
 journal     writes the POS journal (NAXML-POSJournal) of one report period into DIR as
             NAXML-POSJournal<YYYYMMDDHHMMSS>.XML (or FILE), stamped with the period's end.
@@ -347,6 +348,10 @@ int main(int argc, char** argv) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h" || (i == 1 && arg == "help")) {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fputs(tw::platform::VersionText("possim").c_str(), stdout);
             return 0;
         }
     }

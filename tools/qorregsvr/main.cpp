@@ -15,10 +15,31 @@
 #include "comlite/registry.h"
 #include "comlite/types.h"
 #include "platform/os_services.h"
+#include "platform/version.h"
 
 namespace {
 
 constexpr const char* kUsage = "usage: qorregsvr [-u] [-s] LIBRARY\n";
+
+constexpr const char* kHelp =
+    R"(Usage: qorregsvr [-u] [-s] LIBRARY
+
+Registers the in-process server LIBRARY (a shared object with DllRegisterServer) in the
+registry file, or with -u unregisters it (DllUnregisterServer).
+
+-u, /u       unregister instead of register.
+-s, /s       silent: print nothing, report through the exit status only.
+--help       print this text and exit.
+--version    print the version and exit.
+
+Run as root, the machine's registry /etc/comlite/registry.reg is changed, which every
+account reads; run by another user, the user's own ~/.local/share/comlite/registry.reg,
+read before the machine's. $COMLITE_REGISTRY names a private registry instead.
+A LIBRARY with a directory part is registered under its absolute path; a bare name is
+left to the loader's search (LD_LIBRARY_PATH, the system's library directories).
+Exit status: 0 done, 1 the library cannot be loaded, lacks the entry point or the entry
+point failed, 2 usage error.
+)";
 
 bool IsFlag(std::string_view arg, char letter) {
     return arg.size() == 2 && (arg[0] == '-' || arg[0] == '/') &&
@@ -43,6 +64,14 @@ int main(int argc, char** argv) {
     std::string library;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fputs(tw::platform::VersionText("qorregsvr").c_str(), stdout);
+            return 0;
+        }
         if (IsFlag(arg, 'u')) {
             unregister = true;
         } else if (IsFlag(arg, 's')) {

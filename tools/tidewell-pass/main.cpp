@@ -22,6 +22,7 @@
 #include "naxml/maintenance/pending_deletions.h"
 #include "platform/file_env.h"
 #include "platform/text_file.h"
+#include "platform/version.h"
 #include "radiant/journal_split.h"
 #include "radiant/poll_monitor.h"
 #include "settings/poll_hist.h"
@@ -44,7 +45,7 @@ Usage:
   tidewell-pass split JOURNAL DATA_DIR [--quiet]
   tidewell-pass history FILE [--slots N]
   tidewell-pass departments DATA_DIR [--site N] CODE=NAME...
-  tidewell-pass --help
+  tidewell-pass --help | --version
 
 --quiet leaves out the line per event file and per archive entry. --line-buffered writes
 every line out at once, so that a pass killed half-way has printed all it did (the crash
@@ -121,8 +122,8 @@ int Usage(const std::string& message) {
 }
 
 std::optional<Arguments> Parse(int argc, char** argv, std::string& error) {
-    static const char* const kFlags[] = {"quiet",    "keep-pos-files", "7z",
-                                         "no-sales", "line-buffered",  "help"};
+    static const char* const kFlags[] = {"quiet",         "keep-pos-files", "7z",     "no-sales",
+                                         "line-buffered", "help",           "version"};
     static const char* const kValued[] = {"program",      "site",   "pos",           "data",
                                           "journal-name", "import", "naxml-version", "slots"};
     Arguments arguments;
@@ -329,6 +330,10 @@ int main(int argc, char** argv) {
         return Usage(error);
     if (arguments->Has("help")) {
         std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (arguments->Has("version")) {
+        std::fputs(platform::VersionText("tidewell-pass").c_str(), stdout);
         return 0;
     }
     if (arguments->positional.empty())

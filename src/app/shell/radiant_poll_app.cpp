@@ -5,8 +5,10 @@
 
 #include "messages/string_table.h"
 #include "platform/file_ops.h"
+#include "platform/named_lock.h"
 #include "platform/os_services.h"
 #include "platform/paths.h"
+#include "platform/system_text.h"
 #include "platform/wildcard.h"
 #include "settings/radiant_setup.h"
 
@@ -35,6 +37,21 @@ constexpr PurgeEntry kPurgeEntries[] = {
      "CBT.XML"},
     {40050, "Delete Pending File", "Would you like to delete the pending mix match upload file?",
      "MMT.XML"},
+};
+
+// The log channel as the observer of a run sees it: every text goes on to the log as before.
+class ObservedMessage final : public Message {
+public:
+    ObservedMessage(Message& log, const std::function<void(std::string_view)>& observer)
+        : log_(log), observer_(observer) {}
+    void Output(const std::string& text) override {
+        observer_(text);
+        log_.Output(text);
+    }
+
+private:
+    Message& log_;
+    const std::function<void(std::string_view)>& observer_;
 };
 
 std::string SiteFileName(const char* format, int site) {
@@ -101,9 +118,14 @@ void CRadiantPollApp::CreateMessageObjects() {
     statusMessages_ = std::make_unique<StatusMessage>(&frontEnd_.Status());
     posVersionLog_ =
         std::make_unique<LogMessageNoConsecutiveDuplicates>(kVersionLogBytes, kTrimFraction);
+    Message* log = logMessages_.get();
+    if (logObserver_) {
+        observedLog_ = std::make_unique<ObservedMessage>(*logMessages_, logObserver_);
+        log = observedLog_.get();
+    }
     installedMessages_ = std::make_unique<ScopedProgramMessages>(
-        ProgramMessages{errorMessages_.get(), logMessages_.get(), screenMessages_.get(),
-                        statusMessages_.get(), posVersionLog_.get()});
+        ProgramMessages{errorMessages_.get(), log, screenMessages_.get(), statusMessages_.get(),
+                        posVersionLog_.get()});
 }
 
 bool CRadiantPollApp::InitInstance(int argc, const char* const* argv,
@@ -145,7 +167,9 @@ int CRadiantPollApp::ExitInstance() {
     // Let the list show what was reported before the queue goes (bounded: a list that hangs
     // must not hold up the exit).
     screenQueue_->WaitUntilIdle(std::chrono::seconds(5));
+    errorsAtExit_ = errorMessages_->Count();
     installedMessages_.reset();
+    observedLog_.reset();
     errorMessages_.reset();
     screenMessages_.reset();
     logMessages_.reset();
@@ -232,7 +256,10 @@ bool CRadiantPollApp::StartPolling() {
                         "Make sure the sales path and import destination are filled in.");
         return false;
     }
-    if (AcquireSiteLock()) {
+    const SiteLockOutcome siteLock = AcquireSiteLock();
+    if (siteLock == SiteLockOutcome::Failed)
+        return false;
+    if (siteLock == SiteLockOutcome::Busy) {
         char text[1024];
         std::snprintf(text, sizeof text,
                       "Site %d is already being polled by another process, Cancelling polling. %s",
@@ -279,24 +306,27 @@ void CRadiantPollApp::OnEndOfPass() {
         StopPolling();
 }
 
-bool CRadiantPollApp::AcquireSiteLock() {
+CRadiantPollApp::SiteLockOutcome CRadiantPollApp::AcquireSiteLock() {
     ReleaseSiteLock();
     if (!setup_)
-        return false;
+        return SiteLockOutcome::Failed;
     try {
-        auto lock =
-            std::make_unique<platform::NamedLock>(platform::SiteLockName(setup_->DataDirectory()));
+        const std::string name = platform::SiteLockName(setup_->DataDirectory());
+        auto lock = std::make_unique<platform::NamedLock>(name);
         if (!lock->IsValid()) {
-            FormatMessageTo(logMessages(), "CreateMutex failed");
-            return false;  // polling goes ahead without a lock
+            FormatMessageTo(errorMessages(), "CreateMutex failed: %s: %s",
+                            platform::LockFilePath(name).c_str(),
+                            platform::SystemErrorText(lock->OpenError()).c_str());
+            return SiteLockOutcome::Failed;
         }
         if (!lock->TryLock())
-            return true;
+            return SiteLockOutcome::Busy;
         siteLock_ = std::move(lock);
+        return SiteLockOutcome::Held;
     } catch (const std::exception&) {
-        FormatMessageTo(logMessages(), "CreateMutex failed, crashed.");
+        FormatMessageTo(errorMessages(), "CreateMutex failed, crashed.");
     }
-    return false;
+    return SiteLockOutcome::Failed;
 }
 
 void CRadiantPollApp::ReleaseSiteLock() {

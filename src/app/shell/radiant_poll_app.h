@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/command_line.h"
@@ -85,14 +86,25 @@ public:
     // errorMessages (after logging "Exiting with result 1."), else 0.
     int ExitInstance();
 
+    // Sees every text sent to logMessages() from then on (the run's metrics count them). Call
+    // before InitInstance; the observer is called from any thread and must be thread-safe.
+    void ObserveLog(std::function<void(std::string_view)> observer) {
+        logObserver_ = std::move(observer);
+    }
+
     bool OpenSite(int siteNumber);
     void CloseSite();
     // True when a pass was started.
     bool StartPolling();
     void StopPolling();
-    // True when another process already polls the open site. A lock this process holds is
-    // released first.
-    bool AcquireSiteLock();
+    enum class SiteLockOutcome {
+        Held,    // this process holds the site lock
+        Busy,    // another process polls the open site
+        Failed,  // the lock file cannot be opened; reported to errorMessages
+    };
+    // Takes the open site's lock without waiting. A lock this process holds is released first.
+    // A site is never polled without its lock: Failed stops the run as an error.
+    SiteLockOutcome AcquireSiteLock();
     void ReleaseSiteLock();
 
     // The end-of-pass notice reached the UI thread: the monitor is released with the site
@@ -117,7 +129,8 @@ public:
     RadiantSetup* Setup() const { return setup_.get(); }
     const std::string& ProgramDirectory() const { return programDirectory_; }
     std::string Title() const;
-    int ErrorCount() const { return errorMessages_ ? errorMessages_->Count() : 0; }
+    // Errors reported so far; after ExitInstance, those the run reported.
+    int ErrorCount() const { return errorMessages_ ? errorMessages_->Count() : errorsAtExit_; }
 
     static platform::ProcessLauncher& DefaultLauncher();
 
@@ -148,6 +161,9 @@ private:
     std::unique_ptr<StatusMessage> statusMessages_;
     std::unique_ptr<LogMessageNoConsecutiveDuplicates> posVersionLog_;
     std::unique_ptr<ScopedProgramMessages> installedMessages_;
+    std::function<void(std::string_view)> logObserver_;
+    std::unique_ptr<Message> observedLog_;  // logMessages_ seen by logObserver_
+    int errorsAtExit_ = 0;
 };
 
 }  // namespace tw

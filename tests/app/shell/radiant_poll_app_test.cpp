@@ -124,6 +124,17 @@ TEST_F(AppTest, ASiteAlreadyPolledElsewhereEndsTheRunAtOnceWithZero) {
     other.Unlock();
 }
 
+// Polling without the site lock would let two pollers file one site's sales at once.
+TEST_F(AppTest, ASiteLockThatCannotBeMadeFailsTheRunInsteadOfPollingUnlocked) {
+    test::ScopedEnv unusable("TIDEWELL_LOCK_DIR", locks.File("no/such/dir"));
+    EXPECT_EQ(Run({"5", "/AUTO"}), 1);
+    EXPECT_TRUE(passes.empty());
+    EXPECT_NE(out.str().find("CreateMutex failed"), std::string::npos) << out.str();
+    const auto log = PollLog("005");
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().substr(32), "Exiting with result 1.");
+}
+
 TEST_F(AppTest, RunsThatCannotStartEndAtOnceWithTheExitRule) {
     home.Write("005/SETUP.005", "SalesPath=\r\n");
     EXPECT_EQ(Run({"5", "/AUTO"}), 1);
