@@ -9,6 +9,7 @@
 #include "qorcom/local/soundex.h"
 #include "qorcom/local/std_out_status.h"
 #include "qorcom/remote/ras.h"
+#include "qorcom/sessions/telnet.h"
 
 namespace tw::qorcom {
 namespace {
@@ -67,7 +68,8 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.Soundex.1"),
     Row(CLSID_QORDriveOverrider, &CreateComponent<CDriveOverrider>, "QOR Drive Overrider",
         "QORCom.DriveOverrider", "QORCom.DriveOverrider.1"),
-    Row(CLSID_QORTelnet, kNotBuilt, "QOR Telnet", "QORCom.Telnet", "QORCom.Telnet.1"),
+    Row(CLSID_QORTelnet, &CreateComponent<CTelnet>, "QOR Telnet", "QORCom.Telnet",
+        "QORCom.Telnet.1"),
     Row(CLSID_QORLogMessage, &CreateComponent<CLogMessage>, "QOR Log Message", "QORCom.LogMessage",
         "QORCom.LogMessage.1"),
     Row(CLSID_QORHTTP, kNotBuilt, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
@@ -88,7 +90,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
     {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
     {&IID_IQORFTP, "IQORFTP", false},
-    {&IID_IQORTelnet, "IQORTelnet", false},
+    {&IID_IQORTelnet, "IQORTelnet", true},
     {&IID_IQORSendEMail, "IQORSendEMail", false},
     {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
     {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", false},
