@@ -9,6 +9,7 @@
 #include "qorcom/local/soundex.h"
 #include "qorcom/local/std_out_status.h"
 #include "qorcom/remote/ras.h"
+#include "qorcom/sessions/sftp.h"
 #include "qorcom/sessions/telnet.h"
 
 namespace tw::qorcom {
@@ -74,8 +75,9 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.LogMessage.1"),
     Row(CLSID_QORHTTP, kNotBuilt, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
     // Rows 29 and 30: two classes, one component (SFTP through the SSH control).
-    Row(CLSID_QORSFTP, kNotBuilt, "QOR SFTP", "QORCom.SFTP", "QORCom.SFTP.1"),
-    Row(CLSID_QORSFTPwod, kNotBuilt, "QOR SFTP wod", "QORCom.SFTPwod", "QORCom.SFTPwod.1"),
+    Row(CLSID_QORSFTP, &CreateComponent<CSFTP>, "QOR SFTP", "QORCom.SFTP", "QORCom.SFTP.1"),
+    Row(CLSID_QORSFTPwod, &CreateComponent<CSFTP>, "QOR SFTP wod", "QORCom.SFTPwod",
+        "QORCom.SFTPwod.1"),
     Row(CLSID_QORFindFiles, &CreateComponent<CFindFiles>, "QOR Find Files", "QORCom.FindFiles",
         "QORCom.FindFiles.1"),
 };
@@ -89,7 +91,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORReadMail, "IQORReadMail", false},
     {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
     {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
-    {&IID_IQORFTP, "IQORFTP", false},
+    {&IID_IQORFTP, "IQORFTP", true},
     {&IID_IQORTelnet, "IQORTelnet", true},
     {&IID_IQORSendEMail, "IQORSendEMail", false},
     {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
@@ -106,7 +108,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQOROutputMessage, "IQOROutputMessage", true},
     {&IID_IQORLogMessage, "IQORLogMessage", true},
     {&IID_IQORHTTP, "IQORHTTP", false},
-    {&IID_IQORSFTPwod, "IQORSFTPwod", false},
+    {&IID_IQORSFTPwod, "IQORSFTPwod", true},
     {&IID_IQORFindFiles, "IQORFindFiles", true},
 };
 static_assert(std::size(kInterfaces) == 25);
