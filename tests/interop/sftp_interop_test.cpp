@@ -41,7 +41,7 @@ protected:
         EXPECT_EQ(factory->CreateInstance(nullptr, IID_IQORSFTPwod, sftp.PutVoid()), S_OK);
         static_cast<CSFTP*>(sftp.Get())
             ->SetSshSettings(
-                SshSettings{knownHosts_, "", strict, identity, std::chrono::seconds(10)});
+                platform::SshSettings{knownHosts_, "", strict, identity, std::chrono::seconds(10)});
         sftp->put_Server(Bstr::FromUtf8("127.0.0.1").Get());
         sftp->put_Port(SshdServer::kPort);
         sftp->put_UserName(Bstr::FromUtf8(SshdServer::kUser).Get());

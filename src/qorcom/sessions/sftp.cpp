@@ -166,8 +166,9 @@ HRESULT CSFTP::Connect(VARIANT_BOOL* result) {
     *result = VARIANT_FALSE;
     return Guarded([&] {
         if (!client_)
-            client_ = std::make_unique<SftpClient>();
-        const SshSettings settings = settings_ ? *settings_ : SshSettingsFromEnvironment();
+            client_ = std::make_unique<platform::SftpClient>();
+        const platform::SshSettings settings =
+            settings_ ? *settings_ : platform::SshSettingsFromEnvironment();
         const auto port = port_ == 0 ? std::uint16_t{22} : static_cast<std::uint16_t>(port_);
         std::string error = "No server given.";
         bool ok = false;
@@ -243,8 +244,8 @@ HRESULT CSFTP::FindFirst(BSTR fileMask, BSTR* result) {
                             longFileInfo_);
         const bool listed = client_->List(
             directory,
-            [&](const std::string& name, const std::string& line) {
-                collecting_->AddEntry(name, line);
+            [&](const platform::DirEntry& entry, const std::string& line) {
+                collecting_->AddEntry(entry.name, line);
             },
             &error);
         if (listed)

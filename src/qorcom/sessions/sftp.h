@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/sftp_client.h"
 #include "qorcom/frame/generic_dispatch.h"
 #include "qorcom/interfaces/ftp.h"
 #include "qorcom/sessions/listing.h"
-#include "qorcom/sessions/sftp_client.h"
 
 namespace tw::qorcom {
 
@@ -122,7 +122,7 @@ public:
                                         SHORT itemType, LONG* errorCode, BSTR errorText) override;
 
     // For C++ callers and tests: host-key and login settings used instead of the environment's.
-    void SetSshSettings(SshSettings settings) { settings_ = std::move(settings); }
+    void SetSshSettings(platform::SshSettings settings) { settings_ = std::move(settings); }
 
 private:
     // Runs op when connected and reports its outcome through Done; raises 0x2021 otherwise.
@@ -134,8 +134,8 @@ private:
     SHORT port_ = 22;
     bool passive_ = true, longFileInfo_ = false, ascii_ = false;
     bool secureLogin_ = false, secureTransfer_ = false, verifyCertificate_ = false;
-    std::optional<SshSettings> settings_;
-    std::unique_ptr<SftpClient> client_;
+    std::optional<platform::SshSettings> settings_;
+    std::unique_ptr<platform::SftpClient> client_;
     SHORT lastCode_ = 0;
     std::string lastError_;
     std::optional<ListingCollector> collecting_;

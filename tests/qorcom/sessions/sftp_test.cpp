@@ -119,7 +119,7 @@ TEST_F(SftpComponentTest, AppendTransfersAreNotImplemented) {
 
 TEST_F(SftpComponentTest, ConnectToNoServerIsFalseWithTheReason) {
     auto& object = *static_cast<CSFTP*>(sftp_.Get());
-    object.SetSshSettings(SshSettings{"/nonexistent/known_hosts", "", false, "", {}});
+    object.SetSshSettings(platform::SshSettings{"/nonexistent/known_hosts", "", false, "", {}});
     sftp_->put_Server(Bstr(u" ; ").Get());
     VARIANT_BOOL ok = VARIANT_TRUE;
     EXPECT_EQ(sftp_->Connect(&ok), S_OK);

@@ -1,8 +1,9 @@
-#include "qorcom/sessions/sftp_client.h"
+#include "platform/sftp_client.h"
 
 #include <fcntl.h>  // the O_ flags sftp_open takes
 #include <libssh/libssh.h>
 #include <libssh/sftp.h>
+#include <sys/time.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,7 @@
 
 #include "platform/text_file.h"
 
-namespace tw::qorcom {
+namespace tw::platform {
 namespace {
 
 // Reads are pipelined: this many requests of kReadChunk bytes are kept in flight.
@@ -392,19 +393,43 @@ bool SftpClient::RemoveDir(const std::string& path, std::string* error) {
            impl_->SftpFail(error, "Unable to remove directory " + path);
 }
 
-bool SftpClient::Rename(const std::string& from, const std::string& to, std::string* error) {
-    return sftp_rename(impl_->sftp, from.c_str(), to.c_str()) == 0 ||
-           impl_->SftpFail(error, "Unable to rename " + from + " to " + to);
+bool SftpClient::Rename(const std::string& from, const std::string& to, std::string* error,
+                        bool replace) {
+    if (sftp_rename(impl_->sftp, from.c_str(), to.c_str()) == 0)
+        return true;
+    if (replace) {
+        sftp_attributes existing = sftp_lstat(impl_->sftp, to.c_str());
+        if (existing) {
+            sftp_attributes_free(existing);
+            if (sftp_unlink(impl_->sftp, to.c_str()) == 0 &&
+                sftp_rename(impl_->sftp, from.c_str(), to.c_str()) == 0)
+                return true;
+        }
+    }
+    return impl_->SftpFail(error, "Unable to rename " + from + " to " + to);
+}
+
+bool SftpClient::SetModificationTime(const std::string& path, std::time_t modified,
+                                     std::string* error) {
+    timeval times[2] = {{modified, 0}, {modified, 0}};
+    return sftp_utimes(impl_->sftp, path.c_str(), times) == 0 ||
+           impl_->SftpFail(error, "Unable to set the time of " + path);
 }
 
 bool SftpClient::List(const std::string& directory,
-                      const std::function<void(const std::string&, const std::string&)>& entry,
+                      const std::function<void(const DirEntry&, const std::string&)>& entry,
                       std::string* error) {
     sftp_dir dir = sftp_opendir(impl_->sftp, directory.c_str());
     if (!dir)
         return impl_->SftpFail(error, "Unable to list " + directory);
     while (sftp_attributes a = sftp_readdir(impl_->sftp, dir)) {
-        entry(a->name ? a->name : "", ListingLine(*a));
+        DirEntry description;
+        description.name = a->name ? a->name : "";
+        description.isDirectory = a->type == SSH_FILEXFER_TYPE_DIRECTORY;
+        description.isRegular = a->type == SSH_FILEXFER_TYPE_REGULAR;
+        description.modified = static_cast<std::time_t>(a->mtime);
+        description.size = a->size;
+        entry(description, ListingLine(*a));
         sftp_attributes_free(a);
     }
     const bool complete = sftp_dir_eof(dir) == 1;
@@ -459,4 +484,4 @@ bool SftpClient::Execute(const std::string& command, std::string* output, std::s
     return true;
 }
 
-}  // namespace tw::qorcom
+}  // namespace tw::platform

@@ -1,6 +1,7 @@
 #pragma once
-// The SSH side of "QORCom.SFTP": one SSH connection with its SFTP channel, on libssh. Every
-// operation blocks the calling thread; one client must not be used from two threads.
+// An SFTP client for "QORCom.SFTP" and the sftp:// POS directories: one SSH connection with its
+// SFTP channel, on libssh. Every operation blocks the calling thread; one client must not be used
+// from two threads.
 //
 // Host keys are trusted on first use. The key a server shows is looked up in the library's own
 // known-hosts file and in the user's OpenSSH known_hosts. A known key connects; a key different
@@ -17,7 +18,9 @@
 #include <memory>
 #include <string>
 
-namespace tw::qorcom {
+#include "platform/file_ops.h"
+
+namespace tw::platform {
 
 struct SshSettings {
     std::string knownHostsFile;      // the library's own; created with its directory
@@ -58,10 +61,16 @@ public:
     bool Remove(const std::string& path, std::string* error);
     bool MakeDir(const std::string& path, std::string* error);
     bool RemoveDir(const std::string& path, std::string* error);
-    bool Rename(const std::string& from, const std::string& to, std::string* error);
-    // Calls entry(name, line) for every entry of the directory, line being its "ls -l" form.
+    // Fails when to exists, unless replace is set: then an existing to is removed first when
+    // the server cannot replace it in one step (a moment without either name, never a mixed
+    // file).
+    bool Rename(const std::string& from, const std::string& to, std::string* error,
+                bool replace = false);
+    bool SetModificationTime(const std::string& path, std::time_t modified, std::string* error);
+    // Calls entry(description, line) for every entry of the directory ("." and ".." too), line
+    // being its "ls -l" form. A link is not regular, whatever it points to.
     bool List(const std::string& directory,
-              const std::function<void(const std::string&, const std::string&)>& entry,
+              const std::function<void(const DirEntry&, const std::string&)>& entry,
               std::string* error);
     // Runs command on an exec channel. True when it exits with status 0; *output holds what it
     // wrote to stdout and stderr (at most kCommandOutputLimit bytes, the newest kept).
@@ -74,4 +83,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace tw::qorcom
+}  // namespace tw::platform
