@@ -1,5 +1,6 @@
 #include "monitor/pos_file_system.h"
 
+#include "monitor/sftp_file_system.h"
 #include "monitor/smb_file_system.h"
 
 namespace tw {
@@ -19,8 +20,11 @@ CountedPtr<FileSystem> MakePosFileSystem(const std::string& posPath,
                                          const RasAutomationFactory& createRas) {
     platform::ResolvedPath resolved;
     CountedPtr<FileSystem> direct;
-    if (resolver.Resolve(posPath, resolved, nullptr) &&
-        resolved.kind == platform::ResolvedPath::Kind::Network) {
+    if (IsSftpPath(posPath)) {
+        direct = CountedPtr<FileSystem>(
+            new SftpFileSystem(posPath, settings.userName, settings.password));
+    } else if (resolver.Resolve(posPath, resolved, nullptr) &&
+               resolved.kind == platform::ResolvedPath::Kind::Network) {
         direct = CountedPtr<FileSystem>(
             new SmbFileSystem(posPath, settings.userName, settings.password, resolver));
     } else {

@@ -32,8 +32,9 @@ using RasAutomationFactory = std::function<CountedPtr<RasAutomation>()>;
 // empty otherwise.
 std::string ServerPartOf(const std::string& posPath);
 
-// One file system for the POS directory posPath (as stored): SMB, logged on to posPath's share,
-// when posPath is a UNC path not mapped to a mounted share; the local file system otherwise.
+// One file system for the POS directory posPath (as stored): SFTP for "sftp://..."; SMB, logged
+// on to posPath's share, when posPath is a UNC path not mapped to a mounted share; the local
+// file system otherwise.
 // With dial-up it is wrapped in a RasWinFileSystem that waits for posPath's server. Every call
 // makes a new object (and, with dial-up, a new connector), so the sales, item and results
 // handlers never share one.

@@ -70,6 +70,9 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{39FEB25E-EEE1-4841-903F-30520181738D}", "QOR Soundex", "QORCom.Soundex"},
         {"{45A44DB1-63B7-45EB-AD47-622DE2B3BAB1}", "QOR Drive Overrider", "QORCom.DriveOverrider"},
         {"{08C1D918-0AD0-43FA-93D3-87865E06A494}", "QOR Log Message", "QORCom.LogMessage"},
+        {"{2CD88B0B-9481-4399-84F1-6F2F94CFAE90}", "QOR Telnet", "QORCom.Telnet"},
+        {"{6B25A2FB-F695-45FC-B943-88A4802D6543}", "QOR SFTP", "QORCom.SFTP"},
+        {"{ED9330EC-738F-4DEE-B53D-C617BBEC3096}", "QOR SFTP wod", "QORCom.SFTPwod"},
         {"{D1B86170-4D9B-4643-A821-5E7264F04FBB}", "QOR Find Files", "QORCom.FindFiles"},
     };
     const std::string root = "HKEY_CLASSES_ROOT\\";
@@ -106,6 +109,9 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{498090DF-6032-4C08-939C-DC43916AB602}", "IQOROutputMessage"},
         {"{3BEF8858-2840-4779-BE05-48E2201BE181}", "IQORLogMessage"},
         {"{A328DF08-074C-412E-A09C-55E3AB39699B}", "IQORFindFiles"},
+        {"{554FC71F-7ADC-4130-8265-679528E2A9EC}", "IQORTelnet"},
+        {"{EF865D0E-C0C1-4AAB-B095-9465F91C87F2}", "IQORFTP"},
+        {"{B9292AA9-EBA6-4F2E-948B-4CF4DD4F06E5}", "IQORSFTPwod"},
     };
     for (const auto& [iid, name] : interfaces) {
         const std::string key = root + "Interface\\" + iid;
@@ -256,7 +262,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 11);
+    EXPECT_EQ(built, 14);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};

@@ -9,6 +9,8 @@
 #include "qorcom/local/soundex.h"
 #include "qorcom/local/std_out_status.h"
 #include "qorcom/remote/ras.h"
+#include "qorcom/sessions/sftp.h"
+#include "qorcom/sessions/telnet.h"
 
 namespace tw::qorcom {
 namespace {
@@ -67,13 +69,15 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.Soundex.1"),
     Row(CLSID_QORDriveOverrider, &CreateComponent<CDriveOverrider>, "QOR Drive Overrider",
         "QORCom.DriveOverrider", "QORCom.DriveOverrider.1"),
-    Row(CLSID_QORTelnet, kNotBuilt, "QOR Telnet", "QORCom.Telnet", "QORCom.Telnet.1"),
+    Row(CLSID_QORTelnet, &CreateComponent<CTelnet>, "QOR Telnet", "QORCom.Telnet",
+        "QORCom.Telnet.1"),
     Row(CLSID_QORLogMessage, &CreateComponent<CLogMessage>, "QOR Log Message", "QORCom.LogMessage",
         "QORCom.LogMessage.1"),
     Row(CLSID_QORHTTP, kNotBuilt, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
     // Rows 29 and 30: two classes, one component (SFTP through the SSH control).
-    Row(CLSID_QORSFTP, kNotBuilt, "QOR SFTP", "QORCom.SFTP", "QORCom.SFTP.1"),
-    Row(CLSID_QORSFTPwod, kNotBuilt, "QOR SFTP wod", "QORCom.SFTPwod", "QORCom.SFTPwod.1"),
+    Row(CLSID_QORSFTP, &CreateComponent<CSFTP>, "QOR SFTP", "QORCom.SFTP", "QORCom.SFTP.1"),
+    Row(CLSID_QORSFTPwod, &CreateComponent<CSFTP>, "QOR SFTP wod", "QORCom.SFTPwod",
+        "QORCom.SFTPwod.1"),
     Row(CLSID_QORFindFiles, &CreateComponent<CFindFiles>, "QOR Find Files", "QORCom.FindFiles",
         "QORCom.FindFiles.1"),
 };
@@ -87,8 +91,8 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORReadMail, "IQORReadMail", false},
     {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
     {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
-    {&IID_IQORFTP, "IQORFTP", false},
-    {&IID_IQORTelnet, "IQORTelnet", false},
+    {&IID_IQORFTP, "IQORFTP", true},
+    {&IID_IQORTelnet, "IQORTelnet", true},
     {&IID_IQORSendEMail, "IQORSendEMail", false},
     {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
     {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", false},
@@ -104,7 +108,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQOROutputMessage, "IQOROutputMessage", true},
     {&IID_IQORLogMessage, "IQORLogMessage", true},
     {&IID_IQORHTTP, "IQORHTTP", false},
-    {&IID_IQORSFTPwod, "IQORSFTPwod", false},
+    {&IID_IQORSFTPwod, "IQORSFTPwod", true},
     {&IID_IQORFindFiles, "IQORFindFiles", true},
 };
 static_assert(std::size(kInterfaces) == 25);

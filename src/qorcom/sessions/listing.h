@@ -1,0 +1,55 @@
+#pragma once
+// Directory listing lines of the file-transfer components: parsing a Unix ("ls -l") or DOS
+// listing line, and collecting the entries a FindFirst mask selects.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tw::qorcom {
+
+struct ListingEntry {
+    std::string name;
+    std::int64_t size = 0;
+    double date = 0;  // automation DATE, local civil time, seconds 0
+    bool directory = false;
+};
+
+// "drwxr-xr-x 2 user group 4096 Jan 10 12:34 dir" (a time means the current year) or
+// "-rw-r--r-- 1 u g 120 Feb  3  2009 a/b.txt" (the name after the last "/"); the group field
+// may be missing. nullopt when the line is not of that form.
+std::optional<ListingEntry> ParseUnixListingLine(std::string_view line);
+// "01-05-07  12:15PM  <DIR>  Sales" (years 70 to 99 are 19xx, others 20xx).
+std::optional<ListingEntry> ParseDosListingLine(std::string_view line);
+// The trimmed line as a Unix line, else as a DOS line.
+std::optional<ListingEntry> ParseListingLine(std::string_view line);
+
+// True when a listed name belongs to a listing for mask: an empty mask or the name itself
+// selects it; a mask with "*" or "?" selects the names it matches ("*" any run, "?" one
+// character, letters in either case); any other mask selects only the equal name.
+bool MaskSelects(std::string_view mask, std::string_view name);
+
+// The listing of one FindFirst: entries are added as the server reports them; "." and ".."
+// and names the mask does not select are left out. Each kept entry is its name, or its whole
+// line in long form.
+class ListingCollector {
+public:
+    ListingCollector(std::string mask, bool longForm)
+        : mask_(std::move(mask)), longForm_(longForm) {}
+
+    // Text of one or more listing lines separated by CR LF; each is parsed for its name.
+    void AddText(std::string_view text);
+    // One entry whose exact name is known (the line is still what long form shows).
+    void AddEntry(std::string_view name, std::string_view line);
+
+    std::vector<std::string> Take() { return std::move(items_); }
+
+private:
+    std::string mask_;
+    bool longForm_;
+    std::vector<std::string> items_;
+};
+
+}  // namespace tw::qorcom
