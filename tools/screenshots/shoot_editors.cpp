@@ -1,5 +1,5 @@
 // The maintenance editors: departments, item lists and the entry sub-editor of one list with
-// the back office's items offered.
+// the back office's items offered, combos and the combo-list sub-editor of one combo.
 // screenshot-libs: tw_naxml_ui
 #include <QApplication>
 #include <QComboBox>
@@ -67,5 +67,33 @@ int main(int argc, char** argv) {
     if (auto* combo = qobject_cast<QComboBox*>(view.OpenEditor()))
         combo->setCurrentIndex(1);
     saved = tw::shots::Save(entriesDialog, out, "item_entries_editor") && saved;
+
+    const std::vector<naxml::ComboRow> combos{
+        {"C1", "Cola and gum", "2.49",
+         naxml::PackCell(
+             {{"L1", "1", "each", "1.49", "", ""}, {"L2", "1", "each", "1.00", "10", "percent"}}),
+         "2026-12-01", "06:00:00", "2026-12-31", "22:00:00"},
+        {"C2", "Coffee and cake", "3.20", naxml::PackCell({{"L3", "1", "each", "", "", ""}}), "",
+         "", "", ""},
+        {"WKND", "Weekend drinks", "5.00", naxml::PackCell({{"L1", "2", "liter", "", "", ""}}),
+         "2026-12-05", "", "2026-12-06", ""}};
+    if (!naxml::SaveComboFile(site, combos, deletions))
+        return 1;
+    naxml::ComboEditor comboEditor(site, prompter, deletions);
+    comboEditor.Load();
+    tw::ui::ComboDialog comboDialog(comboEditor);
+    comboDialog.resize(comboDialog.width(), 300);
+    saved = tw::shots::Save(comboDialog, out, "combo_editor") && saved;
+
+    const auto comboList = comboEditor.ListEditor(0);
+    tw::ui::ComboListDialog comboListDialog(*comboList, "C1");
+    comboListDialog.resize(comboListDialog.width(), 420);
+    comboListDialog.show();
+    tw::ui::GridView& listView = comboListDialog.View();
+    listView.setCurrentIndex(listView.model()->index(2, 0));
+    static_cast<QAbstractItemView&>(listView).edit(listView.currentIndex());
+    if (auto* combo = qobject_cast<QComboBox*>(listView.OpenEditor()))
+        combo->setCurrentIndex(3);
+    saved = tw::shots::Save(comboListDialog, out, "combo_list_editor") && saved;
     return saved ? 0 : 1;
 }

@@ -94,6 +94,9 @@ int main(int argc, char** argv) {
                 frame.SetCommandHandler(tw::commands::kEditItemGroups, [&frame, &app] {
                     tw::ui::OpenItemListEditor(app.Setup(), frame.GetPrompter(), &frame);
                 });
+                frame.SetCommandHandler(tw::commands::kEditPromotions, [&frame, &app] {
+                    tw::ui::OpenComboEditor(app.Setup(), frame.GetPrompter(), &frame);
+                });
             });
     refusal = tw::kNoDisplayForWindow;
 #else

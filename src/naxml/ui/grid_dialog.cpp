@@ -90,4 +90,24 @@ void ItemListDialog::OpenEntries(int row) {
         View().TableModel().SetCell(row, 2, entries->Confirm());
 }
 
+ComboListDialog::ComboListDialog(naxml::ComboListEditor& editor, const std::string& comboId,
+                                 QWidget* parent)
+    : GridDialog(editor.Grid(),
+                 QString::fromStdString(std::string(naxml::kComboListTitle) + " - " + comboId), {},
+                 parent) {}
+
+ComboDialog::ComboDialog(naxml::ComboEditor& editor, QWidget* parent)
+    : GridDialog(editor.Grid(), naxml::kComboEditorTitle, naxml::kAddComboButton, parent),
+      editor_(editor) {
+    View().SetSubEditorOpener([this](int row, int /*column*/) { OpenComboList(row); });
+}
+
+void ComboDialog::OpenComboList(int row) {
+    const auto list = editor_.ListEditor(static_cast<std::size_t>(row));
+    ComboListDialog dialog(*list, editor_.Grid().Cell(static_cast<std::size_t>(row), 0), this);
+    if (dialog.exec() == QDialog::Accepted)
+        View().TableModel().SetCell(row, static_cast<int>(naxml::kComboListColumn),
+                                    list->Confirm());
+}
+
 }  // namespace tw::ui
