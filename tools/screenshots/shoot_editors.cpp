@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     saved = tw::shots::Save(comboDialog, out, "combo_editor") && saved;
 
     const auto comboList = comboEditor.ListEditor(0);
-    tw::ui::ComboListDialog comboListDialog(*comboList, "C1");
+    tw::ui::SubListDialog comboListDialog(*comboList);
     comboListDialog.resize(comboListDialog.width(), 420);
     comboListDialog.show();
     tw::ui::GridView& listView = comboListDialog.View();

@@ -97,6 +97,9 @@ int main(int argc, char** argv) {
                 frame.SetCommandHandler(tw::commands::kEditPromotions, [&frame, &app] {
                     tw::ui::OpenComboEditor(app.Setup(), frame.GetPrompter(), &frame);
                 });
+                frame.SetCommandHandler(tw::commands::kEditMixMatch, [&frame, &app] {
+                    tw::ui::OpenMixMatchEditor(app.Setup(), frame.GetPrompter(), &frame);
+                });
             });
     refusal = tw::kNoDisplayForWindow;
 #else

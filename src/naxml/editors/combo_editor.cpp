@@ -5,55 +5,9 @@
 #include "naxml/maintenance/packed_cell.h"
 
 namespace tw::naxml {
-namespace {
-
-// A field of a packed cell cannot hold ';'.
-GridColumn PackedTextColumn(std::string caption, int widthTwips) {
-    GridColumn column = TextColumn(std::move(caption), widthTwips, ColumnAlignment::kRight);
-    column.allowSemicolon = false;
-    return column;
-}
-
-GridColumn DateColumn(std::string caption, int widthTwips) {
-    GridColumn column = TextColumn(std::move(caption), widthTwips);
-    column.date = true;
-    return column;
-}
-
-GridColumn TimeColumn(std::string caption, int widthTwips) {
-    GridColumn column = TextColumn(std::move(caption), widthTwips);
-    column.time = true;
-    return column;
-}
-
-}  // namespace
 
 std::vector<std::string> QuantityUnitChoices() {
     return {kQuantityUnits.begin(), kQuantityUnits.end()};
-}
-
-// ---- ComboListEditor ----
-
-ComboListEditor::ComboListEditor(const std::vector<std::string>& itemListIds, Prompter& prompter)
-    : grid_({.rowDeletion = false, .keyColumn = 0, .editorId = kComboListDialog}, prompter,
-            noDeletions_) {
-    grid_.AddColumn(DropDownColumn("ItemListID", 1500, itemListIds, false));
-    grid_.AddColumn(PackedTextColumn("Quantity", 1000));
-    grid_.AddColumn(DropDownColumn("QuantityUOM", 1300, QuantityUnitChoices(), false));
-    grid_.AddColumn(PackedTextColumn("UnitPrice", 1000));
-    grid_.AddColumn(PackedTextColumn("DiscountAllocation", 1700));
-    grid_.AddColumn(DropDownColumn("DiscountAllocType", 1600, {"percent", "amount"}, false));
-}
-
-void ComboListEditor::Load(std::string_view cell) {
-    for (auto& row : SubEditorRows(cell, combo_item::kFieldCount, kComboListMinimumRows))
-        grid_.AppendRow(std::move(row));
-}
-
-std::string ComboListEditor::Confirm() const {
-    std::vector<std::vector<std::string>> rows;
-    for (std::size_t row = 0; row < grid_.RowCount(); ++row) rows.push_back(grid_.Row(row));
-    return PackSubEditorRows(rows, combo_item::kFieldCount, kComboListMinimumRows);
 }
 
 // ---- ComboEditor ----
@@ -90,8 +44,17 @@ void ComboEditor::Load() {
     itemListIds_ = ReadItemListIds(site_.directory);
 }
 
-std::unique_ptr<ComboListEditor> ComboEditor::ListEditor(std::size_t row) {
-    auto editor = std::make_unique<ComboListEditor>(itemListIds_, prompter_);
+std::unique_ptr<SubListEditor> ComboEditor::ListEditor(std::size_t row) {
+    std::vector<GridColumn> columns;
+    columns.push_back(DropDownColumn("ItemListID", 1500, itemListIds_, false));
+    columns.push_back(PackedFieldColumn("Quantity", 1000, ColumnAlignment::kRight));
+    columns.push_back(DropDownColumn("QuantityUOM", 1300, QuantityUnitChoices(), false));
+    columns.push_back(PackedFieldColumn("UnitPrice", 1000, ColumnAlignment::kRight));
+    columns.push_back(PackedFieldColumn("DiscountAllocation", 1700, ColumnAlignment::kRight));
+    columns.push_back(DropDownColumn("DiscountAllocType", 1600, {"percent", "amount"}, false));
+    auto editor = std::make_unique<SubListEditor>(
+        std::string(kComboListTitle) + " - " + grid_.Cell(row, 0), kComboListDialog,
+        std::move(columns), kComboListMinimumRows, prompter_);
     editor->Load(grid_.Cell(row, kComboListColumn));
     return editor;
 }
@@ -108,16 +71,10 @@ std::vector<ComboRow> ComboEditor::Rows() const {
 }
 
 SaveOutcome ComboEditor::Save() {
-    if (!prompter_.AskYesNo(kSaveFileCaption, kComboSaveQuestion))
+    if (!AskSaveQuestions(prompter_, deletions_, kComboEditorId,
+                          {kComboSaveQuestion, kDeleteCombosCaption,
+                           "Are you sure you wish to delete the following Combo/Promotions: "}))
         return SaveOutcome::kStayOpen;
-    const std::vector<std::string> keys = deletions_.List(kComboEditorId);
-    if (!keys.empty()) {
-        std::string question = "Are you sure you wish to delete the following Combo/Promotions: ";
-        for (const std::string& key : keys) question += key + " ";
-        question += " ? ";
-        if (!prompter_.AskYesNo(kDeleteCombosCaption, question))
-            deletions_.Clear(kComboEditorId);
-    }
     if (!canWrite_)
         return SaveOutcome::kStayOpen;
     const std::vector<ComboRow> rows = Rows();

@@ -3,7 +3,7 @@
 // ID, a description, a price, a list of item lists with quantities and prices, and optional
 // start and stop dates and times; read back from "CBT.XML" (else "CBTBAK.XML") and saved as
 // "CBT.XML". A combo's list is a packed cell edited in the combo-list sub-editor
-// (ComboListEditor), which offers the item list IDs of the item list files.
+// (ListEditor), which offers the item list IDs of the item list files.
 //
 // A failed save keeps the editor open with every edit; deletions read back from the file join
 // the pending ones, so a deletion not yet sent is asked about and written again.
@@ -18,6 +18,7 @@
 
 #include "naxml/editors/department_editor.h"
 #include "naxml/editors/grid_model.h"
+#include "naxml/editors/sub_list_editor.h"
 #include "naxml/maintenance/maintenance_records.h"
 
 namespace tw::naxml {
@@ -38,24 +39,6 @@ inline constexpr std::array<const char*, 21> kQuantityUnits{
     "gallonUS", "gallonUK", "mm", "cm", "m",  "km", "in", "ft",    "yd",         "mile"};
 std::vector<std::string> QuantityUnitChoices();
 
-// The combo-list sub-editor of one combo: one row per item list of the combo.
-class ComboListEditor {
-public:
-    // itemListIds: the IDs the ItemListID drop-down offers (ReadItemListIds).
-    ComboListEditor(const std::vector<std::string>& itemListIds, Prompter& prompter);
-
-    GridModel& Grid() { return grid_; }
-
-    // Shows the packed list: every group and one free row, at least 80 rows.
-    void Load(std::string_view cell);
-    // The packed list of the rows, six fields per row.
-    std::string Confirm() const;
-
-private:
-    PendingDeletions noDeletions_;  // the sub-editor deletes no rows
-    GridModel grid_;
-};
-
 class ComboEditor {
 public:
     // canWrite: false for settings that cannot write NAXML files; the editor then stays open
@@ -71,8 +54,9 @@ public:
     const MaintenanceSite& Site() const { return site_; }
     const std::vector<std::string>& ItemListIds() const { return itemListIds_; }
 
-    // The combo-list sub-editor of a row, loaded with its cell.
-    std::unique_ptr<ComboListEditor> ListEditor(std::size_t row);
+    // The combo-list sub-editor of a row ("ComboList - " and its ComboID), loaded with its
+    // cell: one row per item list of the combo, at least 80.
+    std::unique_ptr<SubListEditor> ListEditor(std::size_t row);
 
     // Asks to save (No keeps the editor open), asks about the pending deletions (No drops
     // them), then writes "CBT.XML". A failed write keeps the editor open with its edits.

@@ -42,8 +42,8 @@ std::optional<LauncherArguments> ParseArguments(const std::vector<std::string>& 
             }
         } else if (arg == "--back-office" && hasValue) {
             parsed.backOffice = args[++i];
-        } else if (parsed.command.empty() &&
-                   (arg == "departments" || arg == "itemlists" || arg == "combos")) {
+        } else if (parsed.command.empty() && (arg == "departments" || arg == "itemlists" ||
+                                              arg == "combos" || arg == "mixmatch")) {
             parsed.command = arg;
         } else {
             return std::nullopt;
@@ -150,17 +150,33 @@ ItemListDialog* MakeItemListDialog(const naxml::MaintenanceSite& site,
     return dialog;
 }
 
-// A combo editor with its dialog; the editor goes with the dialog.
-ComboDialog* MakeComboDialog(const naxml::MaintenanceSite& site, Prompter& prompter,
-                             QWidget* parent) {
-    auto* owner = new EditorOwner(
-        std::make_unique<naxml::ComboEditor>(site, prompter, RunPendingDeletions()));
+// An editor read back under the wait cursor, with its dialog; the editor goes with the dialog.
+template <typename Dialog, typename Editor>
+Dialog* MakeEditorDialog(const naxml::MaintenanceSite& site, Prompter& prompter, QWidget* parent) {
+    auto* owner = new EditorOwner(std::make_unique<Editor>(site, prompter, RunPendingDeletions()));
     QApplication::setOverrideCursor(Qt::WaitCursor);
     owner->Get().Load();
     QApplication::restoreOverrideCursor();
-    auto* dialog = new ComboDialog(owner->Get(), parent);
+    auto* dialog = new Dialog(owner->Get(), parent);
     owner->setParent(dialog);
     return dialog;
+}
+
+template <typename Dialog>
+Dialog* ShowModeless(Dialog* dialog) {
+    QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+    dialog->show();
+    return dialog;
+}
+
+ComboDialog* MakeComboDialog(const naxml::MaintenanceSite& site, Prompter& prompter,
+                             QWidget* parent) {
+    return MakeEditorDialog<ComboDialog, naxml::ComboEditor>(site, prompter, parent);
+}
+
+MixMatchDialog* MakeMixMatchDialog(const naxml::MaintenanceSite& site, Prompter& prompter,
+                                   QWidget* parent) {
+    return MakeEditorDialog<MixMatchDialog, naxml::MixMatchEditor>(site, prompter, parent);
 }
 
 }  // namespace
@@ -177,10 +193,22 @@ void OpenComboEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* par
 
 ComboDialog* ShowComboEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
                              QWidget* parent) {
-    ComboDialog* dialog = MakeComboDialog(site, prompter, parent);
-    QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
-    dialog->show();
-    return dialog;
+    return ShowModeless(MakeComboDialog(site, prompter, parent));
+}
+
+void OpenMixMatchEditor(const naxml::MaintenanceSite& site, Prompter& prompter, QWidget* parent) {
+    std::unique_ptr<MixMatchDialog> dialog(MakeMixMatchDialog(site, prompter, parent));
+    dialog->exec();
+}
+
+void OpenMixMatchEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent) {
+    if (setup != nullptr)
+        ShowMixMatchEditor(MaintenanceSiteOf(*setup), prompter, parent);
+}
+
+MixMatchDialog* ShowMixMatchEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
+                                   QWidget* parent) {
+    return ShowModeless(MakeMixMatchDialog(site, prompter, parent));
 }
 
 void OpenItemListEditor(const naxml::MaintenanceSite& site, const std::string& backOfficeDirectory,
@@ -224,6 +252,8 @@ int RunEditLauncher(const std::vector<std::string>& args, Prompter* prompter) {
         OpenDepartmentEditor(parsed->site, asks);
     } else if (parsed->command == "combos") {
         OpenComboEditor(parsed->site, asks);
+    } else if (parsed->command == "mixmatch") {
+        OpenMixMatchEditor(parsed->site, asks);
     } else {
         const platform::PathResolver resolver;
         const std::string local = resolver.ResolveLocal(parsed->backOffice, nullptr).value_or("");

@@ -16,6 +16,7 @@
 #include "naxml/editors/department_editor.h"
 #include "naxml/editors/grid_model.h"
 #include "naxml/editors/item_list_editor.h"
+#include "naxml/editors/mix_match_editor.h"
 #include "naxml/ui/grid_view.h"
 
 class QPushButton;
@@ -99,14 +100,13 @@ private:
     ChoicesLoader loadChoices_;
 };
 
-// "ComboList - " and the combo's ID: the item lists of one combo. OK only closes it; the
-// caller takes the confirmed list.
-class ComboListDialog final : public GridDialog {
+// A sub-editor of a packed list cell, titled by its editor. OK only closes it; the caller
+// takes the confirmed list.
+class SubListDialog final : public GridDialog {
     Q_OBJECT
 
 public:
-    ComboListDialog(naxml::ComboListEditor& editor, const std::string& comboId,
-                    QWidget* parent = nullptr);
+    SubListDialog(naxml::SubListEditor& editor, QWidget* parent = nullptr);
 
 protected:
     naxml::SaveOutcome Save() override { return naxml::SaveOutcome::kClose; }
@@ -128,6 +128,24 @@ protected:
 
 private:
     naxml::ComboEditor& editor_;
+};
+
+// "Promotion/Mix Match Editor". The Promotion, ItemListID and MixMatchEntry columns open their
+// sub-editors.
+class MixMatchDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    MixMatchDialog(naxml::MixMatchEditor& editor, QWidget* parent = nullptr);
+
+    // Opens the sub-editor of a row's column modally; its OK replaces the cell.
+    void OpenSubEditor(int row, int column);
+
+protected:
+    naxml::SaveOutcome Save() override { return editor_.Save(); }
+
+private:
+    naxml::MixMatchEditor& editor_;
 };
 
 }  // namespace tw::ui

@@ -95,7 +95,7 @@ TEST_F(EditAndSend, DepartmentsAreSentAndTheirResultReported) {
 
 TEST_F(EditAndSend, CombosAreSentAndTheirResultReported) {
     prompter.answers = {true};  // save
-    test::WhenShown<ComboListDialog>([](ComboListDialog& list) {
+    test::WhenShown<SubListDialog>([](SubListDialog& list) {
         test::TypeIntoCell(list.View(), 0, 1, "2");
         test::TypeIntoCell(list.View(), 0, 3, "1.25");
         list.OkButton()->click();
