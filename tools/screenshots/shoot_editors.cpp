@@ -1,5 +1,6 @@
 // The maintenance editors: departments, item lists and the entry sub-editor of one list with
-// the back office's items offered, combos and the combo-list sub-editor of one combo.
+// the back office's items offered, combos and the combo-list sub-editor of one combo,
+// mix-and-match offers and the entry sub-editor of one offer.
 // screenshot-libs: tw_naxml_ui
 #include <QApplication>
 #include <QComboBox>
@@ -95,5 +96,42 @@ int main(int argc, char** argv) {
     if (auto* combo = qobject_cast<QComboBox*>(listView.OpenEditor()))
         combo->setCurrentIndex(3);
     saved = tw::shots::Save(comboListDialog, out, "combo_list_editor") && saved;
+
+    std::vector<naxml::MixMatchRow> offers(3);
+    const auto offer = [&offers](std::size_t n, const char* description, const char* id,
+                                 const char* restrictions, const char* entries) {
+        naxml::MixMatchRow& row = offers[n];
+        row.description = description;
+        row.promotion = id;
+        row.salesRestrictions = restrictions;
+        row.highFlag = "TRUE";
+        row.lowFlag = "FALSE";
+        row.itemListIds = "L1;L2;";
+        row.startDate = "2026-12-01";
+        row.stopDate = "2026-12-31";
+        row.entries = entries;
+        row.priority = "medium";
+    };
+    offer(0, "Two drinks", "101", "", "2;each;MixMatchPrice;3.00;");
+    offer(1, "Sunday candy", "102",
+          "SalesRestrictFlag;prohibitEBT;;TRUE;;;WeekdayAvailability;Sunday;;TRUE;08:00:00;"
+          "17:00:00;",
+          "3;each;MixMatchDiscountPercent;10;6;each;MixMatchDiscountPercent;15;");
+    offer(2, "Coffee and cake", "103", "", "2;each;MixMatchDiscountAmount;0.50;");
+    offers[2].lotLimit = "4";
+    offers[2].lotUom = "each";
+    offers[2].priority = "high";
+    if (!naxml::SaveMixMatchFile(site, offers, deletions))
+        return 1;
+    naxml::MixMatchEditor mixMatchEditor(site, prompter, deletions);
+    mixMatchEditor.Load();
+    tw::ui::MixMatchDialog mixMatchDialog(mixMatchEditor);
+    mixMatchDialog.resize(mixMatchDialog.width(), 300);
+    saved = tw::shots::Save(mixMatchDialog, out, "mix_match_editor") && saved;
+
+    const auto mixMatchEntries = mixMatchEditor.SubEditor(1, naxml::kMixMatchEntriesColumn);
+    tw::ui::SubListDialog entriesOfOffer(*mixMatchEntries);
+    entriesOfOffer.resize(entriesOfOffer.width(), 360);
+    saved = tw::shots::Save(entriesOfOffer, out, "mix_match_entries_editor") && saved;
     return saved ? 0 : 1;
 }

@@ -80,7 +80,7 @@ std::unique_ptr<SubListEditor> MixMatchEditor::SubEditor(std::size_t row, std::s
         columns.push_back(PackedFieldColumn("Units", 1000, ColumnAlignment::kRight));
         columns.push_back(DropDownColumn("UOM", 1300, QuantityUnitChoices(), false));
         columns.push_back(DropDownColumn(
-            "ComboValue", 2400,
+            "ComboValue", 3300,
             {"MixMatchPrice", "MixMatchDiscountAmount", "MixMatchDiscountPercent"}, false));
         columns.push_back(PackedFieldColumn("Amount", 1200, ColumnAlignment::kRight));
         editor = std::make_unique<SubListEditor>("MixMatchEntries - " + description,

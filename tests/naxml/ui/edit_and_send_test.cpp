@@ -116,6 +116,37 @@ TEST_F(EditAndSend, CombosAreSentAndTheirResultReported) {
     EXPECT_THAT(Query(sent, "//ComboItemList/ComboItemQuantity"), ElementsAre("2"));
     EXPECT_THAT(RespondAndPoll(), Contains(HasSubstr("Promotion maintenance file successful.")));
 }
+
+// Tidewell reports no result line of its own for mix-and-match offers: their counts reach the
+// results file it keeps.
+TEST_F(EditAndSend, MixMatchOffersAreSentAndTheirResultKept) {
+    prompter.answers = {true};  // save
+    test::WhenShown<SubListDialog>([](SubListDialog& entries) {
+        EXPECT_EQ(entries.windowTitle(), "MixMatchEntries - Candy");
+        test::TypeIntoCell(entries.View(), 0, 0, "2");
+        entries.View().TableModel().SetCell(0, 2, "MixMatchPrice");
+        test::TypeIntoCell(entries.View(), 0, 3, "1.50");
+        entries.OkButton()->click();
+    });
+    test::WhenShown<MixMatchDialog>([](MixMatchDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Promotion/Mix Match Editor");
+        test::TypeIntoCell(dialog.View(), 0, 0, "Candy");
+        test::TypeIntoCell(dialog.View(), 0, 2, "SalesRestrictFlag;prohibitEBT;;TRUE;;;");
+        dialog.OpenSubEditor(0, static_cast<int>(naxml::kMixMatchEntriesColumn));
+        dialog.OkButton()->click();
+    });
+    ASSERT_EQ(RunEditLauncher({"--site-dir", data, "--site", "1", "mixmatch"}, &prompter), 0);
+    ASSERT_TRUE(fs::exists(data + "/MMT.XML"));
+
+    const XmlDocument sent = Send("MMTBAK.XML");
+    EXPECT_THAT(Query(sent, "//n:MMTDetail/n:MixMatchDescription"), ElementsAre("Candy"));
+    EXPECT_THAT(Query(sent, "//n:SalesRestrictFlag/@type"), ElementsAre("prohibitEBT"));
+    EXPECT_THAT(Query(sent, "//n:MixMatchEntry/n:MixMatchPrice"), ElementsAre("1.50"));
+    EXPECT_THAT(RespondAndPoll(), Contains(HasSubstr("NAXML Maintenance Results file")));
+    XmlDocument results;
+    ASSERT_TRUE(results.Load(data + "/ILG.XML"));
+    EXPECT_THAT(Query(results, "//MMTDetail/success/@NAXMLDB"), ElementsAre("1"));
+}
 #endif
 
 }  // namespace
