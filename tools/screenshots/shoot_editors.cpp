@@ -1,5 +1,6 @@
 // The maintenance editors: departments, item lists and the entry sub-editor of one list with
-// the back office's items offered.
+// the back office's items offered, combos and the combo-list sub-editor of one combo,
+// mix-and-match offers and the entry sub-editor of one offer.
 // screenshot-libs: tw_naxml_ui
 #include <QApplication>
 #include <QComboBox>
@@ -67,5 +68,70 @@ int main(int argc, char** argv) {
     if (auto* combo = qobject_cast<QComboBox*>(view.OpenEditor()))
         combo->setCurrentIndex(1);
     saved = tw::shots::Save(entriesDialog, out, "item_entries_editor") && saved;
+
+    const std::vector<naxml::ComboRow> combos{
+        {"C1", "Cola and gum", "2.49",
+         naxml::PackCell(
+             {{"L1", "1", "each", "1.49", "", ""}, {"L2", "1", "each", "1.00", "10", "percent"}}),
+         "2026-12-01", "06:00:00", "2026-12-31", "22:00:00"},
+        {"C2", "Coffee and cake", "3.20", naxml::PackCell({{"L3", "1", "each", "", "", ""}}), "",
+         "", "", ""},
+        {"WKND", "Weekend drinks", "5.00", naxml::PackCell({{"L1", "2", "liter", "", "", ""}}),
+         "2026-12-05", "", "2026-12-06", ""}};
+    if (!naxml::SaveComboFile(site, combos, deletions))
+        return 1;
+    naxml::ComboEditor comboEditor(site, prompter, deletions);
+    comboEditor.Load();
+    tw::ui::ComboDialog comboDialog(comboEditor);
+    comboDialog.resize(comboDialog.width(), 300);
+    saved = tw::shots::Save(comboDialog, out, "combo_editor") && saved;
+
+    const auto comboList = comboEditor.ListEditor(0);
+    tw::ui::SubListDialog comboListDialog(*comboList);
+    comboListDialog.resize(comboListDialog.width(), 420);
+    comboListDialog.show();
+    tw::ui::GridView& listView = comboListDialog.View();
+    listView.setCurrentIndex(listView.model()->index(2, 0));
+    static_cast<QAbstractItemView&>(listView).edit(listView.currentIndex());
+    if (auto* combo = qobject_cast<QComboBox*>(listView.OpenEditor()))
+        combo->setCurrentIndex(3);
+    saved = tw::shots::Save(comboListDialog, out, "combo_list_editor") && saved;
+
+    std::vector<naxml::MixMatchRow> offers(3);
+    const auto offer = [&offers](std::size_t n, const char* description, const char* id,
+                                 const char* restrictions, const char* entries) {
+        naxml::MixMatchRow& row = offers[n];
+        row.description = description;
+        row.promotion = id;
+        row.salesRestrictions = restrictions;
+        row.highFlag = "TRUE";
+        row.lowFlag = "FALSE";
+        row.itemListIds = "L1;L2;";
+        row.startDate = "2026-12-01";
+        row.stopDate = "2026-12-31";
+        row.entries = entries;
+        row.priority = "medium";
+    };
+    offer(0, "Two drinks", "101", "", "2;each;MixMatchPrice;3.00;");
+    offer(1, "Sunday candy", "102",
+          "SalesRestrictFlag;prohibitEBT;;TRUE;;;WeekdayAvailability;Sunday;;TRUE;08:00:00;"
+          "17:00:00;",
+          "3;each;MixMatchDiscountPercent;10;6;each;MixMatchDiscountPercent;15;");
+    offer(2, "Coffee and cake", "103", "", "2;each;MixMatchDiscountAmount;0.50;");
+    offers[2].lotLimit = "4";
+    offers[2].lotUom = "each";
+    offers[2].priority = "high";
+    if (!naxml::SaveMixMatchFile(site, offers, deletions))
+        return 1;
+    naxml::MixMatchEditor mixMatchEditor(site, prompter, deletions);
+    mixMatchEditor.Load();
+    tw::ui::MixMatchDialog mixMatchDialog(mixMatchEditor);
+    mixMatchDialog.resize(mixMatchDialog.width(), 300);
+    saved = tw::shots::Save(mixMatchDialog, out, "mix_match_editor") && saved;
+
+    const auto mixMatchEntries = mixMatchEditor.SubEditor(1, naxml::kMixMatchEntriesColumn);
+    tw::ui::SubListDialog entriesOfOffer(*mixMatchEntries);
+    entriesOfOffer.resize(entriesOfOffer.width(), 360);
+    saved = tw::shots::Save(entriesOfOffer, out, "mix_match_entries_editor") && saved;
     return saved ? 0 : 1;
 }

@@ -14,6 +14,8 @@ inline constexpr int kViewSales = 32775;
 inline constexpr int kEditDepartments = 40004;
 inline constexpr int kEditItemGroups = 40017;
 inline constexpr int kEditPromotions = 40018;
+// The mix-and-match editor: a command without a menu entry.
+inline constexpr int kEditMixMatch = 40019;
 
 // File > View.
 inline constexpr int kViewItemsToSend = 40001;

@@ -212,6 +212,7 @@ void CMainFrame::CreateActions() {
     AddAction(cmd::kAbout, "&About Tidewell...");
     // The mix-and-match file has a command but no menu entry.
     AddAction(cmd::kPurgeMixMatch, "Mix Match File");
+    AddAction(cmd::kEditMixMatch, "&Mix Match");
     Action(cmd::kStartPolling)->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
     Action(cmd::kStopPolling)->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     Action(cmd::kSiteNumber)->setIcon(style()->standardIcon(QStyle::SP_DirHomeIcon));

@@ -32,6 +32,12 @@ void AttachEditorCommands(CMainFrame& frame, CRadiantPollApp& app) {
     frame.SetCommandHandler(commands::kEditItemGroups, [&frame, &app] {
         OpenItemListEditor(app.Setup(), frame.GetPrompter(), &frame);
     });
+    frame.SetCommandHandler(commands::kEditPromotions, [&frame, &app] {
+        OpenComboEditor(app.Setup(), frame.GetPrompter(), &frame);
+    });
+    frame.SetCommandHandler(commands::kEditMixMatch, [&frame, &app] {
+        OpenMixMatchEditor(app.Setup(), frame.GetPrompter(), &frame);
+    });
 }
 
 void AttachViewerCommands(CMainFrame& frame, CRadiantPollApp& app) {

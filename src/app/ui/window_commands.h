@@ -15,7 +15,8 @@ class CMainFrame;
 void AttachSiteSettingsCommand(CMainFrame& frame, CRadiantPollApp& app);
 
 // Attaches the maintenance editors to the Edit menu (present only with /EDITOR): Departments
-// (40004) and Item Groups (40017), each opening over the window for the open site. UI thread;
+// (40004), Item Groups (40017) and Promotions (40018), and the mix-and-match editor (40019, a
+// command without a menu entry), each opening over the window for the open site. UI thread;
 // frame and app must outlive the handlers.
 void AttachEditorCommands(CMainFrame& frame, CRadiantPollApp& app);
 

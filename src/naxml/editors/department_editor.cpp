@@ -4,6 +4,21 @@
 
 namespace tw::naxml {
 
+bool AskSaveQuestions(Prompter& prompter, PendingDeletions& deletions, int editorId,
+                      const SaveQuestions& questions) {
+    if (!prompter.AskYesNo(kSaveFileCaption, questions.save))
+        return false;
+    const std::vector<std::string> keys = deletions.List(editorId);
+    if (!keys.empty()) {
+        std::string question = questions.deletePrefix;
+        for (const std::string& key : keys) question += key + " ";
+        question += " ? ";
+        if (!prompter.AskYesNo(questions.deleteCaption, question))
+            deletions.Clear(editorId);
+    }
+    return true;
+}
+
 DepartmentEditor::DepartmentEditor(MaintenanceSite site, Prompter& prompter,
                                    PendingDeletions& deletions, bool canWrite)
     : site_(std::move(site)),

@@ -30,6 +30,17 @@ enum class SaveOutcome {
     kStayOpen  // the file could not be written: the edits are still there
 };
 
+// The two questions of the combo, mix-and-match and item list editors' save: whether to save
+// (false: the editor stays open), then whether to delete the editor's pending deletions,
+// listed after deletePrefix (No drops them).
+struct SaveQuestions {
+    const char* save;
+    const char* deleteCaption;
+    const char* deletePrefix;
+};
+bool AskSaveQuestions(Prompter& prompter, PendingDeletions& deletions, int editorId,
+                      const SaveQuestions& questions);
+
 class DepartmentEditor {
 public:
     // canWrite: false for settings that cannot write NAXML files; the editor then closes

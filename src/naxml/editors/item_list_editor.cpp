@@ -111,16 +111,10 @@ std::vector<ItemListRow> ItemListEditor::Rows() const {
 }
 
 SaveOutcome ItemListEditor::Save() {
-    if (!prompter_.AskYesNo(kSaveFileCaption, kItemListSaveQuestion))
+    if (!AskSaveQuestions(prompter_, deletions_, kItemListEditorId,
+                          {kItemListSaveQuestion, kDeleteItemListsCaption,
+                           "Are you sure you wish to delete the following Combo Item ID's: "}))
         return SaveOutcome::kStayOpen;
-    const std::vector<std::string> keys = deletions_.List(kItemListEditorId);
-    if (!keys.empty()) {
-        std::string question = "Are you sure you wish to delete the following Combo Item ID's: ";
-        for (const std::string& key : keys) question += key + " ";
-        question += " ? ";
-        if (!prompter_.AskYesNo(kDeleteItemListsCaption, question))
-            deletions_.Clear(kItemListEditorId);
-    }
     const std::vector<ItemListRow> rows = Rows();
     return SaveItemListFile(site_, rows, deletions_) ? SaveOutcome::kClose : SaveOutcome::kStayOpen;
 }

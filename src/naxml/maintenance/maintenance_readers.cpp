@@ -268,13 +268,17 @@ std::vector<ComboRow> ReadComboRecords(const XmlDocument& document, PendingDelet
     return rows;
 }
 
-std::vector<MixMatchRow> ReadMixMatchRecords(const XmlDocument& document) {
+std::vector<MixMatchRow> ReadMixMatchRecords(const XmlDocument& document,
+                                             PendingDeletions* deletions) {
     std::vector<MixMatchRow> rows;
     if (!HasAcceptedRoot(document, {3.3, 3.4}))
         return rows;
     ForEachDetail(document, kMixMatchTable.detailElement, [&](XmlNode detail) {
-        if (!IsDeletion(detail))
+        if (!IsDeletion(detail)) {
             rows.push_back(MixMatchRecord(detail));
+        } else if (deletions != nullptr) {
+            deletions->AddIfAbsent(kMixMatchEditorId, ChildText(detail, "MixMatchDescription"));
+        }
         return true;
     });
     return rows;
@@ -305,9 +309,16 @@ std::vector<ComboRow> ReadComboFile(const std::string& directory, PendingDeletio
     return document ? ReadComboRecords(*document, deletions) : std::vector<ComboRow>();
 }
 
-std::vector<MixMatchRow> ReadMixMatchFile(const std::string& directory) {
-    const std::optional<XmlDocument> document = LoadMaintenanceFile(directory, kMixMatchTable);
-    return document ? ReadMixMatchRecords(*document) : std::vector<MixMatchRow>();
+std::vector<MixMatchRow> ReadMixMatchFile(const std::string& directory,
+                                          PendingDeletions& deletions) {
+    // Deletions of the file still waiting to be sent would be lost by the next save; those of
+    // the copy already sent are done.
+    XmlDocument document;
+    if (LoadFile(document, directory, kMixMatchTable.fileName))
+        return ReadMixMatchRecords(document, &deletions);
+    if (LoadFile(document, directory, kMixMatchTable.lastSentName))
+        return ReadMixMatchRecords(document, nullptr);
+    return {};
 }
 
 DepartmentFiles ReadDepartmentFiles(const std::string& directory) {

@@ -7,7 +7,8 @@
 // and mix-and-match 3.3 or 3.4); an XML declaration, comments or processing instructions
 // before the root do not matter. They visit the first detail element and its following
 // sibling details. Deletion records of item-list and combo files return to the editor's
-// pending deletions (once per key); the mix-and-match reader skips them.
+// pending deletions (once per key); those of the mix-and-match file only when read from the
+// file waiting to be sent, not from the copy already sent.
 //
 // The department reader checks neither root nor version, and stops at the first detail that
 // has no RecordAction.
@@ -33,14 +34,17 @@ std::optional<XmlDocument> LoadMaintenanceFile(const std::string& directory,
 std::vector<ItemListRow> ReadItemListRecords(const XmlDocument& document,
                                              PendingDeletions& deletions);
 std::vector<ComboRow> ReadComboRecords(const XmlDocument& document, PendingDeletions& deletions);
-std::vector<MixMatchRow> ReadMixMatchRecords(const XmlDocument& document);
+// deletions: where the document's deletion records go; null to skip them.
+std::vector<MixMatchRow> ReadMixMatchRecords(const XmlDocument& document,
+                                             PendingDeletions* deletions);
 std::vector<DepartmentRow> ReadDepartmentRecords(const XmlDocument& document);
 
 // The same from the files of directory (LoadMaintenanceFile); empty when nothing was read.
 std::vector<ItemListRow> ReadItemListFile(const std::string& directory,
                                           PendingDeletions& deletions);
 std::vector<ComboRow> ReadComboFile(const std::string& directory, PendingDeletions& deletions);
-std::vector<MixMatchRow> ReadMixMatchFile(const std::string& directory);
+std::vector<MixMatchRow> ReadMixMatchFile(const std::string& directory,
+                                          PendingDeletions& deletions);
 
 // The department editor reads both files: the last-sent copy, then the pending file, which
 // wins when it loads.

@@ -11,6 +11,7 @@
 #include "app/automation/automation_objects.h"
 #include "messages/program_messages.h"
 #include "messages/ui/qt_prompter.h"
+#include "naxml/editors/combo_editor.h"
 #include "naxml/editors/department_editor.h"
 #include "naxml/editors/item_list_editor.h"
 #include "naxml/ui/grid_dialog.h"
@@ -41,7 +42,8 @@ std::optional<LauncherArguments> ParseArguments(const std::vector<std::string>& 
             }
         } else if (arg == "--back-office" && hasValue) {
             parsed.backOffice = args[++i];
-        } else if (parsed.command.empty() && (arg == "departments" || arg == "itemlists")) {
+        } else if (parsed.command.empty() && (arg == "departments" || arg == "itemlists" ||
+                                              arg == "combos" || arg == "mixmatch")) {
             parsed.command = arg;
         } else {
             return std::nullopt;
@@ -119,14 +121,14 @@ namespace {
 
 // Keeps an editor for as long as its dialog. Made a child of the dialog after the dialog's own
 // widgets, it is deleted after them: the grid view never outlives the grid it shows.
+template <typename Editor>
 class EditorOwner final : public QObject {
 public:
-    explicit EditorOwner(std::unique_ptr<naxml::ItemListEditor> editor)
-        : editor_(std::move(editor)) {}
-    naxml::ItemListEditor& Editor() { return *editor_; }
+    explicit EditorOwner(std::unique_ptr<Editor> editor) : editor_(std::move(editor)) {}
+    Editor& Get() { return *editor_; }
 
 private:
-    std::unique_ptr<naxml::ItemListEditor> editor_;
+    std::unique_ptr<Editor> editor_;
 };
 
 // An item list editor with its dialog; the editor goes with the dialog (closed, or destroyed
@@ -137,9 +139,9 @@ ItemListDialog* MakeItemListDialog(const naxml::MaintenanceSite& site,
                                    QWidget* parent) {
     auto* owner = new EditorOwner(
         std::make_unique<naxml::ItemListEditor>(site, prompter, RunPendingDeletions()));
-    owner->Editor().Load();
+    owner->Get().Load();
     auto* dialog = new ItemListDialog(
-        owner->Editor(),
+        owner->Get(),
         [backOffice, localBackOffice, number = site.siteNumber] {
             return ReadItemChoices(backOffice, localBackOffice, number);
         },
@@ -148,7 +150,66 @@ ItemListDialog* MakeItemListDialog(const naxml::MaintenanceSite& site,
     return dialog;
 }
 
+// An editor read back under the wait cursor, with its dialog; the editor goes with the dialog.
+template <typename Dialog, typename Editor>
+Dialog* MakeEditorDialog(const naxml::MaintenanceSite& site, Prompter& prompter, QWidget* parent) {
+    auto* owner = new EditorOwner(std::make_unique<Editor>(site, prompter, RunPendingDeletions()));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    owner->Get().Load();
+    QApplication::restoreOverrideCursor();
+    auto* dialog = new Dialog(owner->Get(), parent);
+    owner->setParent(dialog);
+    return dialog;
+}
+
+template <typename Dialog>
+Dialog* ShowModeless(Dialog* dialog) {
+    QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+    dialog->show();
+    return dialog;
+}
+
+ComboDialog* MakeComboDialog(const naxml::MaintenanceSite& site, Prompter& prompter,
+                             QWidget* parent) {
+    return MakeEditorDialog<ComboDialog, naxml::ComboEditor>(site, prompter, parent);
+}
+
+MixMatchDialog* MakeMixMatchDialog(const naxml::MaintenanceSite& site, Prompter& prompter,
+                                   QWidget* parent) {
+    return MakeEditorDialog<MixMatchDialog, naxml::MixMatchEditor>(site, prompter, parent);
+}
+
 }  // namespace
+
+void OpenComboEditor(const naxml::MaintenanceSite& site, Prompter& prompter, QWidget* parent) {
+    std::unique_ptr<ComboDialog> dialog(MakeComboDialog(site, prompter, parent));
+    dialog->exec();
+}
+
+void OpenComboEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent) {
+    if (setup != nullptr)
+        ShowComboEditor(MaintenanceSiteOf(*setup), prompter, parent);
+}
+
+ComboDialog* ShowComboEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
+                             QWidget* parent) {
+    return ShowModeless(MakeComboDialog(site, prompter, parent));
+}
+
+void OpenMixMatchEditor(const naxml::MaintenanceSite& site, Prompter& prompter, QWidget* parent) {
+    std::unique_ptr<MixMatchDialog> dialog(MakeMixMatchDialog(site, prompter, parent));
+    dialog->exec();
+}
+
+void OpenMixMatchEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent) {
+    if (setup != nullptr)
+        ShowMixMatchEditor(MaintenanceSiteOf(*setup), prompter, parent);
+}
+
+MixMatchDialog* ShowMixMatchEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
+                                   QWidget* parent) {
+    return ShowModeless(MakeMixMatchDialog(site, prompter, parent));
+}
 
 void OpenItemListEditor(const naxml::MaintenanceSite& site, const std::string& backOfficeDirectory,
                         const std::string& localBackOfficeDirectory, Prompter& prompter,
@@ -189,6 +250,10 @@ int RunEditLauncher(const std::vector<std::string>& args, Prompter* prompter) {
     ScopedProgramMessages installed(ProgramMessages{&error, &status, nullptr, &status, nullptr});
     if (parsed->command == "departments") {
         OpenDepartmentEditor(parsed->site, asks);
+    } else if (parsed->command == "combos") {
+        OpenComboEditor(parsed->site, asks);
+    } else if (parsed->command == "mixmatch") {
+        OpenMixMatchEditor(parsed->site, asks);
     } else {
         const platform::PathResolver resolver;
         const std::string local = resolver.ResolveLocal(parsed->backOffice, nullptr).value_or("");

@@ -55,8 +55,28 @@ ItemListDialog* ShowItemListEditor(const naxml::MaintenanceSite& site,
                                    const std::string& localBackOfficeDirectory, Prompter& prompter,
                                    QWidget* parent);
 
+// Shows the combo editor modally; returns when it closes.
+void OpenComboEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
+                     QWidget* parent = nullptr);
+// The same for the open site of Tidewell's window, shown modeless (nothing without a site).
+void OpenComboEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent);
+// Shows the combo editor modeless and returns its dialog, which deletes itself (and its
+// editor) when closed or when its parent goes.
+class ComboDialog;
+ComboDialog* ShowComboEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
+                             QWidget* parent);
+
+// The same three for the mix-and-match editor.
+void OpenMixMatchEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
+                        QWidget* parent = nullptr);
+void OpenMixMatchEditor(const RadiantSetup* setup, Prompter& prompter, QWidget* parent);
+class MixMatchDialog;
+MixMatchDialog* ShowMixMatchEditor(const naxml::MaintenanceSite& site, Prompter& prompter,
+                                   QWidget* parent);
+
 inline constexpr const char* kEditLauncherUsage =
-    "usage: tidewell-edit --site-dir DIR [--site N] [--back-office DIR] departments|itemlists\n"
+    "usage: tidewell-edit --site-dir DIR [--site N] [--back-office DIR]\n"
+    "                     departments|itemlists|combos|mixmatch\n"
     "Opens a maintenance editor on the files of DIR (the site's data directory, from which\n"
     "tidewell sends them to the POS). --site gives the StoreLocationID written (default 1);\n"
     "--back-office the directory of the back office whose items the item list editor offers.\n";

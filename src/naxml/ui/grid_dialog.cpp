@@ -90,4 +90,37 @@ void ItemListDialog::OpenEntries(int row) {
         View().TableModel().SetCell(row, 2, entries->Confirm());
 }
 
+SubListDialog::SubListDialog(naxml::SubListEditor& editor, QWidget* parent)
+    : GridDialog(editor.Grid(), QString::fromStdString(editor.Title()), {}, parent) {}
+
+ComboDialog::ComboDialog(naxml::ComboEditor& editor, QWidget* parent)
+    : GridDialog(editor.Grid(), naxml::kComboEditorTitle, naxml::kAddComboButton, parent),
+      editor_(editor) {
+    View().SetSubEditorOpener([this](int row, int /*column*/) { OpenComboList(row); });
+}
+
+void ComboDialog::OpenComboList(int row) {
+    const auto list = editor_.ListEditor(static_cast<std::size_t>(row));
+    SubListDialog dialog(*list, this);
+    if (dialog.exec() == QDialog::Accepted)
+        View().TableModel().SetCell(row, static_cast<int>(naxml::kComboListColumn),
+                                    list->Confirm());
+}
+
+MixMatchDialog::MixMatchDialog(naxml::MixMatchEditor& editor, QWidget* parent)
+    : GridDialog(editor.Grid(), naxml::kMixMatchEditorTitle, naxml::kAddMixMatchButton, parent),
+      editor_(editor) {
+    View().SetSubEditorOpener([this](int row, int column) { OpenSubEditor(row, column); });
+}
+
+void MixMatchDialog::OpenSubEditor(int row, int column) {
+    const auto sub =
+        editor_.SubEditor(static_cast<std::size_t>(row), static_cast<std::size_t>(column));
+    if (!sub)
+        return;
+    SubListDialog dialog(*sub, this);
+    if (dialog.exec() == QDialog::Accepted)
+        View().TableModel().SetCell(row, column, sub->Confirm());
+}
+
 }  // namespace tw::ui

@@ -1,6 +1,6 @@
 #pragma once
-// The editors' dialogs: a grid with OK (save), Cancel and an add-row button, and the
-// department editor on it.
+// The editors' dialogs: a grid with OK (save), Cancel and an add-row button, and each
+// editor and sub-editor on it.
 //
 // OK first commits an open in-place edit, then asks the editor to save; the dialog closes
 // only when the editor says so (a failed save keeps it open with the edits).
@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "naxml/editors/combo_editor.h"
 #include "naxml/editors/department_editor.h"
 #include "naxml/editors/grid_model.h"
 #include "naxml/editors/item_list_editor.h"
+#include "naxml/editors/mix_match_editor.h"
 #include "naxml/ui/grid_view.h"
 
 class QPushButton;
@@ -96,6 +98,54 @@ protected:
 private:
     naxml::ItemListEditor& editor_;
     ChoicesLoader loadChoices_;
+};
+
+// A sub-editor of a packed list cell, titled by its editor. OK only closes it; the caller
+// takes the confirmed list.
+class SubListDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    SubListDialog(naxml::SubListEditor& editor, QWidget* parent = nullptr);
+
+protected:
+    naxml::SaveOutcome Save() override { return naxml::SaveOutcome::kClose; }
+};
+
+// "Promotion/Combo Editor". The ComboList column opens the combo-list sub-editor of its row.
+class ComboDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    ComboDialog(naxml::ComboEditor& editor, QWidget* parent = nullptr);
+
+    // Opens the combo-list sub-editor of a row modally; its OK replaces the row's ComboList
+    // cell.
+    void OpenComboList(int row);
+
+protected:
+    naxml::SaveOutcome Save() override { return editor_.Save(); }
+
+private:
+    naxml::ComboEditor& editor_;
+};
+
+// "Promotion/Mix Match Editor". The Promotion, ItemListID and MixMatchEntry columns open their
+// sub-editors.
+class MixMatchDialog final : public GridDialog {
+    Q_OBJECT
+
+public:
+    MixMatchDialog(naxml::MixMatchEditor& editor, QWidget* parent = nullptr);
+
+    // Opens the sub-editor of a row's column modally; its OK replaces the cell.
+    void OpenSubEditor(int row, int column);
+
+protected:
+    naxml::SaveOutcome Save() override { return editor_.Save(); }
+
+private:
+    naxml::MixMatchEditor& editor_;
 };
 
 }  // namespace tw::ui

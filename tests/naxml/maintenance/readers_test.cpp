@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "naxml/maintenance/maintenance_writers.h"
 #include "naxml/maintenance/packed_cell.h"
 #include "support/recording_messages.h"
@@ -101,7 +103,7 @@ TEST_F(MaintenanceRead, CombosComeBackWithSixFieldsPerGroup) {
     EXPECT_THAT(deletions.List(kComboEditorId), ElementsAre("C0"));
 }
 
-TEST_F(MaintenanceRead, MixMatchComesBackFromItsNamespacedFileWithoutDeletions) {
+TEST_F(MaintenanceRead, MixMatchComesBackFromItsNamespacedFileWithItsDeletionsPending) {
     MixMatchRow row;
     row.description = "Candy";
     row.promotion = "77;";
@@ -125,10 +127,17 @@ TEST_F(MaintenanceRead, MixMatchComesBackFromItsNamespacedFileWithoutDeletions) 
     deletions.Add(kMixMatchEditorId, "Gone");
     ASSERT_TRUE(SaveMixMatchFile(site, std::vector{row}, deletions));
 
-    const std::vector<MixMatchRow> read = ReadMixMatchFile(dir.Path());
+    const std::vector<MixMatchRow> read = ReadMixMatchFile(dir.Path(), deletions);
     MixMatchRow expected = row;
     expected.promotion = "77";  // the MixMatchID alone
     EXPECT_THAT(read, ElementsAre(expected));
+    // Not sent yet: a save of the editor must write the deletion again.
+    EXPECT_THAT(deletions.List(kMixMatchEditorId), ElementsAre("Gone"));
+
+    // Once sent, the deletion is done: the last-sent copy does not bring it back.
+    deletions.Clear(kMixMatchEditorId);
+    std::filesystem::rename(dir.File("MMT.XML"), dir.File("MMTBAK.XML"));
+    EXPECT_THAT(ReadMixMatchFile(dir.Path(), deletions), ElementsAre(expected));
     EXPECT_TRUE(deletions.Empty(kMixMatchEditorId));
 }
 
@@ -139,7 +148,7 @@ TEST_F(MaintenanceRead, MixMatchFlagsAndEntriesReadTheirDefaults) {
               "<SalesRestriction><WeekdayAvailability available=\"maybe\"/></SalesRestriction>"
               "<MixMatchEntry><MixMatchUnits>1</MixMatchUnits><Other>3</Other></MixMatchEntry>"
               "</MMTDetail>");
-    const std::vector<MixMatchRow> read = ReadMixMatchFile(dir.Path());
+    const std::vector<MixMatchRow> read = ReadMixMatchFile(dir.Path(), deletions);
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(read[0].highFlag, "TRUE");  // absent flag
     EXPECT_EQ(read[0].lowFlag, "FALSE");
@@ -177,7 +186,7 @@ TEST_F(MaintenanceRead, RootAndVersionDecideWhatIsRead) {
         dir.Write("ILT.XML", file("ItemListMaintenance", items));
         dir.Write("MMT.XML", file("MixMatchMaintenance", offer));
         EXPECT_EQ(ReadComboFile(dir.Path(), deletions).size(), c.comboAndOffers ? 1u : 0u);
-        EXPECT_EQ(ReadMixMatchFile(dir.Path()).size(), c.comboAndOffers ? 1u : 0u);
+        EXPECT_EQ(ReadMixMatchFile(dir.Path(), deletions).size(), c.comboAndOffers ? 1u : 0u);
         EXPECT_EQ(ReadItemListFile(dir.Path(), deletions).size(), c.itemLists ? 1u : 0u);
         EXPECT_EQ(ReadItemListIds(dir.Path()).size(), c.comboAndOffers ? 1u : 0u);
     }

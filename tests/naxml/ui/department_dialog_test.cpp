@@ -1,10 +1,8 @@
-// The department editor on screen, offscreen: typing, the key filter, row deletion, saving, and
-// the launcher's run through the sender to a simulated POS and back.
+// The department editor on screen, offscreen: typing, the key filter, row deletion, saving.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QPushButton>
-#include <algorithm>
 #include <filesystem>
 
 #include "../../app/ui/qt_test_support.h"
@@ -13,9 +11,6 @@
 #include "naxml/maintenance/maintenance_writers.h"
 #include "naxml/ui/editor_launch.h"
 #include "naxml/ui/grid_dialog.h"
-#include "platform/process.h"
-#include "platform/text_file.h"
-#include "settings/site_file.h"
 #include "support/recording_messages.h"
 #include "support/scratch_dir.h"
 
@@ -24,9 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using naxml::test::Query;
-using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 
 class DepartmentDialogTest : public ::testing::Test {
 protected:
@@ -115,61 +108,6 @@ TEST_F(DepartmentDialogTest, AnOpenEditIsCommittedByOkAndAFailedSaveKeepsTheDial
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_THAT(Query(Written(), "//MerchandiseCodeDescription"), ElementsAre("M", "Bakery"));
 }
-
-#if defined(TIDEWELL_PROGRAM) && defined(POSSIM_PROGRAM)
-platform::ProcessOutcome RunProgram(std::vector<std::string> args) {
-    platform::PosixProcessLauncher launcher;
-    platform::ProcessOptions options;
-    options.timeLimit = std::chrono::minutes(2);
-    return launcher.Run(args, options);
-}
-
-// What a user edits with tidewell-edit reaches the POS with the next automatic run of Tidewell,
-// and the POS's answer comes back as the department result.
-TEST(EditAndSend, DepartmentsEditedWithTheLauncherAreSentAndTheirResultReported) {
-    test::ScratchDir dir;
-    test::ScopedEnv locks{"TIDEWELL_LOCK_DIR", dir.Path()};
-    const std::string home = dir.File("home"), data = dir.File("home/001"),
-                      import = dir.File("import/"), pos = dir.File("pos/");
-    for (const std::string& path : {data, import, pos, dir.File("back")})
-        fs::create_directories(path);
-    ASSERT_TRUE(platform::WriteFileAtomically(home + "/RAVELIN.001",
-                                              FormatSiteFile({data, dir.File("back"), data})));
-    ASSERT_TRUE(platform::WriteFileAtomically(
-        data + "/SETUP.001", "SalesPath=" + pos + "\r\nImportDestinationPath=" + import +
-                                 "\r\nSendItems=TRUE\r\nReceiveSales=FALSE\r\n"
-                                 "NaxmlVersion=3.3\r\n7Z=FALSE\r\n"));
-
-    test::ScriptedPrompter prompter;
-    prompter.answers = {true};  // save
-    test::WhenShown<DepartmentDialog>([](DepartmentDialog& dialog) {
-        test::TypeIntoCell(dialog.View(), 0, 0, "23");
-        test::TypeIntoCell(dialog.View(), 0, 1, "Car wash");
-        dialog.OkButton()->click();
-    });
-    ASSERT_EQ(RunEditLauncher({"--site-dir", data, "--site", "1", "departments"}, &prompter), 0);
-    ASSERT_TRUE(fs::exists(data + "/MCT.XML"));
-
-    test::ScopedEnv siteHome("TIDEWELL_HOME", home);
-    EXPECT_EQ(RunProgram({TIDEWELL_PROGRAM, "--headless", "1", "/AUTO"}).exitCode, 0);
-    std::vector<std::string> delivered;
-    for (const auto& entry : fs::directory_iterator(import))
-        delivered.push_back(entry.path().filename().string());
-    ASSERT_EQ(delivered.size(), 2u) << "MCT and its semaphore";
-    std::sort(delivered.begin(), delivered.end());
-    XmlDocument sent;
-    ASSERT_TRUE(sent.Load(import + delivered[0]));
-    EXPECT_THAT(Query(sent, "//MCTDetail/MerchandiseCode"), ElementsAre("23"));
-    EXPECT_THAT(Query(sent, "//MCTDetail/MerchandiseCodeDescription"), ElementsAre("Car wash"));
-    EXPECT_TRUE(fs::exists(data + "/MCTBAK.XML"));
-
-    ASSERT_TRUE(RunProgram({POSSIM_PROGRAM, "respond", "--import", import}).Succeeded());
-    EXPECT_EQ(RunProgram({TIDEWELL_PROGRAM, "--headless", "1", "/AUTO"}).exitCode, 0);
-    const auto log = platform::ReadLines(data + "/POLL.LOG");
-    ASSERT_TRUE(log);
-    EXPECT_THAT(*log, Contains(HasSubstr("Department maintenance file successful.")));
-}
-#endif
 
 }  // namespace
 }  // namespace tw::ui
