@@ -27,6 +27,11 @@ DelayMs = 1
 States = 0,2
 Result = 678
 DelayMs = 1
+
+[Hung]
+States = 0,2
+Hold = yes
+DelayMs = 1
 )";
 
 class QorcomRasTest : public ::testing::Test {
@@ -105,11 +110,39 @@ TEST_F(QorcomRasTest, WithoutDialUpNetworking) {
     EXPECT_THAT(messages.error.Texts(), ElementsAre("Exception 0: RAS not found."));
 }
 
+TEST_F(QorcomRasTest, AProviderLackingAFunctionIsNamedNotCalledNotInstalled) {
+    test::ScopedEnv lacking{"QORCOM_RAS_SIM_MISSING", "RasDial"};
+    RasConnector connector(factory());
+    connector.entryName = "Shop 12";
+    EXPECT_FALSE(connector.Connect());
+    EXPECT_EQ(connector.GetLastErrorText(), "RasDial not found.");
+}
+
+TEST_F(QorcomRasTest, AHungDialEndsAtTheLimitWithAClearError) {
+    test::ScopedEnv limit{"QORCOM_RAS_DIAL_LIMIT", "1"};
+    RasConnector connector(factory());
+    connector.entryName = "Hung";
+    EXPECT_FALSE(connector.Connect());
+    EXPECT_EQ(connector.GetLastErrorText(),
+              "The connection was not made within the time limit; the call was hung up.");
+    EXPECT_EQ(factory()->GetFirstConnection(), "");
+
+    // A host changes the limit through the library's exported entry point.
+    bool loaded = false;
+    std::string error;
+    void* setLimit =
+        platform::LoadPinnedSymbol(QORCOM_LIBRARY, "QorcomSetDialTimeLimit", &loaded, &error);
+    ASSERT_TRUE(setLimit) << error;
+    EXPECT_TRUE(
+        platform::LoadPinnedSymbol(QORCOM_LIBRARY, "QorcomSetDialStatusSink", &loaded, &error))
+        << error;
+}
+
 TEST_F(QorcomRasTest, TheSettingsDialogListsThePhoneBook) {
     DispatchDialUpDirectory directory;
     const auto listing = directory.ListEntries();
     EXPECT_TRUE(listing.available);
-    EXPECT_THAT(listing.entries, ElementsAre("Shop 12", "Busy Line"));
+    EXPECT_THAT(listing.entries, ElementsAre("Shop 12", "Busy Line", "Hung"));
     EXPECT_TRUE(messages.error.Texts().empty());
 
     // Not installed: nothing to offer, nothing to report.
