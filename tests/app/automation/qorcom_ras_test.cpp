@@ -7,6 +7,7 @@
 
 #include "app/automation/ras_automation.h"
 #include "platform/os_services.h"
+#include "platform/process.h"
 #include "support/recording_messages.h"
 #include "support/scratch_dir.h"
 
@@ -137,6 +138,28 @@ TEST_F(QorcomRasTest, AHungDialEndsAtTheLimitWithAClearError) {
         platform::LoadPinnedSymbol(QORCOM_LIBRARY, "QorcomSetDialStatusSink", &loaded, &error))
         << error;
 }
+
+#ifdef QORCOM_PPPD_RAS
+// A link pppd already holds (brought up by another program) is used as it is and left up.
+TEST_F(QorcomRasTest, AnActivePppdLinkIsReusedAndNotHungUp) {
+    test::ScopedEnv pppd{"QORCOM_RAS_PROVIDER", QORCOM_PPPD_RAS};
+    test::ScopedEnv peers{"QORCOM_PPP_PEERS_DIR", dir.File("peers")};
+    test::ScopedEnv run{"QORCOM_PPP_RUN_DIR", dir.File("run")};
+    test::ScopedEnv noPppd{"PATH", dir.File("empty")};
+    dir.Write("peers/Shop 12", "user pos\n");
+    int error = 0;
+    auto holder = platform::ChildProcess::Start({"/bin/sleep", "30"}, "", &error);
+    ASSERT_TRUE(holder);
+    dir.Write("run/ppp-Shop 12.pid", std::to_string(holder->Pid()) + "\nppp0\n");
+
+    RasConnector connector(factory());
+    connector.entryName = "SHOP 12";
+    ASSERT_TRUE(connector.Connect()) << connector.GetLastErrorText();
+    EXPECT_TRUE(connector.Disconnect());
+    EXPECT_EQ(factory()->GetFirstConnection(), "Shop 12") << "still up";
+    EXPECT_FALSE(holder->Wait(std::chrono::milliseconds(200)).Succeeded()) << "still running";
+}
+#endif
 
 TEST_F(QorcomRasTest, TheSettingsDialogListsThePhoneBook) {
     DispatchDialUpDirectory directory;
