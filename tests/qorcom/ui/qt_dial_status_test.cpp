@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <thread>
 
+#include "platform/os_services.h"
 #include "qorcom/remote/ras.h"
 #include "qorcom_test_support.h"
 #include "support/scratch_dir.h"
@@ -97,6 +98,19 @@ TEST(QtDialStatusInstall, FindsTheEntryPointOfTheLibrary) {
     EXPECT_TRUE(ui::InstallQtDialStatusSink(QORCOM_LIBRARY, &error)) << error;
     EXPECT_FALSE(ui::InstallQtDialStatusSink("/nonexistent/libqorcom.so", &error));
     EXPECT_FALSE(error.empty());
+
+    // Through the registry, as a host finds the library of its dial-up objects.
+    tw::test::ScratchDir dir;
+    tw::test::ScopedEnv registry{"COMLITE_REGISTRY", dir.File("registry.reg")};
+    tw::test::ScopedEnv locks{"TIDEWELL_LOCK_DIR", dir.Path()};
+    error.clear();
+    EXPECT_FALSE(ui::InstallQtDialStatusSinkFor("QORPost.Ras", &error)) << "not registered yet";
+    bool loaded = false;
+    void* registerServer =
+        platform::LoadPinnedSymbol(QORCOM_LIBRARY, "DllRegisterServer", &loaded, &error);
+    ASSERT_TRUE(registerServer) << error;
+    ASSERT_EQ(reinterpret_cast<HRESULT (*)()>(registerServer)(), S_OK);
+    EXPECT_TRUE(ui::InstallQtDialStatusSinkFor("QORPost.Ras", &error)) << error;
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -226,17 +227,22 @@ void FollowDial(std::shared_ptr<Dial> dial, int output, QorRasDialNotify notify,
     Notify(*dial, notify, context, handle, QOR_RASCS_CONNECT_DEVICE, 0);
     std::string pending;
     std::uint32_t shown = QOR_RASCS_CONNECT_DEVICE;
+    const pid_t child = dial->child;
     int status = 0;
-    bool exited = false;
-    while (!exited) {
-        pollfd wait{output, POLLIN, 0};
-        if (::poll(&wait, 1, 100) > 0) {
-            char buffer[512];
-            const ssize_t n = ::read(output, buffer, sizeof buffer);
-            if (n > 0)
-                pending.append(buffer, static_cast<std::size_t>(n));
-            else
-                wait.fd = -1;
+    bool outputOpen = true;
+    for (;;) {
+        if (outputOpen) {
+            pollfd wait{output, POLLIN, 0};
+            if (::poll(&wait, 1, 100) > 0) {
+                char buffer[512];
+                const ssize_t n = ::read(output, buffer, sizeof buffer);
+                if (n > 0)
+                    pending.append(buffer, static_cast<std::size_t>(n));
+                else
+                    outputOpen = false;
+            }
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         for (std::size_t eol; (eol = pending.find('\n')) != std::string::npos;) {
             const auto state = StateOfLogLine(pending.substr(0, eol));
@@ -246,8 +252,12 @@ void FollowDial(std::shared_ptr<Dial> dial, int output, QorRasDialNotify notify,
                 Notify(*dial, notify, context, handle, *state, 0);
             }
         }
-        // The detached pppd may keep the pipe open: the exit of ours ends the dial.
-        exited = ::waitpid(dial->child, &status, WNOHANG) == dial->child;
+        // A detached pppd may keep the pipe open: the exit of ours ends the dial.
+        if (::waitpid(child, &status, WNOHANG) == child) {
+            std::lock_guard lock(dial->mutex);
+            dial->child = -1;  // reaped: never signalled again
+            break;
+        }
     }
     ::close(output);
 
@@ -263,7 +273,6 @@ void FollowDial(std::shared_ptr<Dial> dial, int output, QorRasDialNotify notify,
     {
         std::lock_guard lock(dial->mutex);
         dial->ended = true;
-        dial->child = -1;
         if (!dial->optionsFile.empty())
             ::unlink(dial->optionsFile.c_str());
     }

@@ -12,6 +12,11 @@
 #include <mutex>
 #include <utility>
 
+#include <dlfcn.h>
+
+#include "comlite/activation.h"
+#include "comlite/com_ptr.h"
+#include "comlite/text.h"
 #include "platform/os_services.h"
 
 namespace tw::qorcom::ui {
@@ -127,6 +132,24 @@ bool InstallQtDialStatusSink(const std::string& libraryPath, std::string* error)
         return false;
     }
     return true;
+}
+
+bool InstallQtDialStatusSinkFor(const std::string& progId, std::string* error) {
+    CLSID clsid{};
+    comlite::ComPtr<IClassFactory> factory;
+    if (CLSIDFromProgID(comlite::Utf8ToUtf16(progId).c_str(), &clsid) != S_OK ||
+        CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                         factory.PutVoid()) != S_OK) {
+        *error = progId + ": " + comlite::LastActivationError();
+        return false;
+    }
+    // The factory's function table lies in the serving library: that names its file.
+    Dl_info info{};
+    if (!::dladdr(*reinterpret_cast<void**>(factory.Get()), &info) || !info.dli_fname) {
+        *error = "the library serving " + progId + " cannot be found";
+        return false;
+    }
+    return InstallQtDialStatusSink(info.dli_fname, error);
 }
 
 }  // namespace tw::qorcom::ui

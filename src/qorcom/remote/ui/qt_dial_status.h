@@ -22,4 +22,8 @@ const QorDialStatusSink& QtDialStatusSink();
 // false (with *error) when the library or the entry point cannot be found.
 bool InstallQtDialStatusSink(const std::string& libraryPath, std::string* error);
 
+// The same for the library that serves a ProgID ("QORPost.Ras") through the registry, as the
+// host's dial-up objects will be created: a host calls it once after making its QApplication.
+bool InstallQtDialStatusSinkFor(const std::string& progId, std::string* error);
+
 }  // namespace tw::qorcom::ui
