@@ -1,4 +1,5 @@
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 
 #include <mutex>
 
+#include "qorcom/remote/dial_status.h"
+#include "qorcom/remote/headless_status.h"
 #include "qorcom/remote/ras.h"
 #include "qorcom_test_support.h"
 #include "support/scratch_dir.h"
@@ -76,7 +79,10 @@ protected:
     void SetUp() override {
         SetDialStatusWindowFactory([this] { return window; });
     }
-    void TearDown() override { SetDialStatusWindowFactory(nullptr); }
+    void TearDown() override {
+        SetDialStatusWindowFactory(nullptr);
+        SetDialTimeLimit(std::chrono::milliseconds(0));
+    }
 
     ComPtr<IQORRas> NewRas() { return test::Create<IQORRas>(CLSID_QORRas, IID_IQORRas); }
 
@@ -137,12 +143,12 @@ TEST_F(QorcomDialUpTest, WithoutAProviderOnlyInstalledAnswers) {
     EXPECT_EQ(test::TakeError(), "QORCom.Ras: RAS not found.");
 }
 
-TEST_F(QorcomDialUpTest, AProviderLackingAFunctionNamesIt) {
+TEST_F(QorcomDialUpTest, AProviderLackingAFunctionIsInstalledAndNamesWhatItLacks) {
     tw::test::ScopedEnv lacking("QORCOM_RAS_SIM_MISSING", "RasGetConnectStatus");
     auto ras = test::CreateDispatch(CLSID_QORRas);
     Variant installed, entry;
     ASSERT_EQ(test::Call(ras.Get(), "Installed", {}, &installed), S_OK);
-    EXPECT_EQ(installed.boolVal, VARIANT_FALSE);
+    EXPECT_EQ(installed.boolVal, VARIANT_TRUE) << "the poller would say \"RAS not installed\"";
     EXPECT_EQ(test::Call(ras.Get(), "GetFirstEntry", {&entry}), HRESULT(0x80040000));
     EXPECT_EQ(test::TakeError(), "QORCom.Ras: RasGetConnectStatus not found.");
 }
@@ -254,6 +260,127 @@ TEST_F(QorcomDialUpTest, ConnectionNotificationSignalsAnEventfd) {
     dialler->HangUp(&result);
     watcher->ConnectionNotification(0, VARIANT_FALSE, VARIANT_FALSE);
     close(event);
+}
+
+TEST_F(QorcomDialUpTest, ADialThatNeverEndsIsHungUpAtTheTimeLimit) {
+    SetDialTimeLimit(std::chrono::milliseconds(300));
+    auto ras = NewRas();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Dial(ras.Get(), "Slow"), QOR_DIAL_TIMED_OUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(window->texts,
+              (std::vector<std::string>{"Opening port....", "Connecting....", "Authenticating....",
+                                        "No connection within 300 ms; hanging up."}));
+    EXPECT_EQ(window->closed, 1);
+    EXPECT_TRUE(Connections(ras.Get()).empty());
+    EXPECT_TRUE(Flag(ras.Get(), &IQORRas::get_Disconnected));
+    EXPECT_EQ(ResultString(ras.Get(), QOR_DIAL_TIMED_OUT),
+              "The connection was not made within the time limit; the call was hung up.");
+    EXPECT_EQ(Dial(ras.Get(), "Shop 12"), 0) << "the port is free again";
+}
+
+TEST(QorcomDialTimeLimit, TheEnvironmentSetsItUnlessTheHostDid) {
+    {
+        tw::test::ScopedEnv unset("QORCOM_RAS_DIAL_LIMIT", std::nullopt);
+        EXPECT_EQ(DialTimeLimit(), std::chrono::seconds(120));
+    }
+    for (const char* bad : {"0", "-5", "ten", "12x"}) {
+        tw::test::ScopedEnv limit("QORCOM_RAS_DIAL_LIMIT", bad);
+        EXPECT_EQ(DialTimeLimit(), std::chrono::seconds(120)) << bad;
+    }
+    tw::test::ScopedEnv limit("QORCOM_RAS_DIAL_LIMIT", "45");
+    EXPECT_EQ(DialTimeLimit(), std::chrono::seconds(45));
+    QorcomSetDialTimeLimit(7);
+    EXPECT_EQ(DialTimeLimit(), std::chrono::seconds(7));
+    QorcomSetDialTimeLimit(0);
+    EXPECT_EQ(DialTimeLimit(), std::chrono::seconds(45));
+}
+
+extern "C" void CountUsr1(int) {}
+
+TEST_F(QorcomDialUpTest, HeadlessDialsLogTheirStatesAndSigusr1CancelsThem) {
+    struct sigaction own {
+    }, before{}, after{};
+    own.sa_handler = &CountUsr1;
+    sigemptyset(&own.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &own, &before), 0);
+
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    SetDialStatusWindowFactory([&] {
+        return std::make_shared<HeadlessStatusWindow>([&](const std::string& line) {
+            {
+                std::lock_guard lock(mutex);
+                lines.push_back(line);
+            }
+            if (line == "Connection Status: Authenticating....")
+                kill(getpid(), SIGUSR1);
+        });
+    });
+    auto ras = NewRas();
+    EXPECT_EQ(Dial(ras.Get(), "Slow"), 2);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Connection Status: Opening port....",
+                                               "Connection Status: Connecting....",
+                                               "Connection Status: Authenticating...."}));
+    EXPECT_TRUE(Connections(ras.Get()).empty());
+
+    ASSERT_EQ(sigaction(SIGUSR1, &before, &after), 0);
+    EXPECT_EQ(after.sa_handler, &CountUsr1) << "the program's own handler is back";
+    lines.clear();
+    EXPECT_EQ(Dial(ras.Get(), "Shop 12"), 0) << "an earlier signal cancels no later dial";
+    EXPECT_EQ(lines.size(), 4u);
+}
+
+// A host's C sink, as a program loading libqorcom would supply it.
+struct HostSink {
+    std::mutex mutex;
+    std::vector<std::string> calls;
+    QorDialCancel cancel = nullptr;
+    std::uintptr_t token = 0;
+    std::string cancelAt;
+
+    static void Open(void* context, const char* caption, QorDialCancel cancel,
+                     std::uintptr_t token) {
+        auto* self = static_cast<HostSink*>(context);
+        std::lock_guard lock(self->mutex);
+        self->calls.push_back(std::string("open ") + caption);
+        self->cancel = cancel;
+        self->token = token;
+    }
+    static void SetText(void* context, const char* text) {
+        auto* self = static_cast<HostSink*>(context);
+        std::unique_lock lock(self->mutex);
+        self->calls.push_back(text);
+        if (self->cancelAt == text) {
+            lock.unlock();
+            self->cancel(self->token);
+        }
+    }
+    static void Close(void* context) {
+        auto* self = static_cast<HostSink*>(context);
+        std::lock_guard lock(self->mutex);
+        self->calls.push_back("close");
+    }
+};
+
+TEST_F(QorcomDialUpTest, AHostsOwnSinkShowsTheDialAndCancelsIt) {
+    HostSink host;
+    host.cancelAt = "Connecting....";
+    QorDialStatusSink sink{
+        QOR_DIAL_STATUS_SINK_VERSION, sizeof(QorDialStatusSink), &host, &HostSink::Open,
+        &HostSink::SetText,           &HostSink::Close};
+    QorDialStatusSink wrong = sink;
+    wrong.version = 2;
+    EXPECT_EQ(QorcomSetDialStatusSink(&wrong), 87u);
+    ASSERT_EQ(QorcomSetDialStatusSink(&sink), 0u);
+
+    auto ras = NewRas();
+    EXPECT_EQ(Dial(ras.Get(), "Slow"), 2);
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"open Connection Status", "Opening port....",
+                                                    "Connecting....", "close"}));
+    host.cancel(host.token);  // late: does nothing
+    EXPECT_TRUE(Connections(ras.Get()).empty());
+    EXPECT_EQ(QorcomSetDialStatusSink(nullptr), 0u);
 }
 
 }  // namespace

@@ -65,6 +65,8 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
+        {"{3EB9B02B-B63F-43AD-9281-83612453E2E6}", "QOR Terminal Server Channel",
+         "QORCom.TerminalServerChannel"},
         {"{62C1815E-E221-4AD3-B193-18FDDFDBDE53}", "QOR Global Queue", "QORCom.GlobalQueue"},
         {"{A532F892-189E-43E0-86C9-C8A3B6AF4518}", "QOR Lock File", "QORCom.LockFile"},
         {"{39FEB25E-EEE1-4841-903F-30520181738D}", "QOR Soundex", "QORCom.Soundex"},
@@ -101,6 +103,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     const std::pair<const char*, const char*> interfaces[] = {
         {"{395D4680-327A-11D4-92C2-00E02950EEDE}", "IQORRas"},
         {"{FA0D1229-960C-4B37-85E5-E7C1DAE80F28}", "IQORStatus"},
+        {"{A7B35E60-EA78-4EB6-B55A-A3D9C9EC81AE}", "IQORTerminalServerChannel"},
         {"{B6692127-48F1-45BA-9065-F09E3F29691D}", "IQORSoftwareMessage"},
         {"{E08295A2-12E9-45EB-82F8-16E71E6FFDB6}", "IQORGlobalQueue"},
         {"{69796218-70AF-444B-A2F9-4C1E2BC35AA3}", "IQORLockFile"},
@@ -262,7 +265,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 14);
+    EXPECT_EQ(built, 15);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};

@@ -1,5 +1,6 @@
 #include "qorcom/frame/component_table.h"
 
+#include "qorcom/channel/terminal_server_channel.h"
 #include "qorcom/frame/lock_file.h"
 #include "qorcom/frame/log_message.h"
 #include "qorcom/local/drive_overrider.h"
@@ -56,7 +57,7 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.ReadEMailMAPI.1"),
     Row(CLSID_QORReadEMailPOP3, kNotBuilt, "QOR Read EMail POP3", "QORCom.ReadEMailPOP3",
         "QORCom.ReadEMailPOP3.1"),
-    Row(CLSID_QORTerminalServerChannel, kNotBuilt, "QOR Terminal Server Channel",
+    Row(CLSID_QORTerminalServerChannel, &CreateComponent<CTerminalServerChannel>, "QOR Terminal Server Channel",
         "QORCom.TerminalServerChannel", "QORCom.TerminalServerChannel.1"),
     Row(CLSID_QORSoftwareMessage, &CreateComponent<CSoftwareMessage>, "QOR Software Message",
         "QORCom.SoftwareMessage", "QORCom.SoftwareMessage.1"),
@@ -99,7 +100,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORReadEMail, "IQORReadEMail", false},
     {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", false},
     {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", false},
-    {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel", false},
+    {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel", true},
     {&IID_IQORSoftwareMessage, "IQORSoftwareMessage", true},
     {&IID_IQORGlobalQueue, "IQORGlobalQueue", true},
     {&IID_IQORLockFile, "IQORLockFile", true},

@@ -1,5 +1,6 @@
 #include "qorcom/remote/ras.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -15,17 +16,23 @@
 #include "platform/os_services.h"
 #include "platform/os_support.h"
 #include "qorcom/frame/exports.h"
+#include "qorcom/remote/dial_status.h"
+#include "qorcom/remote/headless_status.h"
 
 namespace tw::qorcom {
 namespace {
 
 constexpr const char* kProviderVariable = "QORCOM_RAS_PROVIDER";
 constexpr const char* kProviderFileName = "libqorcom-ras.so";
+constexpr const char* kTimeLimitVariable = "QORCOM_RAS_DIAL_LIMIT";
 constexpr const char* kStatusCaption = "Connection Status";
 constexpr std::size_t kErrorTextBuffer = 256;
 // How long HangUp follows a connection on its way out, and how often it looks.
 constexpr auto kHangUpLimit = std::chrono::seconds(3);
 constexpr auto kHangUpPoll = std::chrono::milliseconds(50);
+// The component's own text for the dial it gave up at its time limit, when the provider has none.
+constexpr const char* kTimedOutText =
+    "The connection was not made within the time limit; the call was hung up.";
 // How often a connection notification looks at the active connections.
 constexpr auto kWatchInterval = std::chrono::milliseconds(250);
 
@@ -74,13 +81,6 @@ const char* MissingFunction(const QorRasProvider& t) {
 
 // ---- The status window ----
 
-class SilentStatusWindow final : public DialStatusWindow {
-public:
-    void Open(const std::string&, std::function<void()>) override {}
-    void SetText(const std::string&) override {}
-    void Close() override {}
-};
-
 std::mutex g_windowFactoryMutex;
 DialStatusWindowFactory g_windowFactory;
 
@@ -91,7 +91,87 @@ std::shared_ptr<DialStatusWindow> MakeStatusWindow() {
         factory = g_windowFactory;
     }
     std::shared_ptr<DialStatusWindow> window = factory ? factory() : nullptr;
-    return window ? window : std::make_shared<SilentStatusWindow>();
+    return window ? window : std::make_shared<HeadlessStatusWindow>();
+}
+
+// The cancel functions of the windows a host's C sink has open, by token, so that a cancel
+// arriving after its dial ended finds nothing instead of a freed function.
+class CancelTokens {
+public:
+    static CancelTokens& Instance() {
+        static CancelTokens tokens;
+        return tokens;
+    }
+    std::uintptr_t Add(std::function<void()> cancel) {
+        std::lock_guard lock(mutex_);
+        const std::uintptr_t token = ++last_;
+        cancels_.emplace(token, std::move(cancel));
+        return token;
+    }
+    void Remove(std::uintptr_t token) {
+        std::lock_guard lock(mutex_);
+        cancels_.erase(token);
+    }
+    static void Cancel(std::uintptr_t token) {
+        std::function<void()> cancel;
+        {
+            std::lock_guard lock(Instance().mutex_);
+            const auto it = Instance().cancels_.find(token);
+            if (it == Instance().cancels_.end())
+                return;
+            cancel = it->second;
+        }
+        cancel();
+    }
+
+private:
+    std::mutex mutex_;
+    std::uintptr_t last_ = 0;
+    std::map<std::uintptr_t, std::function<void()>> cancels_;
+};
+
+// A status window that forwards to a host's C sink.
+class HostSinkWindow final : public DialStatusWindow {
+public:
+    explicit HostSinkWindow(const QorDialStatusSink& sink) : sink_(sink) {}
+    ~HostSinkWindow() override { Close(); }
+    void Open(const std::string& caption, std::function<void()> cancel) override {
+        token_ = CancelTokens::Instance().Add(std::move(cancel));
+        if (sink_.open)
+            sink_.open(sink_.context, caption.c_str(), &CancelTokens::Cancel, token_);
+    }
+    void SetText(const std::string& text) override {
+        if (sink_.setText)
+            sink_.setText(sink_.context, text.c_str());
+    }
+    void Close() override {
+        if (token_ == 0)
+            return;
+        CancelTokens::Instance().Remove(std::exchange(token_, 0));
+        if (sink_.close)
+            sink_.close(sink_.context);
+    }
+
+private:
+    QorDialStatusSink sink_;
+    std::uintptr_t token_ = 0;
+};
+
+std::atomic<std::int64_t> g_timeLimitMs{0};
+
+// ---- Following a connection on its way out ----
+
+// Hangs up and waits (a few seconds at most) until the connection is gone: the line takes a
+// moment to drop, and a new dial on the same port fails until it has.
+std::uint32_t HangUpAndFollow(const QorRasProvider& ras, QorRasConnection connection) {
+    const std::uint32_t outcome = ras.RasHangUp(connection);
+    const auto deadline = std::chrono::steady_clock::now() + kHangUpLimit;
+    QorRasConnectionStatus status{};
+    while (ras.RasGetConnectStatus(connection, &status) != QOR_RAS_ERROR_INVALID_HANDLE &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(kHangUpPoll);
+    }
+    return outcome;
 }
 
 // ---- One dial attempt ----
@@ -106,7 +186,22 @@ struct DialSession {
     bool cancelled = false;
     bool connected = false;
     std::uint32_t error = 0;
+    std::mutex windowMutex;
+    bool windowClosed = false;
     std::shared_ptr<DialStatusWindow> window;
+
+    // The window gets no text after it was closed, even from a notification that was on its
+    // way when the dial ended.
+    void ShowText(const std::string& text) {
+        std::lock_guard lock(windowMutex);
+        if (!windowClosed)
+            window->SetText(text);
+    }
+    void CloseWindow() {
+        std::lock_guard lock(windowMutex);
+        if (!std::exchange(windowClosed, true))
+            window->Close();
+    }
 
     void Finish(bool isConnected, std::uint32_t failure, bool byCancel) {
         std::lock_guard lock(mutex);
@@ -157,7 +252,7 @@ void OnDialProgress(void* context, QorRasConnection, std::uint32_t state, std::u
     } else if (state == QOR_RASCS_CONNECTED) {
         session->Finish(true, 0, false);
     } else if (const std::string text = DialStateText(state); !text.empty()) {
-        session->window->SetText(text);
+        session->ShowText(text);
     }
 }
 
@@ -175,6 +270,17 @@ bool CopyField(char (&field)[N], const std::string& text) {
 void Wipe(char* bytes, std::size_t size) {
     volatile char* p = bytes;
     for (std::size_t i = 0; i < size; ++i) p[i] = 0;
+}
+
+std::string LimitText(std::chrono::milliseconds limit) {
+    const auto ms = limit.count();
+    char text[64];
+    if (ms % 1000 == 0)
+        std::snprintf(text, sizeof text, "%lld second%s", static_cast<long long>(ms / 1000),
+                      ms == 1000 ? "" : "s");
+    else
+        std::snprintf(text, sizeof text, "%lld ms", static_cast<long long>(ms));
+    return text;
 }
 
 std::string UnknownError(LONG result) {
@@ -253,6 +359,22 @@ void SetDialStatusWindowFactory(DialStatusWindowFactory factory) {
     g_windowFactory = std::move(factory);
 }
 
+void SetDialTimeLimit(std::chrono::milliseconds limit) {
+    g_timeLimitMs = limit.count() > 0 ? limit.count() : 0;
+}
+
+std::chrono::milliseconds DialTimeLimit() {
+    if (const std::int64_t set = g_timeLimitMs.load(); set > 0)
+        return std::chrono::milliseconds(set);
+    if (const char* text = std::getenv(kTimeLimitVariable); text && *text) {
+        char* end = nullptr;
+        const long seconds = std::strtol(text, &end, 10);
+        if (*end == '\0' && seconds > 0 && seconds <= 24L * 3600)
+            return std::chrono::seconds(seconds);
+    }
+    return std::chrono::seconds(QOR_DIAL_DEFAULT_TIME_LIMIT);
+}
+
 std::string DialStateText(std::uint32_t state) {
     switch (state) {
         case QOR_RASCS_OPEN_PORT:
@@ -292,12 +414,9 @@ HRESULT CRas::get_Installed(VARIANT_BOOL* value) {
     return Guarded([&]() -> HRESULT {
         if (!value)
             return E_POINTER;
-        if (!ras_) {
-            const QorRasProvider* table = LoadProviderTable();
-            if (table && !MissingFunction(*table))
-                ras_ = table;
-        }
-        return ReturnBool(ras_ != nullptr, value);
+        // Only a missing library means not installed: a provider lacking a function is there,
+        // and the members name what it lacks.
+        return ReturnBool(ras_ != nullptr || LoadProviderTable() != nullptr, value);
     });
 }
 
@@ -405,10 +524,15 @@ LONG CRas::DialLoaded(const std::string& entry, const std::string* replacements)
     if (started != 0) {
         session->Finish(false, started, false);
     } else {
+        const auto limit = DialTimeLimit();
         std::unique_lock lock(session->mutex);
-        session->changed.wait(lock, [&] { return session->finished; });
+        if (!session->changed.wait_for(lock, limit, [&] { return session->finished; })) {
+            lock.unlock();
+            session->Finish(false, QOR_DIAL_TIMED_OUT, false);
+            session->ShowText("No connection within " + LimitText(limit) + "; hanging up.");
+        }
     }
-    session->window->Close();
+    session->CloseWindow();
 
     LONG outcome;
     {
@@ -425,7 +549,7 @@ LONG CRas::DialLoaded(const std::string& entry, const std::string* replacements)
         connection_ = connection;
     } else if (connection != 0) {
         // A failed or abandoned attempt still holds the port until it is hung up.
-        ras_->RasHangUp(connection);
+        HangUpAndFollow(*ras_, connection);
     }
     DialSessions::Instance().Remove(id);
     return outcome;
@@ -435,15 +559,7 @@ LONG CRas::HangUpLoaded() {
     const QorRasConnection connection = std::exchange(connection_, 0);
     if (connection == 0)
         return 0;
-    const LONG outcome = static_cast<LONG>(ras_->RasHangUp(connection));
-    // The line takes a moment to drop; a new dial on the same port fails until it has.
-    const auto deadline = std::chrono::steady_clock::now() + kHangUpLimit;
-    QorRasConnectionStatus status{};
-    while (ras_->RasGetConnectStatus(connection, &status) != QOR_RAS_ERROR_INVALID_HANDLE &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(kHangUpPoll);
-    }
-    return outcome;
+    return static_cast<LONG>(HangUpAndFollow(*ras_, connection));
 }
 
 HRESULT CRas::HangUp(LONG* result) {
@@ -513,10 +629,29 @@ HRESULT CRas::GetResultString(LONG result, BSTR* error) {
             return ReturnText(UnknownError(result), error);
         char text[kErrorTextBuffer] = {};
         if (ras_->RasGetErrorString(static_cast<std::uint32_t>(result), text, sizeof text) != 0)
-            return ReturnText(UnknownError(result), error);
+            return ReturnText(result == QOR_DIAL_TIMED_OUT ? kTimedOutText : UnknownError(result),
+                              error);
         text[sizeof text - 1] = '\0';
         return ReturnText(text, error);
     });
 }
 
 }  // namespace tw::qorcom
+
+// ---- The host's entry points ----
+
+extern "C" uint32_t QorcomSetDialStatusSink(const QorDialStatusSink* sink) {
+    using namespace tw::qorcom;
+    if (!sink) {
+        SetDialStatusWindowFactory(nullptr);
+        return 0;
+    }
+    if (sink->version != QOR_DIAL_STATUS_SINK_VERSION || sink->size < sizeof(QorDialStatusSink))
+        return QOR_RAS_ERROR_INVALID_PARAMETER;
+    SetDialStatusWindowFactory([copy = *sink] { return std::make_shared<HostSinkWindow>(copy); });
+    return 0;
+}
+
+extern "C" void QorcomSetDialTimeLimit(uint32_t seconds) {
+    tw::qorcom::SetDialTimeLimit(std::chrono::seconds(seconds));
+}

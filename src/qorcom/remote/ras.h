@@ -5,8 +5,13 @@
 // up, and turns dial-up error numbers into text.
 //
 // Without a provider library, Installed is false and every other member raises "RAS not
-// found."; a provider lacking a function raises "<Name> not found." (both code 0).
+// found."; a provider lacking a function is still installed, and every member but Installed
+// raises "<Name> not found." (both code 0).
+//
+// Dial has a time limit and a status sink; hosts change both through the C entry points of
+// qorcom/remote/dial_status.h.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,16 +40,23 @@ public:
     // Shown before dialling starts. While the window is open, `cancel` may be called from any
     // thread to give up the attempt (the Cancel button).
     virtual void Open(const std::string& caption, std::function<void()> cancel) = 0;
-    // The state text; called from the provider's notification thread.
+    // The state text; called from the provider's notification thread, and from the dialling
+    // thread when the time limit passes.
     virtual void SetText(const std::string& text) = 0;
     // Dialling ended (connected, failed or cancelled).
     virtual void Close() = 0;
 };
 
-// Makes the window of each Dial. The default shows nothing and never cancels (the library runs
-// in unattended programs). Process-wide; set it before objects dial. Thread-safe.
+// Makes the window of each Dial. Without one (nullptr), the headless window of
+// qorcom/remote/headless_status.h is used. Process-wide; set it before objects dial.
+// Thread-safe.
 using DialStatusWindowFactory = std::function<std::shared_ptr<DialStatusWindow>()>;
 void SetDialStatusWindowFactory(DialStatusWindowFactory factory);
+
+// The time limit of later dials; zero returns to $QORCOM_RAS_DIAL_LIMIT (seconds) or the
+// default of 120 seconds. Thread-safe.
+void SetDialTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds DialTimeLimit();
 
 // The text the status window shows for a connection state; empty for states it does not show.
 std::string DialStateText(std::uint32_t state);
@@ -69,8 +81,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetNextConnection(BSTR* connection, LONG* result) override;
     // Reads the entry's stored parameters, lets each non-empty argument replace its value,
     // dials and waits for the outcome with the status window open. Result: 0 when connected,
-    // the error number of the attempt, 2 when cancelled, 87 for an argument too long for the
-    // dial parameters. A connection this object dialled before is hung up first.
+    // the error number of the attempt, 2 when cancelled, 638 when the time limit passed (the
+    // attempt is then hung up), 87 for an argument too long for the dial parameters. A
+    // connection this object dialled before is hung up first.
     HRESULT STDMETHODCALLTYPE Dial(BSTR entry, BSTR phoneNumber, BSTR callbackNumber, BSTR userName,
                                    BSTR password, BSTR domain, LONG* result) override;
     // Hangs up the connection this object dialled and waits (a few seconds at most) for it to
@@ -85,7 +98,8 @@ public:
     HRESULT STDMETHODCALLTYPE get_Connected(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE get_Connecting(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE get_Disconnected(VARIANT_BOOL* value) override;
-    // "Unknown RAS error %ld." outside 600 to 868, else the provider's text.
+    // "Unknown RAS error %ld." outside 600 to 868, else the provider's text (the component's
+    // own for 638, the time limit, when the provider has none).
     HRESULT STDMETHODCALLTYPE GetResultString(LONG result, BSTR* error) override;
 
 private:

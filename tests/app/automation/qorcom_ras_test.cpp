@@ -7,6 +7,7 @@
 
 #include "app/automation/ras_automation.h"
 #include "platform/os_services.h"
+#include "platform/process.h"
 #include "support/recording_messages.h"
 #include "support/scratch_dir.h"
 
@@ -26,6 +27,11 @@ DelayMs = 1
 [Busy Line]
 States = 0,2
 Result = 678
+DelayMs = 1
+
+[Hung]
+States = 0,2
+Hold = yes
 DelayMs = 1
 )";
 
@@ -105,11 +111,61 @@ TEST_F(QorcomRasTest, WithoutDialUpNetworking) {
     EXPECT_THAT(messages.error.Texts(), ElementsAre("Exception 0: RAS not found."));
 }
 
+TEST_F(QorcomRasTest, AProviderLackingAFunctionIsNamedNotCalledNotInstalled) {
+    test::ScopedEnv lacking{"QORCOM_RAS_SIM_MISSING", "RasDial"};
+    RasConnector connector(factory());
+    connector.entryName = "Shop 12";
+    EXPECT_FALSE(connector.Connect());
+    EXPECT_EQ(connector.GetLastErrorText(), "RasDial not found.");
+}
+
+TEST_F(QorcomRasTest, AHungDialEndsAtTheLimitWithAClearError) {
+    test::ScopedEnv limit{"QORCOM_RAS_DIAL_LIMIT", "1"};
+    RasConnector connector(factory());
+    connector.entryName = "Hung";
+    EXPECT_FALSE(connector.Connect());
+    EXPECT_EQ(connector.GetLastErrorText(),
+              "The connection was not made within the time limit; the call was hung up.");
+    EXPECT_EQ(factory()->GetFirstConnection(), "");
+
+    // A host changes the limit through the library's exported entry point.
+    bool loaded = false;
+    std::string error;
+    void* setLimit =
+        platform::LoadPinnedSymbol(QORCOM_LIBRARY, "QorcomSetDialTimeLimit", &loaded, &error);
+    ASSERT_TRUE(setLimit) << error;
+    EXPECT_TRUE(
+        platform::LoadPinnedSymbol(QORCOM_LIBRARY, "QorcomSetDialStatusSink", &loaded, &error))
+        << error;
+}
+
+#ifdef QORCOM_PPPD_RAS
+// A link pppd already holds (brought up by another program) is used as it is and left up.
+TEST_F(QorcomRasTest, AnActivePppdLinkIsReusedAndNotHungUp) {
+    test::ScopedEnv pppd{"QORCOM_RAS_PROVIDER", QORCOM_PPPD_RAS};
+    test::ScopedEnv peers{"QORCOM_PPP_PEERS_DIR", dir.File("peers")};
+    test::ScopedEnv run{"QORCOM_PPP_RUN_DIR", dir.File("run")};
+    test::ScopedEnv noPppd{"PATH", dir.File("empty")};
+    dir.Write("peers/Shop 12", "user pos\n");
+    int error = 0;
+    auto holder = platform::ChildProcess::Start({"/bin/sleep", "30"}, "", &error);
+    ASSERT_TRUE(holder);
+    dir.Write("run/ppp-Shop 12.pid", std::to_string(holder->Pid()) + "\nppp0\n");
+
+    RasConnector connector(factory());
+    connector.entryName = "SHOP 12";
+    ASSERT_TRUE(connector.Connect()) << connector.GetLastErrorText();
+    EXPECT_TRUE(connector.Disconnect());
+    EXPECT_EQ(factory()->GetFirstConnection(), "Shop 12") << "still up";
+    EXPECT_FALSE(holder->Wait(std::chrono::milliseconds(200)).Succeeded()) << "still running";
+}
+#endif
+
 TEST_F(QorcomRasTest, TheSettingsDialogListsThePhoneBook) {
     DispatchDialUpDirectory directory;
     const auto listing = directory.ListEntries();
     EXPECT_TRUE(listing.available);
-    EXPECT_THAT(listing.entries, ElementsAre("Shop 12", "Busy Line"));
+    EXPECT_THAT(listing.entries, ElementsAre("Shop 12", "Busy Line", "Hung"));
     EXPECT_TRUE(messages.error.Texts().empty());
 
     // Not installed: nothing to offer, nothing to report.

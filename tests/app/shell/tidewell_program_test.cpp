@@ -1,6 +1,8 @@
 // The tidewell program run as a process over a simulated POS, as a scheduler runs it.
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 
@@ -118,6 +120,55 @@ TEST_F(TidewellProgram, SiteZeroIsSiteOneAndAMissingSiteIsSetUpByRavelinFirst) {
     EXPECT_TRUE(fs::exists(dir.File("home/RAVELIN.001")));
     EXPECT_EQ(Count(Log(1), "Split to:"), 120) << "site 1 was set up unattended, then polled";
 }
+
+#ifdef QORCOM_LIBRARY
+// A dial-up site: the POS is reached through pppd (a fake one on PATH) via libqorcom.so.
+class TidewellDialUp : public TidewellProgram {
+protected:
+    TidewellDialUp() {
+        EXPECT_TRUE(Run({QORREGSVR_PROGRAM, "-s", QORCOM_LIBRARY}).Succeeded());
+        fs::create_directories(dir.File("run"));
+        dir.Write("peers/Shop 12", "user pos\n");
+        dir.Write("peers/Hung", "# fake: hold\n");
+    }
+    void SetUpSite(const std::string& entry) {
+        dir.Write("home/SETUP.STA", "SalesPath=" + dir.File("pos/export") +
+                                        "/\r\nImportDestinationPath=" + dir.File("pos/import") +
+                                        "/\r\n7Z=FALSE\r\nUseRas=TRUE\r\nRasEntry=" + entry +
+                                        "\r\n");
+        ASSERT_TRUE(Run({RAVELIN_PROGRAM, dir.File("home") + "/", "/AUTO", "/SITE=1"}).Succeeded());
+    }
+    test::ScopedEnv registry{"COMLITE_REGISTRY", dir.File("registry.reg")};
+    test::ScopedEnv provider{"QORCOM_RAS_PROVIDER", QORCOM_PPPD_RAS};
+    test::ScopedEnv peers{"QORCOM_PPP_PEERS_DIR", dir.File("peers")};
+    test::ScopedEnv run{"QORCOM_PPP_RUN_DIR", dir.File("run")};
+    test::ScopedEnv pppdLog{"FAKE_PPPD_LOG", dir.File("pppd.log")};
+    test::ScopedEnv path{"PATH", std::string(FAKE_PPPD_DIR) + ":" + std::getenv("PATH")};
+};
+
+TEST_F(TidewellDialUp, AutoDialsThroughPppdPollsAndHangsUp) {
+    SetUpSite("Shop 12");
+    const auto outcome = Tidewell({"1", "/AUTO"});
+    EXPECT_TRUE(outcome.Succeeded()) << outcome.exitCode;
+    EXPECT_EQ(Count(Log(1), "Split to:"), 120);
+    EXPECT_EQ(Count({test::ReadAll(dir.File("pppd.log"))}, "linkname Shop 12"), 1);
+    EXPECT_TRUE(fs::is_empty(dir.File("run"))) << "the link this run dialled was hung up";
+}
+
+TEST_F(TidewellDialUp, AHungDialEndsAtItsLimitWithResultOne) {
+    SetUpSite("Hung");
+    test::ScopedEnv limit{"QORCOM_RAS_DIAL_LIMIT", "1"};
+    const auto start = std::chrono::steady_clock::now();
+    const auto outcome = Tidewell({"1", "/AUTO"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    EXPECT_EQ(outcome.exitCode, 1);
+    const auto log = Log(1);
+    EXPECT_EQ(
+        Count(log, "The connection was not made within the time limit; the call was hung up."), 1);
+    EXPECT_EQ(Count(log, "Split to:"), 0);
+    EXPECT_TRUE(fs::is_empty(dir.File("run")));
+}
+#endif
 
 TEST_F(TidewellProgram, HelpAndInteractiveRuns) {
     EXPECT_TRUE(Tidewell({"--help"}).Succeeded());
