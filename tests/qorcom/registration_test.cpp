@@ -61,8 +61,10 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     const Row rows[] = {
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORPost.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
+        {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORPost.FTP"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
+        {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORCom.FTP"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
         {"{62C1815E-E221-4AD3-B193-18FDDFDBDE53}", "QOR Global Queue", "QORCom.GlobalQueue"},
@@ -98,6 +100,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     const std::pair<const char*, const char*> interfaces[] = {
         {"{395D4680-327A-11D4-92C2-00E02950EEDE}", "IQORRas"},
         {"{FA0D1229-960C-4B37-85E5-E7C1DAE80F28}", "IQORStatus"},
+        {"{EF865D0E-C0C1-4AAB-B095-9465F91C87F2}", "IQORFTP"},
         {"{B6692127-48F1-45BA-9065-F09E3F29691D}", "IQORSoftwareMessage"},
         {"{E08295A2-12E9-45EB-82F8-16E71E6FFDB6}", "IQORGlobalQueue"},
         {"{69796218-70AF-444B-A2F9-4C1E2BC35AA3}", "IQORLockFile"},
@@ -256,7 +259,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 11);
+    EXPECT_EQ(built, 13);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};
@@ -268,18 +271,19 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
 
 // A class this build does not serve may be another module's: unregistering leaves it alone.
 TEST_F(QorcomRegistrationTest, UnregisteringSparesClassesThisBuildDoesNotServe) {
-    const std::string ftpClass = "HKEY_CLASSES_ROOT\\CLSID\\{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}";
+    const std::string mapiClass =
+        "HKEY_CLASSES_ROOT\\CLSID\\{E4496082-0E62-401E-B106-0D6FCB5C4555}";
     ASSERT_TRUE(Change([&](comlite::RegistryTree& t) {
-        return t.SetValue(ftpClass + "\\InprocServer32", "", std::string("/opt/other/ftp.so")) &&
-               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.FTP\\CLSID", "",
-                          std::string("{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}"));
+        return t.SetValue(mapiClass + "\\InprocServer32", "", std::string("/opt/other/mapi.so")) &&
+               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.SendEMailMAPI\\CLSID", "",
+                          std::string("{E4496082-0E62-401E-B106-0D6FCB5C4555}"));
     }));
     ASSERT_EQ(RegisterServer(file, "/opt/qor/libqorcom.so"), S_OK);
-    EXPECT_EQ(Load()[ftpClass + "\\InprocServer32"][""], "/opt/other/ftp.so");
+    EXPECT_EQ(Load()[mapiClass + "\\InprocServer32"][""], "/opt/other/mapi.so");
     ASSERT_EQ(UnregisterServer(file), S_OK);
     const Snapshot remaining = Load();
-    EXPECT_TRUE(remaining.count(ftpClass + "\\InprocServer32"));
-    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.FTP\\CLSID"));
+    EXPECT_TRUE(remaining.count(mapiClass + "\\InprocServer32"));
+    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.SendEMailMAPI\\CLSID"));
 }
 
 TEST_F(QorcomRegistrationTest, TwoProcessesRegisteringAtOnceLeaveACompleteRegistry) {

@@ -9,6 +9,7 @@
 #include "qorcom/local/soundex.h"
 #include "qorcom/local/std_out_status.h"
 #include "qorcom/remote/ras.h"
+#include "qorcom/transfer/ftp_component.h"
 
 namespace tw::qorcom {
 namespace {
@@ -34,7 +35,7 @@ constexpr ComponentRow kComponents[] = {
         "QORPost.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORPost.SendMailSMTP",
         "QORPost.SendMailSMTP.1"),
-    Row(CLSID_QORFTP, kNotBuilt, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
+    Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
     Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORCom.Ras",
         "QORCom.Ras.1"),
     Row(CLSID_QORSendMail, kNotBuilt, "QOR Send Mail", "QORCom.SendMail", "QORCom.SendMail.1"),
@@ -45,7 +46,7 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORCom.SendMailSMTP",
         "QORCom.SendMailSMTP.1"),
-    Row(CLSID_QORFTP, kNotBuilt, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
+    Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
     Row(CLSID_QORSendEMailMAPI, kNotBuilt, "QOR Send EMail MAPI", "QORCom.SendEMailMAPI",
         "QORCom.SendEMailMAPI.1"),
     Row(CLSID_QORSendEMailSMTP, kNotBuilt, "QOR Send EMail SMTP", "QORCom.SendEMailSMTP",
@@ -87,7 +88,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORReadMail, "IQORReadMail", false},
     {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
     {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
-    {&IID_IQORFTP, "IQORFTP", false},
+    {&IID_IQORFTP, "IQORFTP", true},
     {&IID_IQORTelnet, "IQORTelnet", false},
     {&IID_IQORSendEMail, "IQORSendEMail", false},
     {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
