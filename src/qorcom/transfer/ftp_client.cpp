@@ -177,6 +177,21 @@ private:
     bool done_ = false;
 };
 
+// A data connection, encrypted or not.
+struct FtpClient::DataConnection {
+    TcpStream tcp;
+    std::unique_ptr<TlsChannel> tls;
+    ByteStream& Stream() { return tls ? static_cast<ByteStream&>(*tls) : tcp; }
+    // After a download: answers the server's close_notify with ours, since a server may drop
+    // the TLS session of a connection that did not end cleanly and refuse to resume it next.
+    void Close(bool failed) {
+        if (tls && !failed)
+            tls->Shutdown();
+        tls.reset();
+        tcp.Close();
+    }
+};
+
 FtpClient::FtpClient(FtpLimits limits) : limits_(limits) {}
 
 FtpClient::~FtpClient() = default;
@@ -197,6 +212,8 @@ bool FtpClient::ControlFail(int error, const char* operation, const char* step) 
 }
 
 void FtpClient::CloseControl() {
+    controlTls_.reset();
+    protectData_ = false;
     control_.Close();
     received_.clear();
     typeSent_ = -1;
@@ -218,7 +235,7 @@ bool FtpClient::ReadLine(std::string* line) {
             return ControlFail(EMSGSIZE, "ReadControlString", "ReadString");
         char buffer[4096];
         int error = 0;
-        const long n = control_.Read(buffer, sizeof buffer, &error);
+        const long n = Control().Read(buffer, sizeof buffer, &error);
         if (n == 0)
             error = ECONNRESET;
         if (n <= 0)
@@ -253,9 +270,28 @@ bool FtpClient::WriteLine(std::string_view line) {
     std::string text(line);
     text += "\r\n";
     int error = 0;
-    if (!control_.WriteAll(text.data(), text.size(), &error))
+    if (!Control().WriteAll(text.data(), text.size(), &error))
         return ControlFail(error, "WriteControlString", "WriteString");
     return true;
+}
+
+ByteStream& FtpClient::Control() {
+    return controlTls_ ? static_cast<ByteStream&>(*controlTls_) : control_;
+}
+
+bool FtpClient::SecureControl(const std::string& host) {
+    if (!Command("AUTH TLS"))
+        return false;
+    // Whatever followed the reply came in clear: it must not pass for the server's words.
+    received_.clear();
+    std::string message;
+    tls_ = TlsContext::Create(security_.tls, &message);
+    if (!tls_)
+        return Fail(message);
+    controlTls_ = std::make_unique<TlsChannel>(tls_, control_);
+    if (!controlTls_->Handshake(host, false))
+        return Fail(controlTls_->Message());
+    return Command("PBSZ 0");
 }
 
 bool FtpClient::Command(std::string_view command) {
@@ -274,8 +310,9 @@ bool FtpClient::LogOn(const std::string& host, int port, const std::string& user
     int error = 0;
     if (!control_.Connect(host, port, limits_.connectTimeout, limits_.idleTimeout, &error))
         return Fail("Unable to connect to server ");
+    host_ = host;
     bool loggedOn = false;
-    if (Command("")) {
+    if (Command("") && (!security_.secureLogin || SecureControl(host))) {
         // The logon table without firewall: each class 3 reply asks for the next step.
         const std::string steps[] = {"USER " + user, "PASS " + password, "ACCT " + account};
         for (const std::string& step : steps) {
@@ -285,6 +322,10 @@ bool FtpClient::LogOn(const std::string& host, int port, const std::string& user
         }
         if (!loggedOn && replyClass_ == 3)
             Fail("Logon Failed");
+        if (loggedOn && controlTls_) {
+            loggedOn = Command(security_.secureTransfer ? "PROT P" : "PROT C");
+            protectData_ = loggedOn && security_.secureTransfer;
+        }
     }
     if (!loggedOn)
         CloseControl();
@@ -301,10 +342,21 @@ bool FtpClient::SetType(bool ascii) {
     return true;
 }
 
-bool FtpClient::OpenData(const std::string& command, bool passive, TcpStream* data) {
+bool FtpClient::OpenData(const std::string& command, bool passive, DataConnection* data) {
     if (!IsSafeArgument(command))
         return Fail(kUnsafeArgument);
-    return passive ? OpenPassive(command, data) : OpenActive(command, data);
+    if (!(passive ? OpenPassive(command, &data->tcp) : OpenActive(command, &data->tcp)))
+        return false;
+    if (!protectData_)
+        return true;
+    data->tls = std::make_unique<TlsChannel>(tls_, data->tcp);
+    if (data->tls->Handshake(host_, true))
+        return true;
+    const std::string failure = data->tls->Message();
+    data->tls.reset();
+    data->tcp.Close();
+    FinishTransfer(true);
+    return Fail(failure);
 }
 
 bool FtpClient::OpenPassive(const std::string& command, TcpStream* data) {
@@ -383,14 +435,14 @@ bool FtpClient::Download(const std::string& remote, const std::string& localPath
     LocalSink sink(localPath, append);
     if (!sink.Open())
         return Fail("Unable to open file on local machine");
-    TcpStream data;
+    DataConnection data;
     if (!OpenData("RETR " + remote, passive, &data))
         return false;
     std::vector<char> buffer(kBlockSize);
     bool failed = false;
     for (;;) {
         int error = 0;
-        const long n = data.Read(buffer.data(), buffer.size(), &error);
+        const long n = data.Stream().Read(buffer.data(), buffer.size(), &error);
         if (n == 0)
             break;
         if (n < 0) {
@@ -402,7 +454,7 @@ bool FtpClient::Download(const std::string& remote, const std::string& localPath
             break;
         }
     }
-    data.Close();
+    data.Close(failed);
     if (!FinishTransfer(failed))
         return false;
     if (!sink.Commit())
@@ -421,7 +473,7 @@ bool FtpClient::Upload(const std::string& localPath, const std::string& remote, 
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    TcpStream data;
+    DataConnection data;
     if (!OpenData((append ? "APPE " : "STOR ") + remote, passive, &data))
         return false;
     std::vector<char> buffer(kBlockSize);
@@ -435,31 +487,34 @@ bool FtpClient::Upload(const std::string& localPath, const std::string& remote, 
             // A reset, not an orderly end, so that the server does not take the part sent
             // for the whole file.
             const linger reset{1, 0};
-            ::setsockopt(data.Fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            ::setsockopt(data.tcp.Fd(), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
             break;
         }
         if (n == 0)
             break;
         int error = 0;
-        if (!data.WriteAll(buffer.data(), static_cast<std::size_t>(n), &error)) {
+        if (!data.Stream().WriteAll(buffer.data(), static_cast<std::size_t>(n), &error)) {
             failed = !NetworkFail(error, "WriteDataString", "Send");
             break;
         }
     }
-    data.Close();
+    if (!failed && data.tls && !data.tls->Shutdown())
+        failed = !Fail(data.tls->Message());
+    data.tls.reset();
+    data.tcp.Close();
     return FinishTransfer(failed);
 }
 
 bool FtpClient::Listing(const std::string& command, bool passive, std::string* text) {
     text->clear();
-    TcpStream data;
+    DataConnection data;
     if (!OpenData(command, passive, &data))
         return false;
     char buffer[16 * 1024];
     bool failed = false;
     for (;;) {
         int error = 0;
-        const long n = data.Read(buffer, sizeof buffer, &error);
+        const long n = data.Stream().Read(buffer, sizeof buffer, &error);
         if (n == 0)
             break;
         if (n < 0) {
@@ -472,7 +527,7 @@ bool FtpClient::Listing(const std::string& command, bool passive, std::string* t
         }
         text->append(buffer, static_cast<std::size_t>(n));
     }
-    data.Close();
+    data.Close(failed);
     if (!FinishTransfer(failed)) {
         text->clear();
         return false;

@@ -15,6 +15,13 @@
 //   - the data connection of a passive transfer always goes to the control connection's peer:
 //     the address in the PASV reply is read, but a different one is not connected to.
 //
+// Explicit TLS (SetSecurity): after the greeting "AUTH TLS" (class 2 required), the handshake
+// and "PBSZ 0"; after the logon "PROT P" (SecureTransfer) or "PROT C". Bytes the server sent
+// after its AUTH reply are dropped, never read as if they had been encrypted. With PROT P every
+// data connection runs its own handshake after the transfer command's 1xx reply, resuming the
+// control connection's session (servers require that), and an upload ends with close_notify;
+// a download that ends without the server's close_notify has been cut and fails.
+//
 // Every member returns false on failure with the reason in LastMessage(); after a command the
 // server's reply line is there. Nothing throws except std::bad_alloc. One thread at a time.
 
@@ -24,6 +31,7 @@
 #include <string_view>
 
 #include "qorcom/transfer/tcp_stream.h"
+#include "qorcom/transfer/tls_channel.h"
 
 namespace tw::qorcom::transfer {
 
@@ -47,12 +55,22 @@ inline constexpr const char* kUnsafeArgument =
 // True when text can be sent inside one command line.
 bool IsSafeArgument(std::string_view text);
 
+struct FtpSecurity {
+    bool secureLogin = false;     // AUTH TLS on the control connection
+    bool secureTransfer = false;  // PROT P: data connections encrypted too
+    TlsOptions tls;
+};
+
 class FtpClient {
 public:
     explicit FtpClient(FtpLimits limits = FtpLimits::FromEnvironment());
     virtual ~FtpClient();
     FtpClient(const FtpClient&) = delete;
     FtpClient& operator=(const FtpClient&) = delete;
+
+    // Takes effect at the next LogOn.
+    void SetSecurity(const FtpSecurity& security) { security_ = security; }
+    const FtpSecurity& Security() const { return security_; }
 
     // Connects, reads the greeting (class 2 required) and walks the logon table: USER, then
     // PASS on a class 3 reply, then ACCT on another; class 2 at any step logs on. On failure
@@ -88,11 +106,14 @@ public:
 
 private:
     class LocalSink;
+    struct DataConnection;
 
     bool ReadLine(std::string* line);
     bool ReadReply();
     bool WriteLine(std::string_view line);
-    bool OpenData(const std::string& command, bool passive, TcpStream* data);
+    ByteStream& Control();
+    bool SecureControl(const std::string& host);
+    bool OpenData(const std::string& command, bool passive, DataConnection* data);
     bool OpenPassive(const std::string& command, TcpStream* data);
     bool OpenActive(const std::string& command, TcpStream* data);
     // Reads the end-of-transfer reply; a failure already recorded (failed) keeps its message.
@@ -103,7 +124,12 @@ private:
     void CloseControl();
 
     FtpLimits limits_;
+    FtpSecurity security_;
     TcpStream control_;
+    std::shared_ptr<TlsContext> tls_;
+    std::unique_ptr<TlsChannel> controlTls_;  // over control_ once AUTH TLS succeeded
+    bool protectData_ = false;
+    std::string host_;
     std::string received_;  // control bytes read past the last line
     std::string message_;
     int replyClass_ = 0;

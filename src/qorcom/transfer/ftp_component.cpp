@@ -8,8 +8,6 @@
 namespace tw::qorcom {
 namespace {
 
-constexpr const char* kNoTls = "Explicit TLS (SecureLogin) is not available in this build";
-
 VARIANT_BOOL Bool(bool b) {
     return b ? VARIANT_TRUE : VARIANT_FALSE;
 }
@@ -162,8 +160,11 @@ HRESULT CFTP::get_LastErrorMessage(BSTR* value) {
 HRESULT CFTP::Connect(VARIANT_BOOL* result) {
     return Act(result, [&] {
         client_->Quit();
-        if (secureLogin_)
-            return client_->Refuse(kNoTls);
+        transfer::FtpSecurity security;
+        security.secureLogin = secureLogin_;
+        security.secureTransfer = secureTransfer_;
+        security.tls.verifyServerCertificate = verifyServerCertificate_;
+        client_->SetSecurity(security);
         const std::vector<std::string> hosts = SplitServerList(server_);
         for (const std::string& host : hosts) {
             if (!client_->LogOn(host, static_cast<unsigned short>(port_), userName_, password_, ""))

@@ -7,9 +7,7 @@
 // S_OK with the outcome in their VARIANT_BOOL and the reason in LastErrorMessage; E_POINTER for
 // a null out pointer. PathPrefix is stored and returned only. Disconnect (also on release)
 // writes QUIT without awaiting the reply.
-//
-// Explicit TLS (SecureLogin) is not available yet: Connect refuses it rather than sending the
-// password in clear.
+// SecureLogin, SecureTransfer and VerifyServerCertificate take effect at the next Connect.
 
 #include <memory>
 #include <string>

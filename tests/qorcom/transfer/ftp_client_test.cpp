@@ -320,11 +320,15 @@ TEST_F(FtpComponentTest, ActiveUploadAndAMissingLocalFile) {
     EXPECT_EQ(commands[5], "data:<prices/>");
 }
 
-TEST_F(FtpComponentTest, SecureLoginIsRefusedRatherThanSentInClear) {
-    FakeFtpServer server([](FakeFtpSession& s) { s.Reply("220 Ready"); });
+TEST_F(FtpComponentTest, ARefusedAuthTlsEndsTheLogonBeforeTheUserName) {
+    FakeFtpServer server([](FakeFtpSession& s) {
+        s.Reply("220 Ready");
+        s.Answer("500 AUTH not understood");
+    });
     ftp_->put_SecureLogin(VARIANT_TRUE);
     EXPECT_FALSE(Connect(server));
-    EXPECT_EQ(server.Commands(), std::vector<std::string>{});
+    EXPECT_EQ(Message(), "500 AUTH not understood");
+    EXPECT_EQ(server.Commands(), std::vector<std::string>{"AUTH TLS"});
 }
 
 // ---- Listing entries ----
