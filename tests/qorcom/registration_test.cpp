@@ -72,6 +72,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{39FEB25E-EEE1-4841-903F-30520181738D}", "QOR Soundex", "QORCom.Soundex"},
         {"{45A44DB1-63B7-45EB-AD47-622DE2B3BAB1}", "QOR Drive Overrider", "QORCom.DriveOverrider"},
         {"{08C1D918-0AD0-43FA-93D3-87865E06A494}", "QOR Log Message", "QORCom.LogMessage"},
+        {"{9E9926BD-AE9E-4F87-94AC-C772F4E6BB7A}", "QOR HTTP", "QORCom.HTTP"},
         {"{D1B86170-4D9B-4643-A821-5E7264F04FBB}", "QOR Find Files", "QORCom.FindFiles"},
     };
     const std::string root = "HKEY_CLASSES_ROOT\\";
@@ -108,6 +109,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{9EB3A0DA-058A-4DEB-9A9C-D520AA29897B}", "IQORDriveOverrider"},
         {"{498090DF-6032-4C08-939C-DC43916AB602}", "IQOROutputMessage"},
         {"{3BEF8858-2840-4779-BE05-48E2201BE181}", "IQORLogMessage"},
+        {"{8B2FFD94-61F7-4230-A91F-D826183023AA}", "IQORHTTP"},
         {"{A328DF08-074C-412E-A09C-55E3AB39699B}", "IQORFindFiles"},
     };
     for (const auto& [iid, name] : interfaces) {
@@ -259,7 +261,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 13);
+    EXPECT_EQ(built, 14);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};

@@ -10,6 +10,7 @@
 #include "qorcom/local/std_out_status.h"
 #include "qorcom/remote/ras.h"
 #include "qorcom/transfer/ftp_component.h"
+#include "qorcom/transfer/http_component.h"
 
 namespace tw::qorcom {
 namespace {
@@ -71,7 +72,7 @@ constexpr ComponentRow kComponents[] = {
     Row(CLSID_QORTelnet, kNotBuilt, "QOR Telnet", "QORCom.Telnet", "QORCom.Telnet.1"),
     Row(CLSID_QORLogMessage, &CreateComponent<CLogMessage>, "QOR Log Message", "QORCom.LogMessage",
         "QORCom.LogMessage.1"),
-    Row(CLSID_QORHTTP, kNotBuilt, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
+    Row(CLSID_QORHTTP, &CreateComponent<CHTTP>, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
     // Rows 29 and 30: two classes, one component (SFTP through the SSH control).
     Row(CLSID_QORSFTP, kNotBuilt, "QOR SFTP", "QORCom.SFTP", "QORCom.SFTP.1"),
     Row(CLSID_QORSFTPwod, kNotBuilt, "QOR SFTP wod", "QORCom.SFTPwod", "QORCom.SFTPwod.1"),
@@ -104,7 +105,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORDriveOverrider, "IQORDriveOverrider", true},
     {&IID_IQOROutputMessage, "IQOROutputMessage", true},
     {&IID_IQORLogMessage, "IQORLogMessage", true},
-    {&IID_IQORHTTP, "IQORHTTP", false},
+    {&IID_IQORHTTP, "IQORHTTP", true},
     {&IID_IQORSFTPwod, "IQORSFTPwod", false},
     {&IID_IQORFindFiles, "IQORFindFiles", true},
 };
