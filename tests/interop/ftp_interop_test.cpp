@@ -151,6 +151,25 @@ TEST_F(PyFtpTest, ABinaryFileComesBackByteForByte) {
     EXPECT_TRUE(ReadAll(local_.File("back")) == bytes);
 }
 
+TEST_F(PyFtpTest, TheCurlVariantInActiveMode) {
+    ftp_ = qorcom::test::Create<IQORFTP>(CLSID_QORIEFTP, IID_IQORFTP);
+    ASSERT_TRUE(ftp_);
+    ftp_->put_Server(Bstr::FromUtf8("127.0.0.1").Get());
+    ftp_->put_Port(PyFtpServer::kPort);
+    ftp_->put_UserName(Bstr::FromUtf8(PyFtpServer::kUser).Get());
+    ftp_->put_Password(Bstr::FromUtf8(PyFtpServer::kPassword).Get());
+    ftp_->put_Passive(VARIANT_FALSE);
+    ASSERT_TRUE(Connect()) << Message();
+    ASSERT_TRUE(Two(&IQORFTP::PutFile, local_.Write("a", "active"), "active.txt")) << Message();
+    EXPECT_EQ(ReadAll(Remote("active.txt")), "active");
+    Bstr name;
+    ftp_->FindFirst(Bstr::FromUtf8("").Get(), name.Put());
+    EXPECT_EQ(name.Utf8(), "active.txt");
+    ASSERT_TRUE(Two(&IQORFTP::GetFile, "active.txt", local_.File("b"))) << Message();
+    EXPECT_EQ(ReadAll(local_.File("b")), "active");
+    ASSERT_TRUE(One(&IQORFTP::DeleteFile, "active.txt")) << Message();
+}
+
 }  // namespace
 }  // namespace tw
 

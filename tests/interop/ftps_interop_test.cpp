@@ -12,6 +12,7 @@
 
 #include "comlite/bstr.h"
 #include "interop/ftp_servers.h"
+#include "qorcom/frame/errors.h"
 #include "qorcom/interfaces/ftp.h"
 #include "qorcom/qorcom_test_support.h"
 #include "support/scratch_dir.h"
@@ -184,6 +185,57 @@ TEST_F(FtpsTest, CertificateChecksNameTheirFailure) {
     EXPECT_NE(Message().find("CERT_E_CN_NO_MATCH"), std::string::npos) << Message();
     ftp_->put_Server(Bstr::FromUtf8("localhost").Get());
     EXPECT_TRUE(Connect()) << Message();
+}
+
+// "QORCom.IEFTP" over curl against the same server: TLS because the server offers it. Passive
+// only: this curl (7.88) breaks the TLS handshake of an active data connection (its active
+// mode is covered against pyftpdlib).
+TEST_F(FtpsTest, TheCurlVariantDoesEveryOperationButAppend) {
+    ftp_ = qorcom::test::Create<IQORFTP>(CLSID_QORIEFTP, IID_IQORFTP);
+    ASSERT_TRUE(ftp_);
+    EXPECT_EQ(ftp_->put_SecureLogin(VARIANT_TRUE), qorcom::QorcomError(qorcom::kErrorOperation));
+    ftp_->put_Server(Bstr::FromUtf8("no-such-host.invalid;127.0.0.1").Get());
+    ftp_->put_Port(VsftpdServer::kPort);
+    ftp_->put_UserName(Bstr::FromUtf8(VsftpdServer::kUser).Get());
+    ftp_->put_Password(Bstr::FromUtf8("wrong").Get());
+    EXPECT_FALSE(Connect());
+    EXPECT_NE(Message().find("530"), std::string::npos) << Message();
+    ftp_->put_Password(Bstr::FromUtf8(VsftpdServer::kPassword).Get());
+    ftp_->put_LongFileInfo(VARIANT_TRUE);
+    {
+        const std::string dir = "ie";
+        ASSERT_TRUE(Connect()) << Message();
+        ASSERT_TRUE(One(&IQORFTP::MakeDir, Remote(dir))) << Message();
+        const std::string up = local_.Write("ie-up", "<items/>");
+        ASSERT_TRUE(Two(&IQORFTP::PutFile, up, Remote(dir + "/items.xml"))) << Message();
+        EXPECT_EQ(ReadAll(OnDisk(dir + "/items.xml")), "<items/>");
+        EXPECT_FALSE(Two(&IQORFTP::PutFileAppend, up, Remote(dir + "/items.xml")));
+        EXPECT_EQ(ReadAll(OnDisk(dir + "/items.xml")), "<items/>");
+
+        Bstr line;
+        ftp_->FindFirst(Bstr::FromUtf8(Remote(dir)).Get(), line.Put());
+        Bstr name;
+        LONG size = 0;
+        DATE date = 0;
+        VARIANT_BOOL isDir = VARIANT_TRUE, parsed = VARIANT_FALSE;
+        ftp_->ParseLongFileInfo(line.Get(), name.Put(), &size, &date, &isDir, &parsed);
+        EXPECT_EQ(parsed, VARIANT_TRUE) << line.Utf8() << " " << Message();
+        EXPECT_EQ(name.Utf8(), "items.xml") << line.Utf8();
+        EXPECT_EQ(size, 8);
+        EXPECT_EQ(isDir, VARIANT_FALSE);
+
+        const std::string down = local_.Write("ie-down", "old");
+        EXPECT_FALSE(Two(&IQORFTP::GetFile, Remote(dir + "/absent.xml"), down));
+        EXPECT_EQ(ReadAll(down), "old");
+        ASSERT_TRUE(Two(&IQORFTP::GetFile, Remote(dir + "/items.xml"), down)) << Message();
+        EXPECT_EQ(ReadAll(down), "<items/>");
+        ASSERT_TRUE(Two(&IQORFTP::Rename, Remote(dir + "/items.xml"), Remote(dir + "/done.xml")))
+            << Message();
+        ASSERT_TRUE(One(&IQORFTP::DeleteFile, Remote(dir + "/done.xml"))) << Message();
+        ASSERT_TRUE(One(&IQORFTP::RemoveDir, Remote(dir))) << Message();
+        EXPECT_FALSE(std::filesystem::exists(OnDisk(dir)));
+        ftp_->Disconnect();
+    }
 }
 
 }  // namespace

@@ -72,6 +72,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{39FEB25E-EEE1-4841-903F-30520181738D}", "QOR Soundex", "QORCom.Soundex"},
         {"{45A44DB1-63B7-45EB-AD47-622DE2B3BAB1}", "QOR Drive Overrider", "QORCom.DriveOverrider"},
         {"{08C1D918-0AD0-43FA-93D3-87865E06A494}", "QOR Log Message", "QORCom.LogMessage"},
+        {"{7CDDA671-F6BF-4483-9EBD-195BF5A94C14}", "QOR Internet Explorer FTP", "QORCom.IEFTP"},
         {"{9E9926BD-AE9E-4F87-94AC-C772F4E6BB7A}", "QOR HTTP", "QORCom.HTTP"},
         {"{D1B86170-4D9B-4643-A821-5E7264F04FBB}", "QOR Find Files", "QORCom.FindFiles"},
     };
@@ -261,7 +262,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 14);
+    EXPECT_EQ(built, 15);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};

@@ -11,6 +11,7 @@
 #include "qorcom/remote/ras.h"
 #include "qorcom/transfer/ftp_component.h"
 #include "qorcom/transfer/http_component.h"
+#include "qorcom/transfer/ieftp_component.h"
 
 namespace tw::qorcom {
 namespace {
@@ -62,7 +63,7 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.SoftwareMessage", "QORCom.SoftwareMessage.1"),
     Row(CLSID_QORGlobalQueue, &CreateComponent<CGlobalQueue>, "QOR Global Queue",
         "QORCom.GlobalQueue", "QORCom.GlobalQueue.1"),
-    Row(CLSID_QORIEFTP, kNotBuilt, "QOR Internet Explorer FTP", "QORCom.IEFTP", "QORCom.IEFTP.1"),
+    Row(CLSID_QORIEFTP, &CreateComponent<CIEFTP>, "QOR Internet Explorer FTP", "QORCom.IEFTP", "QORCom.IEFTP.1"),
     Row(CLSID_QORLockFile, &CreateComponent<CLockFile>, "QOR Lock File", "QORCom.LockFile",
         "QORCom.LockFile.1"),
     Row(CLSID_QORSoundex, &CreateComponent<CSoundex>, "QOR Soundex", "QORCom.Soundex",

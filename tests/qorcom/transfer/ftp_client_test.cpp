@@ -12,6 +12,7 @@
 #include "qorcom/transfer/ftp_client.h"
 #include "qorcom/transfer/ftp_component.h"
 #include "qorcom/transfer/ftp_listing.h"
+#include "qorcom/transfer/ieftp_component.h"
 #include "qorcom_test_support.h"
 #include "support/scratch_dir.h"
 #include "transfer/fake_ftp_server.h"
@@ -366,6 +367,24 @@ TEST(FtpListingTest, UnixAndDosEntries) {
                             "13-45-07  12:15PM  <DIR>  Sales", "-rw-r--r-- 1 u g 120 Feb 3 2009"}) {
         EXPECT_FALSE(transfer::ParseListingEntry(bad, now, &e)) << bad;
         EXPECT_EQ(e.name, "");
+    }
+}
+
+// "QORCom.IEFTP" renders entries in the DOS form so that ParseLongFileInfo reads them back.
+TEST(FtpListingTest, DosLinesRenderedByTheCurlVariantParseBack) {
+    const platform::OleDate now = platform::OleDate::FromCivil(2026, 6, 15, 9, 0);
+    transfer::ListingEntry file{"items list.xml", 123456789012LL,
+                                platform::OleDate::FromCivil(2026, 3, 4, 0, 5), false};
+    transfer::ListingEntry dir{"Sales", 0, platform::OleDate::FromCivil(2007, 1, 5, 12, 15), true};
+    EXPECT_EQ(RenderDosListingLine(dir), "01-05-07  12:15PM       <DIR> Sales");
+    for (const auto& original : {file, dir}) {
+        transfer::ListingEntry back;
+        const std::string line = RenderDosListingLine(original);
+        ASSERT_TRUE(transfer::ParseListingEntry(line, now, &back)) << line;
+        EXPECT_EQ(back.name, original.name);
+        EXPECT_EQ(back.size, original.size);
+        EXPECT_EQ(back.directory, original.directory);
+        EXPECT_EQ(back.date.Days(), original.date.Days());
     }
 }
 
