@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -86,6 +87,10 @@ int FakeFtpSession::ListenPassive() {
 
 void FakeFtpSession::AcceptData() {
     CloseFd(data_);
+    // Bounded, so that a client that never comes (a test failing) cannot hang the server.
+    pollfd p{passive_, POLLIN, 0};
+    if (::poll(&p, 1, 5000) != 1)
+        throw std::runtime_error("fake FTP server: no data connection");
     data_ = ::accept(passive_, nullptr, nullptr);
 }
 
