@@ -2,10 +2,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <stdexcept>
 
@@ -39,13 +41,31 @@ std::string PassiveReply(int port, const std::string& address) {
 }
 
 FakeFtpSession::~FakeFtpSession() {
+    if (ssl_ != nullptr)
+        SSL_free(ssl_);
+    if (ctx_ != nullptr)
+        SSL_CTX_free(ctx_);
     CloseFd(data_);
     CloseFd(passive_);
     CloseFd(control_);
 }
 
 void FakeFtpSession::Send(const std::string& text) {
-    ::send(control_, text.data(), text.size(), MSG_NOSIGNAL);
+    if (ssl_ != nullptr)
+        SSL_write(ssl_, text.data(), static_cast<int>(text.size()));
+    else
+        ::send(control_, text.data(), text.size(), MSG_NOSIGNAL);
+}
+
+void FakeFtpSession::StartTls(const std::string& certificateFile, const std::string& keyFile) {
+    ctx_ = SSL_CTX_new(TLS_server_method());
+    if (SSL_CTX_use_certificate_file(ctx_, certificateFile.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        SSL_CTX_use_PrivateKey_file(ctx_, keyFile.c_str(), SSL_FILETYPE_PEM) != 1)
+        throw std::runtime_error("fake FTP server: cannot load the certificate");
+    ssl_ = SSL_new(ctx_);
+    SSL_set_fd(ssl_, control_);
+    if (SSL_accept(ssl_) != 1)
+        throw std::runtime_error("fake FTP server: TLS handshake failed");
 }
 
 std::string FakeFtpSession::Read() {
@@ -58,7 +78,8 @@ std::string FakeFtpSession::Read() {
             return line;
         }
         char chunk[4096];
-        const ssize_t n = ::recv(control_, chunk, sizeof chunk, 0);
+        const ssize_t n = ssl_ != nullptr ? SSL_read(ssl_, chunk, sizeof chunk)
+                                          : ::recv(control_, chunk, sizeof chunk, 0);
         if (n <= 0)
             return {};
         buffer_.append(chunk, static_cast<std::size_t>(n));
@@ -131,6 +152,9 @@ void FakeFtpSession::CloseData(bool reset) {
 }
 
 FakeFtpServer::FakeFtpServer(Script script) {
+    // OpenSSL's own socket writes (StartTls) do not use MSG_NOSIGNAL: a client that hung up
+    // must fail the test, not kill the test program.
+    std::signal(SIGPIPE, SIG_IGN);
     listener_ = ListenLoopback(&port_);
     thread_ = std::thread([this, script = std::move(script)] {
         const int control = ::accept(listener_, nullptr, nullptr);

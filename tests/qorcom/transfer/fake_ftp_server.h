@@ -11,6 +11,9 @@
 #include <thread>
 #include <vector>
 
+struct ssl_st;
+struct ssl_ctx_st;
+
 namespace tw::qorcom::test {
 
 class FakeFtpSession {
@@ -29,6 +32,10 @@ public:
     // The usual greeting and logon (USER, PASS) with the first TYPE answered.
     void LogOn();
 
+    // Runs the server side of a TLS handshake on the control connection; from then on Send
+    // and Read go through TLS.
+    void StartTls(const std::string& certificateFile, const std::string& keyFile);
+
     // Passive: listens on an ephemeral port and returns it; AcceptData takes the connection.
     int ListenPassive();
     void AcceptData();
@@ -43,6 +50,8 @@ public:
 
 private:
     int control_;
+    ssl_st* ssl_ = nullptr;
+    ssl_ctx_st* ctx_ = nullptr;
     int passive_ = -1;
     int data_ = -1;
     std::string buffer_;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "comlite/bstr.h"
+#include "platform/process.h"
 #include "qorcom/interfaces/ftp.h"
 #include "qorcom/transfer/ftp_client.h"
 #include "qorcom/transfer/ftp_component.h"
@@ -330,6 +331,36 @@ TEST_F(FtpComponentTest, ARefusedAuthTlsEndsTheLogonBeforeTheUserName) {
     EXPECT_FALSE(Connect(server));
     EXPECT_EQ(Message(), "500 AUTH not understood");
     EXPECT_EQ(server.Commands(), std::vector<std::string>{"AUTH TLS"});
+}
+
+// Bytes after the "234" reply came in clear, from anyone on the path: read as the server's
+// words they would answer PBSZ, and every later reply would answer the command before it, so
+// that USER's "331" would pass for a logon.
+TEST_F(FtpComponentTest, RepliesInjectedInClearAfterAuthTlsAreDropped) {
+    platform::PosixProcessLauncher launcher;
+    ASSERT_TRUE(
+        launcher
+            .Run({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                  "/CN=localhost", "-keyout", dir_.File("key.pem"), "-out", dir_.File("cert.pem")},
+                 {})
+            .Succeeded());
+    FakeFtpServer server([&](FakeFtpSession& s) {
+        s.Reply("220 Ready");
+        s.Read();  // AUTH TLS
+        s.Send("234 Proceed\r\n230 Injected\r\n");
+        s.StartTls(dir_.File("cert.pem"), dir_.File("key.pem"));
+        s.Answer("200 PBSZ set");
+        s.Answer("331 Password required");
+        s.Answer("230 Logged on");
+        s.Answer("200 PROT now Clear");
+        s.Answer("200 Type set");
+    });
+    ftp_->put_SecureLogin(VARIANT_TRUE);
+    ASSERT_TRUE(Connect(server)) << Message();
+    ftp_->Disconnect();
+    EXPECT_EQ(server.Commands(),
+              (std::vector<std::string>{"AUTH TLS", "PBSZ 0", "USER user", "PASS secret", "PROT C",
+                                        "TYPE I", "QUIT"}));
 }
 
 // ---- Listing entries ----
