@@ -61,8 +61,10 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     const Row rows[] = {
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORPost.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
+        {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORPost.FTP"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
+        {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORCom.FTP"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
         {"{3EB9B02B-B63F-43AD-9281-83612453E2E6}", "QOR Terminal Server Channel",
@@ -75,6 +77,8 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{2CD88B0B-9481-4399-84F1-6F2F94CFAE90}", "QOR Telnet", "QORCom.Telnet"},
         {"{6B25A2FB-F695-45FC-B943-88A4802D6543}", "QOR SFTP", "QORCom.SFTP"},
         {"{ED9330EC-738F-4DEE-B53D-C617BBEC3096}", "QOR SFTP wod", "QORCom.SFTPwod"},
+        {"{7CDDA671-F6BF-4483-9EBD-195BF5A94C14}", "QOR Internet Explorer FTP", "QORCom.IEFTP"},
+        {"{9E9926BD-AE9E-4F87-94AC-C772F4E6BB7A}", "QOR HTTP", "QORCom.HTTP"},
         {"{D1B86170-4D9B-4643-A821-5E7264F04FBB}", "QOR Find Files", "QORCom.FindFiles"},
     };
     const std::string root = "HKEY_CLASSES_ROOT\\";
@@ -111,6 +115,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{9EB3A0DA-058A-4DEB-9A9C-D520AA29897B}", "IQORDriveOverrider"},
         {"{498090DF-6032-4C08-939C-DC43916AB602}", "IQOROutputMessage"},
         {"{3BEF8858-2840-4779-BE05-48E2201BE181}", "IQORLogMessage"},
+        {"{8B2FFD94-61F7-4230-A91F-D826183023AA}", "IQORHTTP"},
         {"{A328DF08-074C-412E-A09C-55E3AB39699B}", "IQORFindFiles"},
         {"{554FC71F-7ADC-4130-8265-679528E2A9EC}", "IQORTelnet"},
         {"{EF865D0E-C0C1-4AAB-B095-9465F91C87F2}", "IQORFTP"},
@@ -265,7 +270,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 15);
+    EXPECT_EQ(built, 19);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};
@@ -277,18 +282,19 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
 
 // A class this build does not serve may be another module's: unregistering leaves it alone.
 TEST_F(QorcomRegistrationTest, UnregisteringSparesClassesThisBuildDoesNotServe) {
-    const std::string ftpClass = "HKEY_CLASSES_ROOT\\CLSID\\{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}";
+    const std::string mapiClass =
+        "HKEY_CLASSES_ROOT\\CLSID\\{E4496082-0E62-401E-B106-0D6FCB5C4555}";
     ASSERT_TRUE(Change([&](comlite::RegistryTree& t) {
-        return t.SetValue(ftpClass + "\\InprocServer32", "", std::string("/opt/other/ftp.so")) &&
-               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.FTP\\CLSID", "",
-                          std::string("{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}"));
+        return t.SetValue(mapiClass + "\\InprocServer32", "", std::string("/opt/other/mapi.so")) &&
+               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.SendEMailMAPI\\CLSID", "",
+                          std::string("{E4496082-0E62-401E-B106-0D6FCB5C4555}"));
     }));
     ASSERT_EQ(RegisterServer(file, "/opt/qor/libqorcom.so"), S_OK);
-    EXPECT_EQ(Load()[ftpClass + "\\InprocServer32"][""], "/opt/other/ftp.so");
+    EXPECT_EQ(Load()[mapiClass + "\\InprocServer32"][""], "/opt/other/mapi.so");
     ASSERT_EQ(UnregisterServer(file), S_OK);
     const Snapshot remaining = Load();
-    EXPECT_TRUE(remaining.count(ftpClass + "\\InprocServer32"));
-    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.FTP\\CLSID"));
+    EXPECT_TRUE(remaining.count(mapiClass + "\\InprocServer32"));
+    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.SendEMailMAPI\\CLSID"));
 }
 
 TEST_F(QorcomRegistrationTest, TwoProcessesRegisteringAtOnceLeaveACompleteRegistry) {

@@ -12,6 +12,9 @@
 #include "qorcom/remote/ras.h"
 #include "qorcom/sessions/sftp.h"
 #include "qorcom/sessions/telnet.h"
+#include "qorcom/transfer/ftp_component.h"
+#include "qorcom/transfer/http_component.h"
+#include "qorcom/transfer/ieftp_component.h"
 
 namespace tw::qorcom {
 namespace {
@@ -37,7 +40,7 @@ constexpr ComponentRow kComponents[] = {
         "QORPost.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORPost.SendMailSMTP",
         "QORPost.SendMailSMTP.1"),
-    Row(CLSID_QORFTP, kNotBuilt, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
+    Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
     Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORCom.Ras",
         "QORCom.Ras.1"),
     Row(CLSID_QORSendMail, kNotBuilt, "QOR Send Mail", "QORCom.SendMail", "QORCom.SendMail.1"),
@@ -48,7 +51,7 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORCom.SendMailSMTP",
         "QORCom.SendMailSMTP.1"),
-    Row(CLSID_QORFTP, kNotBuilt, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
+    Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
     Row(CLSID_QORSendEMailMAPI, kNotBuilt, "QOR Send EMail MAPI", "QORCom.SendEMailMAPI",
         "QORCom.SendEMailMAPI.1"),
     Row(CLSID_QORSendEMailSMTP, kNotBuilt, "QOR Send EMail SMTP", "QORCom.SendEMailSMTP",
@@ -63,7 +66,7 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.SoftwareMessage", "QORCom.SoftwareMessage.1"),
     Row(CLSID_QORGlobalQueue, &CreateComponent<CGlobalQueue>, "QOR Global Queue",
         "QORCom.GlobalQueue", "QORCom.GlobalQueue.1"),
-    Row(CLSID_QORIEFTP, kNotBuilt, "QOR Internet Explorer FTP", "QORCom.IEFTP", "QORCom.IEFTP.1"),
+    Row(CLSID_QORIEFTP, &CreateComponent<CIEFTP>, "QOR Internet Explorer FTP", "QORCom.IEFTP", "QORCom.IEFTP.1"),
     Row(CLSID_QORLockFile, &CreateComponent<CLockFile>, "QOR Lock File", "QORCom.LockFile",
         "QORCom.LockFile.1"),
     Row(CLSID_QORSoundex, &CreateComponent<CSoundex>, "QOR Soundex", "QORCom.Soundex",
@@ -74,7 +77,7 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.Telnet.1"),
     Row(CLSID_QORLogMessage, &CreateComponent<CLogMessage>, "QOR Log Message", "QORCom.LogMessage",
         "QORCom.LogMessage.1"),
-    Row(CLSID_QORHTTP, kNotBuilt, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
+    Row(CLSID_QORHTTP, &CreateComponent<CHTTP>, "QOR HTTP", "QORCom.HTTP", "QORCom.HTTP.1"),
     // Rows 29 and 30: two classes, one component (SFTP through the SSH control).
     Row(CLSID_QORSFTP, &CreateComponent<CSFTP>, "QOR SFTP", "QORCom.SFTP", "QORCom.SFTP.1"),
     Row(CLSID_QORSFTPwod, &CreateComponent<CSFTP>, "QOR SFTP wod", "QORCom.SFTPwod",
@@ -108,7 +111,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORDriveOverrider, "IQORDriveOverrider", true},
     {&IID_IQOROutputMessage, "IQOROutputMessage", true},
     {&IID_IQORLogMessage, "IQORLogMessage", true},
-    {&IID_IQORHTTP, "IQORHTTP", false},
+    {&IID_IQORHTTP, "IQORHTTP", true},
     {&IID_IQORSFTPwod, "IQORSFTPwod", true},
     {&IID_IQORFindFiles, "IQORFindFiles", true},
 };

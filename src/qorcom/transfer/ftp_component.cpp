@@ -1,0 +1,280 @@
+#include "qorcom/transfer/ftp_component.h"
+
+#include <limits>
+
+#include "comlite/bstr.h"
+#include "qorcom/transfer/ftp_listing.h"
+
+namespace tw::qorcom {
+namespace {
+
+VARIANT_BOOL Bool(bool b) {
+    return b ? VARIANT_TRUE : VARIANT_FALSE;
+}
+
+HRESULT PutString(BSTR value, std::string* field) {
+    return Guarded([&] {
+        *field = comlite::BstrToUtf8(value);
+        return S_OK;
+    });
+}
+
+HRESULT GetString(const std::string& field, BSTR* value) {
+    if (!value)
+        return E_POINTER;
+    return Guarded([&] {
+        *value = comlite::AllocBstrUtf8(field);
+        return *value ? S_OK : E_OUTOFMEMORY;
+    });
+}
+
+HRESULT GetBool(bool field, VARIANT_BOOL* value) {
+    if (!value)
+        return E_POINTER;
+    *value = Bool(field);
+    return S_OK;
+}
+
+// Runs an action on the server and stores its outcome.
+template <class Action>
+HRESULT Act(VARIANT_BOOL* result, Action&& action) {
+    if (!result)
+        return E_POINTER;
+    return Guarded([&] {
+        *result = Bool(action());
+        return S_OK;
+    });
+}
+
+bool IsTrimmed(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+}  // namespace
+
+std::vector<std::string> SplitServerList(const std::string& servers) {
+    std::vector<std::string> hosts;
+    std::size_t start = 0;
+    while (start <= servers.size()) {
+        std::size_t end = servers.find(';', start);
+        if (end == std::string::npos)
+            end = servers.size();
+        std::size_t first = start, last = end;
+        while (first < last && IsTrimmed(servers[first])) ++first;
+        while (last > first && IsTrimmed(servers[last - 1])) --last;
+        if (last > first)
+            hosts.push_back(servers.substr(first, last - first));
+        start = end + 1;
+    }
+    return hosts;
+}
+
+CFTP::CFTP(IUnknown* outer)
+    : GenericDispatchObject(outer, "QORCom.FTP"),
+      client_(std::make_unique<transfer::FtpClient>()) {}
+
+CFTP::~CFTP() {
+    client_->Quit();
+}
+
+HRESULT CFTP::put_Server(BSTR value) {
+    return PutString(value, &server_);
+}
+HRESULT CFTP::get_Server(BSTR* value) {
+    return GetString(server_, value);
+}
+HRESULT CFTP::put_Port(SHORT value) {
+    port_ = value;
+    return S_OK;
+}
+HRESULT CFTP::get_Port(SHORT* value) {
+    if (!value)
+        return E_POINTER;
+    *value = port_;
+    return S_OK;
+}
+HRESULT CFTP::put_UserName(BSTR value) {
+    return PutString(value, &userName_);
+}
+HRESULT CFTP::get_UserName(BSTR* value) {
+    return GetString(userName_, value);
+}
+HRESULT CFTP::put_Password(BSTR value) {
+    return PutString(value, &password_);
+}
+HRESULT CFTP::get_Password(BSTR* value) {
+    return GetString(password_, value);
+}
+HRESULT CFTP::put_Passive(VARIANT_BOOL value) {
+    passive_ = value != VARIANT_FALSE;
+    return S_OK;
+}
+HRESULT CFTP::get_Passive(VARIANT_BOOL* value) {
+    return GetBool(passive_, value);
+}
+HRESULT CFTP::put_LongFileInfo(VARIANT_BOOL value) {
+    longFileInfo_ = value != VARIANT_FALSE;
+    return S_OK;
+}
+HRESULT CFTP::get_LongFileInfo(VARIANT_BOOL* value) {
+    return GetBool(longFileInfo_, value);
+}
+HRESULT CFTP::put_ASCII(VARIANT_BOOL value) {
+    ascii_ = value != VARIANT_FALSE;
+    return S_OK;
+}
+HRESULT CFTP::get_ASCII(VARIANT_BOOL* value) {
+    return GetBool(ascii_, value);
+}
+HRESULT CFTP::get_SecureLogin(VARIANT_BOOL* value) {
+    return GetBool(secureLogin_, value);
+}
+HRESULT CFTP::put_SecureLogin(VARIANT_BOOL value) {
+    secureLogin_ = value != VARIANT_FALSE;
+    return S_OK;
+}
+HRESULT CFTP::get_SecureTransfer(VARIANT_BOOL* value) {
+    return GetBool(secureTransfer_, value);
+}
+HRESULT CFTP::put_SecureTransfer(VARIANT_BOOL value) {
+    secureTransfer_ = value != VARIANT_FALSE;
+    return S_OK;
+}
+HRESULT CFTP::get_VerifyServerCertificate(VARIANT_BOOL* value) {
+    return GetBool(verifyServerCertificate_, value);
+}
+HRESULT CFTP::put_VerifyServerCertificate(VARIANT_BOOL value) {
+    verifyServerCertificate_ = value != VARIANT_FALSE;
+    return S_OK;
+}
+HRESULT CFTP::put_PathPrefix(BSTR value) {
+    return PutString(value, &pathPrefix_);
+}
+HRESULT CFTP::get_PathPrefix(BSTR* value) {
+    return GetString(pathPrefix_, value);
+}
+HRESULT CFTP::get_LastErrorMessage(BSTR* value) {
+    return GetString(client_->LastMessage(), value);
+}
+
+HRESULT CFTP::Connect(VARIANT_BOOL* result) {
+    return Act(result, [&] {
+        client_->Quit();
+        transfer::FtpSecurity security;
+        security.secureLogin = secureLogin_;
+        security.secureTransfer = secureTransfer_;
+        security.tls.verifyServerCertificate = verifyServerCertificate_;
+        client_->SetSecurity(security);
+        const std::vector<std::string> hosts = SplitServerList(server_);
+        for (const std::string& host : hosts) {
+            if (!client_->LogOn(host, static_cast<unsigned short>(port_), userName_, password_, ""))
+                continue;
+            if (client_->SetType(ascii_))
+                return true;
+            client_->Quit();
+        }
+        return false;
+    });
+}
+
+HRESULT CFTP::SendCommand(BSTR command, VARIANT_BOOL* result) {
+    return Act(result, [&] { return client_->Command(comlite::BstrToUtf8(command)); });
+}
+
+bool CFTP::Transfer(BSTR source, BSTR dest, bool get, bool append) {
+    const std::string from = comlite::BstrToUtf8(source), to = comlite::BstrToUtf8(dest);
+    if (!client_->SetType(ascii_))
+        return false;
+    return get ? client_->Download(from, to, append, passive_)
+               : client_->Upload(from, to, append, passive_);
+}
+
+HRESULT CFTP::PutFile(BSTR source, BSTR dest, VARIANT_BOOL* result) {
+    return Act(result, [&] { return Transfer(source, dest, false, false); });
+}
+HRESULT CFTP::GetFile(BSTR source, BSTR dest, VARIANT_BOOL* result) {
+    return Act(result, [&] { return Transfer(source, dest, true, false); });
+}
+HRESULT CFTP::PutFileAppend(BSTR source, BSTR dest, VARIANT_BOOL* result) {
+    return Act(result, [&] { return Transfer(source, dest, false, true); });
+}
+HRESULT CFTP::GetFileAppend(BSTR source, BSTR dest, VARIANT_BOOL* result) {
+    return Act(result, [&] { return Transfer(source, dest, true, true); });
+}
+
+HRESULT CFTP::FindFirst(BSTR fileMask, BSTR* result) {
+    if (!result)
+        return E_POINTER;
+    return Guarded([&] {
+        listing_.clear();
+        listingPosition_ = 0;
+        std::string command = longFileInfo_ ? "LIST" : "NLST";
+        const std::string mask = comlite::BstrToUtf8(fileMask);
+        if (!mask.empty())
+            command += " " + mask;
+        std::string text;
+        if (client_->Listing(command, passive_, &text))
+            listing_ = transfer::SplitListing(text, longFileInfo_);
+        return FindNext(result);
+    });
+}
+
+HRESULT CFTP::FindNext(BSTR* result) {
+    if (!result)
+        return E_POINTER;
+    return Guarded([&] {
+        const std::string entry =
+            listingPosition_ < listing_.size() ? listing_[listingPosition_++] : std::string();
+        *result = comlite::AllocBstrUtf8(entry);
+        return *result ? S_OK : E_OUTOFMEMORY;
+    });
+}
+
+HRESULT CFTP::Disconnect() {
+    return Guarded([&] {
+        client_->Quit();
+        return S_OK;
+    });
+}
+
+HRESULT CFTP::ParseLongFileInfo(BSTR line, BSTR* fileName, LONG* fileSize, DATE* dateTime,
+                                VARIANT_BOOL* dir, VARIANT_BOOL* result) {
+    if (!fileName || !fileSize || !dateTime || !dir || !result)
+        return E_POINTER;
+    return Guarded([&] {
+        transfer::ListingEntry entry;
+        const bool parsed = transfer::ParseListingEntry(comlite::BstrToUtf8(line),
+                                                        platform::OleDate::Now(), &entry);
+        *fileName = comlite::AllocBstrUtf8(entry.name);
+        if (!*fileName)
+            return E_OUTOFMEMORY;
+        *fileSize = entry.size > std::numeric_limits<LONG>::max() ? std::numeric_limits<LONG>::max()
+                                                                  : static_cast<LONG>(entry.size);
+        *dateTime = parsed ? entry.date.Days() : 0.0;
+        *dir = Bool(entry.directory);
+        *result = Bool(parsed);
+        return S_OK;
+    });
+}
+
+HRESULT CFTP::DeleteFile(BSTR file, VARIANT_BOOL* result) {
+    return Act(result, [&] { return client_->Command("DELE " + comlite::BstrToUtf8(file)); });
+}
+HRESULT CFTP::MakeDir(BSTR path, VARIANT_BOOL* result) {
+    return Act(result, [&] { return client_->Command("MKD " + comlite::BstrToUtf8(path)); });
+}
+HRESULT CFTP::RemoveDir(BSTR path, VARIANT_BOOL* result) {
+    return Act(result, [&] { return client_->Command("RMD " + comlite::BstrToUtf8(path)); });
+}
+HRESULT CFTP::Rename(BSTR source, BSTR dest, VARIANT_BOOL* result) {
+    return Act(result, [&] {
+        const std::string from = comlite::BstrToUtf8(source), to = comlite::BstrToUtf8(dest);
+        // Refused before RNFR, so that a bad target never leaves a rename half begun.
+        if (!transfer::IsSafeArgument(to))
+            return client_->Refuse(transfer::kUnsafeArgument);
+        client_->Command("RNFR " + from);
+        return client_->Command("RNTO " + to);
+    });
+}
+
+}  // namespace tw::qorcom
