@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     naxml::PendingDeletions deletions;
     (void)naxml::ReadItemListRecords(document, deletions);
     (void)naxml::ReadComboRecords(document, deletions);
-    (void)naxml::ReadMixMatchRecords(document);
+    (void)naxml::ReadMixMatchRecords(document, &deletions);
     (void)naxml::ReadDepartmentRecords(document);
     return 0;
 }
