@@ -1,9 +1,11 @@
 #include "app/ui/windowed_run.h"
 
 #include <QApplication>
+#include <string>
 
 #include "app/shell/commands.h"
 #include "app/ui/main_frame.h"
+#include "qorcom/remote/ui/qt_dial_status.h"
 
 namespace tw::ui {
 
@@ -14,6 +16,11 @@ int RunWindowed(int argc, char** argv, MonitorFactory monitorFactory,
     QApplication::setApplicationName("Tidewell");
     // Message boxes and dialogs come and go; only the main window ends the run.
     QApplication::setQuitOnLastWindowClosed(false);
+    // A pass that dials (on the monitor's worker thread) shows its states in the "Connection
+    // Status" window. Without the dial-up library, or its registration, nothing dials: that
+    // failure is reported when a dial is attempted, not here.
+    std::string noDialStatus;
+    qorcom::ui::InstallQtDialStatusSinkFor("QORPost.Ras", &noDialStatus);
 
     CMainFrame frame;
     CRadiantPollApp app(frame, std::move(monitorFactory));

@@ -17,13 +17,9 @@ struct ListingEntry {
     bool directory = false;
 };
 
-// "drwxr-xr-x 2 user group 4096 Jan 10 12:34 dir" (a time means the current year) or
-// "-rw-r--r-- 1 u g 120 Feb  3  2009 a/b.txt" (the name after the last "/"); the group field
-// may be missing. nullopt when the line is not of that form.
-std::optional<ListingEntry> ParseUnixListingLine(std::string_view line);
-// "01-05-07  12:15PM  <DIR>  Sales" (years 70 to 99 are 19xx, others 20xx).
-std::optional<ListingEntry> ParseDosListingLine(std::string_view line);
-// The trimmed line as a Unix line, else as a DOS line.
+// The trimmed line read as the FTP component reads a listing entry (a Unix line, else a DOS
+// line; see transfer::ParseListingEntry), with the date as an automation DATE; nullopt when it
+// is neither.
 std::optional<ListingEntry> ParseListingLine(std::string_view line);
 
 // True when a listed name belongs to a listing for mask: an empty mask or the name itself
