@@ -3,32 +3,10 @@
 #include <limits>
 
 #include "comlite/bstr.h"
+#include "qorcom/frame/property_values.h"
 
 namespace tw::qorcom {
 namespace {
-
-HRESULT PutText(BSTR value, std::string& target) {
-    return Guarded([&] {
-        target = value ? comlite::BstrToUtf8(value) : std::string();
-        return S_OK;
-    });
-}
-
-HRESULT GetText(const std::string& source, BSTR* value) {
-    if (!value)
-        return E_POINTER;
-    return Guarded([&] {
-        *value = comlite::AllocBstrUtf8(source);
-        return *value ? S_OK : E_OUTOFMEMORY;
-    });
-}
-
-HRESULT GetFlag(bool flag, VARIANT_BOOL* value) {
-    if (!value)
-        return E_POINTER;
-    *value = flag ? VARIANT_TRUE : VARIANT_FALSE;
-    return S_OK;
-}
 
 std::string Text(BSTR value) {
     return value ? comlite::BstrToUtf8(value) : std::string();
@@ -60,10 +38,10 @@ HRESULT CSFTP::InterfaceSupportsErrorInfo(REFIID riid) {
 }
 
 HRESULT CSFTP::put_Server(BSTR value) {
-    return PutText(value, server_);
+    return PutString(value, &server_);
 }
 HRESULT CSFTP::get_Server(BSTR* value) {
-    return GetText(server_, value);
+    return GetString(server_, value);
 }
 HRESULT CSFTP::put_Port(SHORT value) {
     port_ = value;
@@ -76,67 +54,67 @@ HRESULT CSFTP::get_Port(SHORT* value) {
     return S_OK;
 }
 HRESULT CSFTP::put_UserName(BSTR value) {
-    return PutText(value, userName_);
+    return PutString(value, &userName_);
 }
 HRESULT CSFTP::get_UserName(BSTR* value) {
-    return GetText(userName_, value);
+    return GetString(userName_, value);
 }
 HRESULT CSFTP::put_Password(BSTR value) {
-    return PutText(value, password_);
+    return PutString(value, &password_);
 }
 HRESULT CSFTP::get_Password(BSTR* value) {
-    return GetText(password_, value);
+    return GetString(password_, value);
 }
 HRESULT CSFTP::put_Passive(VARIANT_BOOL value) {
     passive_ = value != VARIANT_FALSE;
     return S_OK;
 }
 HRESULT CSFTP::get_Passive(VARIANT_BOOL* value) {
-    return GetFlag(passive_, value);
+    return GetBool(passive_, value);
 }
 HRESULT CSFTP::get_LastErrorMessage(BSTR* value) {
-    return GetText(lastError_, value);
+    return GetString(lastError_, value);
 }
 HRESULT CSFTP::put_LongFileInfo(VARIANT_BOOL value) {
     longFileInfo_ = value != VARIANT_FALSE;
     return S_OK;
 }
 HRESULT CSFTP::get_LongFileInfo(VARIANT_BOOL* value) {
-    return GetFlag(longFileInfo_, value);
+    return GetBool(longFileInfo_, value);
 }
 HRESULT CSFTP::get_SecureLogin(VARIANT_BOOL* value) {
-    return GetFlag(secureLogin_, value);
+    return GetBool(secureLogin_, value);
 }
 HRESULT CSFTP::put_SecureLogin(VARIANT_BOOL value) {
     secureLogin_ = value != VARIANT_FALSE;
     return S_OK;
 }
 HRESULT CSFTP::get_SecureTransfer(VARIANT_BOOL* value) {
-    return GetFlag(secureTransfer_, value);
+    return GetBool(secureTransfer_, value);
 }
 HRESULT CSFTP::put_SecureTransfer(VARIANT_BOOL value) {
     secureTransfer_ = value != VARIANT_FALSE;
     return S_OK;
 }
 HRESULT CSFTP::get_VerifyServerCertificate(VARIANT_BOOL* value) {
-    return GetFlag(verifyCertificate_, value);
+    return GetBool(verifyCertificate_, value);
 }
 HRESULT CSFTP::put_VerifyServerCertificate(VARIANT_BOOL value) {
     verifyCertificate_ = value != VARIANT_FALSE;
     return S_OK;
 }
 HRESULT CSFTP::put_PathPrefix(BSTR value) {
-    return PutText(value, pathPrefix_);
+    return PutString(value, &pathPrefix_);
 }
 HRESULT CSFTP::get_PathPrefix(BSTR* value) {
-    return GetText(pathPrefix_, value);
+    return GetString(pathPrefix_, value);
 }
 HRESULT CSFTP::put_ASCII(VARIANT_BOOL value) {
     ascii_ = value != VARIANT_FALSE;
     return S_OK;
 }
 HRESULT CSFTP::get_ASCII(VARIANT_BOOL* value) {
-    return GetFlag(ascii_, value);
+    return GetBool(ascii_, value);
 }
 
 void CSFTP::Report(bool ok, const std::string& error) {
@@ -261,7 +239,7 @@ HRESULT CSFTP::FindFirst(BSTR fileMask, BSTR* result) {
 HRESULT CSFTP::FindNext(BSTR* result) {
     if (!result)
         return E_POINTER;
-    return GetText(position_ < listing_.size() ? listing_[position_++] : std::string(), result);
+    return GetString(position_ < listing_.size() ? listing_[position_++] : std::string(), result);
 }
 
 HRESULT CSFTP::Disconnect() {

@@ -7,6 +7,7 @@
 
 #include "comlite/bstr.h"
 #include "platform/tcp_stream.h"
+#include "qorcom/frame/property_values.h"
 #include "qorcom/sessions/telnet_protocol.h"
 
 namespace tw::qorcom {
@@ -24,22 +25,6 @@ std::chrono::milliseconds TimeoutFromEnvironment() {
             return std::chrono::seconds(seconds);
     }
     return kDefaultTelnetTimeout;
-}
-
-HRESULT PutText(BSTR value, std::string& target) {
-    return Guarded([&] {
-        target = value ? comlite::BstrToUtf8(value) : std::string();
-        return S_OK;
-    });
-}
-
-HRESULT GetText(const std::string& source, BSTR* value) {
-    if (!value)
-        return E_POINTER;
-    return Guarded([&] {
-        *value = comlite::AllocBstrUtf8(source);
-        return *value ? S_OK : E_OUTOFMEMORY;
-    });
 }
 
 }  // namespace
@@ -125,10 +110,10 @@ CTelnet::CTelnet(IUnknown* outer)
 CTelnet::~CTelnet() = default;
 
 HRESULT CTelnet::put_Server(BSTR value) {
-    return PutText(value, server_);
+    return PutString(value, &server_);
 }
 HRESULT CTelnet::get_Server(BSTR* value) {
-    return GetText(server_, value);
+    return GetString(server_, value);
 }
 HRESULT CTelnet::put_Port(SHORT value) {
     port_ = value;
@@ -141,19 +126,19 @@ HRESULT CTelnet::get_Port(SHORT* value) {
     return S_OK;
 }
 HRESULT CTelnet::put_UserName(BSTR value) {
-    return PutText(value, userName_);
+    return PutString(value, &userName_);
 }
 HRESULT CTelnet::get_UserName(BSTR* value) {
-    return GetText(userName_, value);
+    return GetString(userName_, value);
 }
 HRESULT CTelnet::put_Password(BSTR value) {
-    return PutText(value, password_);
+    return PutString(value, &password_);
 }
 HRESULT CTelnet::get_Password(BSTR* value) {
-    return GetText(password_, value);
+    return GetString(password_, value);
 }
 HRESULT CTelnet::get_LastErrorMessage(BSTR* value) {
-    return GetText(lastError_, value);
+    return GetString(lastError_, value);
 }
 
 HRESULT CTelnet::Connect(VARIANT_BOOL* result) {

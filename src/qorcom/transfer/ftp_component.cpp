@@ -3,37 +3,11 @@
 #include <limits>
 
 #include "comlite/bstr.h"
+#include "qorcom/frame/property_values.h"
 #include "qorcom/transfer/ftp_listing.h"
 
 namespace tw::qorcom {
 namespace {
-
-VARIANT_BOOL Bool(bool b) {
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-HRESULT PutString(BSTR value, std::string* field) {
-    return Guarded([&] {
-        *field = comlite::BstrToUtf8(value);
-        return S_OK;
-    });
-}
-
-HRESULT GetString(const std::string& field, BSTR* value) {
-    if (!value)
-        return E_POINTER;
-    return Guarded([&] {
-        *value = comlite::AllocBstrUtf8(field);
-        return *value ? S_OK : E_OUTOFMEMORY;
-    });
-}
-
-HRESULT GetBool(bool field, VARIANT_BOOL* value) {
-    if (!value)
-        return E_POINTER;
-    *value = Bool(field);
-    return S_OK;
-}
 
 // Runs an action on the server and stores its outcome.
 template <class Action>
@@ -41,7 +15,7 @@ HRESULT Act(VARIANT_BOOL* result, Action&& action) {
     if (!result)
         return E_POINTER;
     return Guarded([&] {
-        *result = Bool(action());
+        *result = ToVariantBool(action());
         return S_OK;
     });
 }
@@ -251,8 +225,8 @@ HRESULT CFTP::ParseLongFileInfo(BSTR line, BSTR* fileName, LONG* fileSize, DATE*
         *fileSize = entry.size > std::numeric_limits<LONG>::max() ? std::numeric_limits<LONG>::max()
                                                                   : static_cast<LONG>(entry.size);
         *dateTime = parsed ? entry.date.Days() : 0.0;
-        *dir = Bool(entry.directory);
-        *result = Bool(parsed);
+        *dir = ToVariantBool(entry.directory);
+        *result = ToVariantBool(parsed);
         return S_OK;
     });
 }

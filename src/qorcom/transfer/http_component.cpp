@@ -4,18 +4,10 @@
 #include <net/if.h>
 
 #include "comlite/bstr.h"
+#include "qorcom/frame/property_values.h"
 
 namespace tw::qorcom {
 namespace {
-
-HRESULT GetString(const std::string& field, BSTR* value) {
-    if (!value)
-        return E_POINTER;
-    return Guarded([&] {
-        *value = comlite::AllocBstrUtf8(field);
-        return *value ? S_OK : E_OUTOFMEMORY;
-    });
-}
 
 bool NetworkUp() {
     ifaddrs* list = nullptr;

@@ -8,43 +8,17 @@
 
 #include "comlite/bstr.h"
 #include "platform/text_file.h"
+#include "qorcom/frame/property_values.h"
 
 namespace tw::qorcom {
 namespace {
-
-VARIANT_BOOL Bool(bool b) {
-    return b ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-HRESULT GetString(const std::string& field, BSTR* value) {
-    if (!value)
-        return E_POINTER;
-    return Guarded([&] {
-        *value = comlite::AllocBstrUtf8(field);
-        return *value ? S_OK : E_OUTOFMEMORY;
-    });
-}
-
-HRESULT PutString(BSTR value, std::string* field) {
-    return Guarded([&] {
-        *field = comlite::BstrToUtf8(value);
-        return S_OK;
-    });
-}
-
-HRESULT GetBool(bool field, VARIANT_BOOL* value) {
-    if (!value)
-        return E_POINTER;
-    *value = Bool(field);
-    return S_OK;
-}
 
 template <class Action>
 HRESULT Act(VARIANT_BOOL* result, Action&& action) {
     if (!result)
         return E_POINTER;
     return Guarded([&] {
-        *result = Bool(action());
+        *result = ToVariantBool(action());
         return S_OK;
     });
 }
@@ -109,7 +83,8 @@ public:
         // it, and servers that require session reuse then refuse the data connection; TLS 1.2
         // session IDs may be resumed any number of times.
         curl_easy_setopt(c, CURLOPT_SSLVERSION,
-                         static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+                         static_cast<long>(CURL_SSLVERSION_TLSv1_2) |
+                             static_cast<long>(CURL_SSLVERSION_MAX_TLSv1_2));
         if (!owner.passive_)
             curl_easy_setopt(c, CURLOPT_FTPPORT, "-");
         curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, owner.ascii_ ? 1L : 0L);
@@ -487,8 +462,8 @@ HRESULT CIEFTP::ParseLongFileInfo(BSTR line, BSTR* fileName, LONG* fileSize, DAT
         *fileSize = entry.size > std::numeric_limits<LONG>::max() ? std::numeric_limits<LONG>::max()
                                                                   : static_cast<LONG>(entry.size);
         *dateTime = parsed ? entry.date.Days() : 0.0;
-        *dir = Bool(entry.directory);
-        *result = Bool(parsed);
+        *dir = ToVariantBool(entry.directory);
+        *result = ToVariantBool(parsed);
         return S_OK;
     });
 }
