@@ -29,7 +29,7 @@ std::vector<std::string> Hosts(const std::string& list) {
 
 }  // namespace
 
-CSFTP::CSFTP(IUnknown* outer) : GenericDispatchObject(outer, "QORCom.SFTPwod") {}
+CSFTP::CSFTP(IUnknown* outer) : FtpPropertiesObject(outer, "QORCom.SFTPwod", 22) {}
 
 CSFTP::~CSFTP() = default;
 
@@ -37,50 +37,8 @@ HRESULT CSFTP::InterfaceSupportsErrorInfo(REFIID riid) {
     return riid == IID_IQORSFTPwod || riid == IID_IQORFTP ? S_OK : S_FALSE;
 }
 
-HRESULT CSFTP::put_Server(BSTR value) {
-    return PutString(value, &server_);
-}
-HRESULT CSFTP::get_Server(BSTR* value) {
-    return GetString(server_, value);
-}
-HRESULT CSFTP::put_Port(SHORT value) {
-    port_ = value;
-    return S_OK;
-}
-HRESULT CSFTP::get_Port(SHORT* value) {
-    if (!value)
-        return E_POINTER;
-    *value = port_;
-    return S_OK;
-}
-HRESULT CSFTP::put_UserName(BSTR value) {
-    return PutString(value, &userName_);
-}
-HRESULT CSFTP::get_UserName(BSTR* value) {
-    return GetString(userName_, value);
-}
-HRESULT CSFTP::put_Password(BSTR value) {
-    return PutString(value, &password_);
-}
-HRESULT CSFTP::get_Password(BSTR* value) {
-    return GetString(password_, value);
-}
-HRESULT CSFTP::put_Passive(VARIANT_BOOL value) {
-    passive_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CSFTP::get_Passive(VARIANT_BOOL* value) {
-    return GetBool(passive_, value);
-}
 HRESULT CSFTP::get_LastErrorMessage(BSTR* value) {
     return GetString(lastError_, value);
-}
-HRESULT CSFTP::put_LongFileInfo(VARIANT_BOOL value) {
-    longFileInfo_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CSFTP::get_LongFileInfo(VARIANT_BOOL* value) {
-    return GetBool(longFileInfo_, value);
 }
 HRESULT CSFTP::get_SecureLogin(VARIANT_BOOL* value) {
     return GetBool(secureLogin_, value);
@@ -102,19 +60,6 @@ HRESULT CSFTP::get_VerifyServerCertificate(VARIANT_BOOL* value) {
 HRESULT CSFTP::put_VerifyServerCertificate(VARIANT_BOOL value) {
     verifyCertificate_ = value != VARIANT_FALSE;
     return S_OK;
-}
-HRESULT CSFTP::put_PathPrefix(BSTR value) {
-    return PutString(value, &pathPrefix_);
-}
-HRESULT CSFTP::get_PathPrefix(BSTR* value) {
-    return GetString(pathPrefix_, value);
-}
-HRESULT CSFTP::put_ASCII(VARIANT_BOOL value) {
-    ascii_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CSFTP::get_ASCII(VARIANT_BOOL* value) {
-    return GetBool(ascii_, value);
 }
 
 void CSFTP::Report(bool ok, const std::string& error) {

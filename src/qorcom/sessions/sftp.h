@@ -24,6 +24,7 @@
 #include "qorcom/frame/generic_dispatch.h"
 #include "qorcom/interfaces/ftp.h"
 #include "qorcom/sessions/listing.h"
+#include "qorcom/transfer/ftp_properties.h"
 
 namespace tw::qorcom {
 
@@ -37,7 +38,7 @@ struct InterfaceTraits<IQORSFTPwod> {
 
 inline constexpr const char* kSftpNotConnected = "SFTP not allocated and connected.";
 
-class CSFTP final : public GenericDispatchObject<IQORSFTPwod> {
+class CSFTP final : public FtpPropertiesObject<IQORSFTPwod> {
 public:
     explicit CSFTP(IUnknown* outer);
     ~CSFTP() override;
@@ -45,16 +46,6 @@ public:
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID riid) override;
 
     // ---- IQORFTP ----
-    HRESULT STDMETHODCALLTYPE put_Server(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Server(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Port(SHORT value) override;
-    HRESULT STDMETHODCALLTYPE get_Port(SHORT* value) override;
-    HRESULT STDMETHODCALLTYPE put_UserName(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_UserName(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Password(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Passive(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_Passive(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE get_LastErrorMessage(BSTR* value) override;
     // Server may list several hosts separated by ";"; the first that connects wins.
     HRESULT STDMETHODCALLTYPE Connect(VARIANT_BOOL* result) override;
@@ -67,8 +58,6 @@ public:
     HRESULT STDMETHODCALLTYPE FindFirst(BSTR fileMask, BSTR* result) override;
     HRESULT STDMETHODCALLTYPE FindNext(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
-    HRESULT STDMETHODCALLTYPE put_LongFileInfo(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_LongFileInfo(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE ParseLongFileInfo(BSTR line, BSTR* fileName, LONG* fileSize,
                                                 DATE* dateTime, VARIANT_BOOL* dir,
                                                 VARIANT_BOOL* result) override;
@@ -80,14 +69,10 @@ public:
     HRESULT STDMETHODCALLTYPE put_SecureTransfer(VARIANT_BOOL value) override;
     HRESULT STDMETHODCALLTYPE get_VerifyServerCertificate(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE put_VerifyServerCertificate(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE put_PathPrefix(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_PathPrefix(BSTR* value) override;
     HRESULT STDMETHODCALLTYPE DeleteFile(BSTR file, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE MakeDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE RemoveDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE Rename(BSTR source, BSTR dest, VARIANT_BOOL* result) override;
-    HRESULT STDMETHODCALLTYPE put_ASCII(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_ASCII(VARIANT_BOOL* value) override;
 
     // ---- Notifications ----
     HRESULT STDMETHODCALLTYPE Connected(IDispatch* owner, SHORT errorCode, BSTR errorText) override;
@@ -130,9 +115,6 @@ private:
     HRESULT Operate(VARIANT_BOOL* result, Op&& op);
     void Report(bool ok, const std::string& error);
 
-    std::string server_, userName_, password_, pathPrefix_;
-    SHORT port_ = 22;
-    bool passive_ = true, longFileInfo_ = false, ascii_ = false;
     bool secureLogin_ = false, secureTransfer_ = false, verifyCertificate_ = false;
     std::optional<platform::SshSettings> settings_;
     std::unique_ptr<platform::SftpClient> client_;

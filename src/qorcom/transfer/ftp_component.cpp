@@ -44,62 +44,13 @@ std::vector<std::string> SplitServerList(const std::string& servers) {
 }
 
 CFTP::CFTP(IUnknown* outer)
-    : GenericDispatchObject(outer, "QORCom.FTP"),
+    : FtpPropertiesObject(outer, "QORCom.FTP", 21),
       client_(std::make_unique<transfer::FtpClient>()) {}
 
 CFTP::~CFTP() {
     client_->Quit();
 }
 
-HRESULT CFTP::put_Server(BSTR value) {
-    return PutString(value, &server_);
-}
-HRESULT CFTP::get_Server(BSTR* value) {
-    return GetString(server_, value);
-}
-HRESULT CFTP::put_Port(SHORT value) {
-    port_ = value;
-    return S_OK;
-}
-HRESULT CFTP::get_Port(SHORT* value) {
-    if (!value)
-        return E_POINTER;
-    *value = port_;
-    return S_OK;
-}
-HRESULT CFTP::put_UserName(BSTR value) {
-    return PutString(value, &userName_);
-}
-HRESULT CFTP::get_UserName(BSTR* value) {
-    return GetString(userName_, value);
-}
-HRESULT CFTP::put_Password(BSTR value) {
-    return PutString(value, &password_);
-}
-HRESULT CFTP::get_Password(BSTR* value) {
-    return GetString(password_, value);
-}
-HRESULT CFTP::put_Passive(VARIANT_BOOL value) {
-    passive_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CFTP::get_Passive(VARIANT_BOOL* value) {
-    return GetBool(passive_, value);
-}
-HRESULT CFTP::put_LongFileInfo(VARIANT_BOOL value) {
-    longFileInfo_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CFTP::get_LongFileInfo(VARIANT_BOOL* value) {
-    return GetBool(longFileInfo_, value);
-}
-HRESULT CFTP::put_ASCII(VARIANT_BOOL value) {
-    ascii_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CFTP::get_ASCII(VARIANT_BOOL* value) {
-    return GetBool(ascii_, value);
-}
 HRESULT CFTP::get_SecureLogin(VARIANT_BOOL* value) {
     return GetBool(secureLogin_, value);
 }
@@ -120,12 +71,6 @@ HRESULT CFTP::get_VerifyServerCertificate(VARIANT_BOOL* value) {
 HRESULT CFTP::put_VerifyServerCertificate(VARIANT_BOOL value) {
     verifyServerCertificate_ = value != VARIANT_FALSE;
     return S_OK;
-}
-HRESULT CFTP::put_PathPrefix(BSTR value) {
-    return PutString(value, &pathPrefix_);
-}
-HRESULT CFTP::get_PathPrefix(BSTR* value) {
-    return GetString(pathPrefix_, value);
 }
 HRESULT CFTP::get_LastErrorMessage(BSTR* value) {
     return GetString(client_->LastMessage(), value);

@@ -16,6 +16,7 @@
 #include "qorcom/frame/generic_dispatch.h"
 #include "qorcom/interfaces/ftp.h"
 #include "qorcom/transfer/ftp_client.h"
+#include "qorcom/transfer/ftp_properties.h"
 
 namespace tw::qorcom {
 
@@ -30,21 +31,11 @@ struct InterfaceTraits<IQORFTP> {
 // The hosts of a Server value, in order.
 std::vector<std::string> SplitServerList(const std::string& servers);
 
-class CFTP final : public GenericDispatchObject<IQORFTP> {
+class CFTP final : public FtpPropertiesObject<IQORFTP> {
 public:
     explicit CFTP(IUnknown* outer);
     ~CFTP() override;
 
-    HRESULT STDMETHODCALLTYPE put_Server(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Server(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Port(SHORT value) override;
-    HRESULT STDMETHODCALLTYPE get_Port(SHORT* value) override;
-    HRESULT STDMETHODCALLTYPE put_UserName(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_UserName(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Password(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Passive(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_Passive(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE get_LastErrorMessage(BSTR* value) override;
     HRESULT STDMETHODCALLTYPE Connect(VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE SendCommand(BSTR command, VARIANT_BOOL* result) override;
@@ -53,8 +44,6 @@ public:
     HRESULT STDMETHODCALLTYPE FindFirst(BSTR fileMask, BSTR* result) override;
     HRESULT STDMETHODCALLTYPE FindNext(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
-    HRESULT STDMETHODCALLTYPE put_LongFileInfo(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_LongFileInfo(VARIANT_BOOL* value) override;
     // FileSize is the entry's size, or 0x7FFFFFFF for a size that does not fit.
     HRESULT STDMETHODCALLTYPE ParseLongFileInfo(BSTR line, BSTR* fileName, LONG* fileSize,
                                                 DATE* dateTime, VARIANT_BOOL* dir,
@@ -67,14 +56,10 @@ public:
     HRESULT STDMETHODCALLTYPE put_SecureTransfer(VARIANT_BOOL value) override;
     HRESULT STDMETHODCALLTYPE get_VerifyServerCertificate(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE put_VerifyServerCertificate(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE put_PathPrefix(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_PathPrefix(BSTR* value) override;
     HRESULT STDMETHODCALLTYPE DeleteFile(BSTR file, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE MakeDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE RemoveDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE Rename(BSTR source, BSTR dest, VARIANT_BOOL* result) override;
-    HRESULT STDMETHODCALLTYPE put_ASCII(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_ASCII(VARIANT_BOOL* value) override;
 
     // The engine, for tests that shorten its time-outs.
     transfer::FtpClient& Client() { return *client_; }
@@ -84,12 +69,8 @@ private:
 
     std::unique_ptr<transfer::FtpClient> client_;
     std::vector<std::string> listing_;
-    std::string server_, userName_, password_, pathPrefix_;
+
     std::size_t listingPosition_ = 0;
-    SHORT port_ = 21;
-    bool passive_ = true;
-    bool longFileInfo_ = false;
-    bool ascii_ = false;
     bool secureLogin_ = false, secureTransfer_ = false, verifyServerCertificate_ = false;
 };
 

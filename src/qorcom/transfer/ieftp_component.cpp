@@ -165,66 +165,11 @@ std::string PathUrl(CURL* curl, const std::string& base, const std::string& remo
 }  // namespace
 
 CIEFTP::CIEFTP(IUnknown* outer)
-    : GenericDispatchObject(outer, "QORCom.IEFTP"),
+    : FtpPropertiesObject(outer, "QORCom.IEFTP", 21),
       limits_(transfer::FtpLimits::FromEnvironment()) {}
 
 CIEFTP::~CIEFTP() = default;
 
-HRESULT CIEFTP::put_Server(BSTR value) {
-    return PutString(value, &server_);
-}
-HRESULT CIEFTP::get_Server(BSTR* value) {
-    return GetString(server_, value);
-}
-HRESULT CIEFTP::put_Port(SHORT value) {
-    port_ = value;
-    return S_OK;
-}
-HRESULT CIEFTP::get_Port(SHORT* value) {
-    if (!value)
-        return E_POINTER;
-    *value = port_;
-    return S_OK;
-}
-HRESULT CIEFTP::put_UserName(BSTR value) {
-    return PutString(value, &userName_);
-}
-HRESULT CIEFTP::get_UserName(BSTR* value) {
-    return GetString(userName_, value);
-}
-HRESULT CIEFTP::put_Password(BSTR value) {
-    return PutString(value, &password_);
-}
-HRESULT CIEFTP::get_Password(BSTR* value) {
-    return GetString(password_, value);
-}
-HRESULT CIEFTP::put_Passive(VARIANT_BOOL value) {
-    passive_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CIEFTP::get_Passive(VARIANT_BOOL* value) {
-    return GetBool(passive_, value);
-}
-HRESULT CIEFTP::put_LongFileInfo(VARIANT_BOOL value) {
-    longFileInfo_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CIEFTP::get_LongFileInfo(VARIANT_BOOL* value) {
-    return GetBool(longFileInfo_, value);
-}
-HRESULT CIEFTP::put_ASCII(VARIANT_BOOL value) {
-    ascii_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CIEFTP::get_ASCII(VARIANT_BOOL* value) {
-    return GetBool(ascii_, value);
-}
-HRESULT CIEFTP::put_PathPrefix(BSTR value) {
-    return PutString(value, &pathPrefix_);
-}
-HRESULT CIEFTP::get_PathPrefix(BSTR* value) {
-    return GetString(pathPrefix_, value);
-}
 HRESULT CIEFTP::get_LastErrorMessage(BSTR* value) {
     return GetString(message_, value);
 }

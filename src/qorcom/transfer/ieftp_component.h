@@ -25,27 +25,18 @@
 #include "qorcom/transfer/ftp_client.h"
 #include "qorcom/transfer/ftp_component.h"
 #include "qorcom/transfer/ftp_listing.h"
+#include "qorcom/transfer/ftp_properties.h"
 
 namespace tw::qorcom {
 
 // The DOS-style line of a listing entry, as "QORCom.IEFTP" renders it.
 std::string RenderDosListingLine(const transfer::ListingEntry& entry);
 
-class CIEFTP final : public GenericDispatchObject<IQORFTP> {
+class CIEFTP final : public FtpPropertiesObject<IQORFTP> {
 public:
     explicit CIEFTP(IUnknown* outer);
     ~CIEFTP() override;
 
-    HRESULT STDMETHODCALLTYPE put_Server(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Server(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Port(SHORT value) override;
-    HRESULT STDMETHODCALLTYPE get_Port(SHORT* value) override;
-    HRESULT STDMETHODCALLTYPE put_UserName(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_UserName(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Password(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Password(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Passive(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_Passive(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE get_LastErrorMessage(BSTR* value) override;
     HRESULT STDMETHODCALLTYPE Connect(VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE SendCommand(BSTR command, VARIANT_BOOL* result) override;
@@ -54,8 +45,6 @@ public:
     HRESULT STDMETHODCALLTYPE FindFirst(BSTR fileMask, BSTR* result) override;
     HRESULT STDMETHODCALLTYPE FindNext(BSTR* result) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
-    HRESULT STDMETHODCALLTYPE put_LongFileInfo(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_LongFileInfo(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE ParseLongFileInfo(BSTR line, BSTR* fileName, LONG* fileSize,
                                                 DATE* dateTime, VARIANT_BOOL* dir,
                                                 VARIANT_BOOL* result) override;
@@ -67,14 +56,10 @@ public:
     HRESULT STDMETHODCALLTYPE put_SecureTransfer(VARIANT_BOOL value) override;
     HRESULT STDMETHODCALLTYPE get_VerifyServerCertificate(VARIANT_BOOL* value) override;
     HRESULT STDMETHODCALLTYPE put_VerifyServerCertificate(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE put_PathPrefix(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_PathPrefix(BSTR* value) override;
     HRESULT STDMETHODCALLTYPE DeleteFile(BSTR file, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE MakeDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE RemoveDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE Rename(BSTR source, BSTR dest, VARIANT_BOOL* result) override;
-    HRESULT STDMETHODCALLTYPE put_ASCII(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_ASCII(VARIANT_BOOL* value) override;
 
 private:
     class Session;
@@ -89,9 +74,7 @@ private:
     transfer::FtpLimits limits_;
     std::vector<std::string> listing_;
     std::size_t listingPosition_ = 0;
-    std::string server_, userName_, password_, pathPrefix_, host_, message_;
-    SHORT port_ = 21;
-    bool passive_ = true, longFileInfo_ = false, ascii_ = false;
+    std::string host_, message_;
 };
 
 }  // namespace tw::qorcom
