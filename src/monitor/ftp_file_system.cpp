@@ -216,7 +216,9 @@ bool FtpFileSystem::PutFile(const std::string& localPath, const std::string& pat
     };
     if (!client_.SetType(false) || !client_.Upload(localPath, temporary, false, true))
         return discard();
-    if (!client_.Command("RNFR " + temporary) || !client_.Command("RNTO " + remote))
+    // RNFR is answered "350" (more to come), not with a class 2 reply.
+    client_.Command("RNFR " + temporary);
+    if (client_.ReplyClass() != 3 || !client_.Command("RNTO " + remote))
         return discard();
     return true;
 }
