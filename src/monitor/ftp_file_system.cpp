@@ -3,7 +3,6 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/file_ops.h"
 #include "platform/wildcard.h"
 #include "qorcom/transfer/ftp_listing.h"
 
@@ -77,6 +76,29 @@ std::optional<std::time_t> ParseMdtmReply(const std::string& reply) {
     utc.tm_min = fields[4];
     utc.tm_sec = fields[5];
     return timegm(&utc);
+}
+
+std::optional<platform::DirEntry> ReadListingLine(const std::string& line,
+                                                  const platform::OleDate& now) {
+    transfer::ListingEntry parsed;
+    if (line.empty() || !transfer::ParseListingEntry(line, now, &parsed))
+        return std::nullopt;
+    const char kind = line.front();
+    const bool dosForm = kind >= '0' && kind <= '9';
+    platform::DirEntry entry;
+    entry.name = std::move(parsed.name);
+    if (kind == 'l')
+        if (const auto arrow = entry.name.find(" -> "); arrow != std::string::npos)
+            entry.name.erase(arrow);
+    if (entry.name.empty() || entry.name == "." || entry.name == "..")
+        return std::nullopt;
+    entry.isDirectory = parsed.directory;
+    entry.isRegular = !parsed.directory && (dosForm || kind == '-');
+    entry.size = parsed.size < 0 ? 0 : static_cast<std::uint64_t>(parsed.size);
+    std::time_t listed = 0;
+    parsed.date.ToFileTime(listed);
+    entry.modified = listed;
+    return entry;
 }
 
 FtpFileSystem::FtpFileSystem(std::string logonPath, std::string userName, std::string password)
@@ -169,26 +191,13 @@ bool FtpFileSystem::List(DirFileList& list, const std::string& directory, const 
     const std::string prefix = remote == "/" ? "/" : remote + "/";
     std::vector<platform::DirEntry> entries;
     for (const auto& line : transfer::SplitListing(text, true)) {
-        transfer::ListingEntry parsed;
-        if (!transfer::ParseListingEntry(line, now, &parsed) || parsed.name == "." ||
-            parsed.name == ".." || !platform::MatchMask(mask, parsed.name))
+        auto entry = ReadListingLine(line, now);
+        if (!entry || !platform::MatchMask(mask, entry->name))
             continue;
-        platform::DirEntry entry;
-        entry.name = parsed.name;
-        entry.isDirectory = parsed.directory;
-        // A Unix entry names its kind in its first letter ('l' a link, 'p', 'c', 'b', 's'
-        // specials); a DOS entry (beginning with its date) shows only files and directories.
-        const char kind = line.front();
-        const bool dosForm = kind >= '0' && kind <= '9';
-        entry.isRegular = !parsed.directory && (dosForm || kind == '-');
-        entry.size = parsed.size < 0 ? 0 : static_cast<std::uint64_t>(parsed.size);
-        std::time_t listed = 0;
-        parsed.date.ToFileTime(listed);
-        entry.modified = listed;
-        if (entry.isRegular)
-            if (const auto exact = ModificationTime(prefix + parsed.name))
-                entry.modified = *exact;
-        entries.push_back(std::move(entry));
+        if (entry->isRegular)
+            if (const auto exact = ModificationTime(prefix + entry->name))
+                entry->modified = *exact;
+        entries.push_back(std::move(*entry));
     }
     SetLastError({});
     AddMatching(list, directory, mask, entries);

@@ -11,6 +11,7 @@
 
 #include "monitor/file_system.h"
 #include "monitor/remote_path.h"
+#include "platform/file_ops.h"
 #include "qorcom/transfer/ftp_client.h"
 
 namespace tw {
@@ -28,6 +29,13 @@ std::optional<FtpLocation> ParseFtpPath(const std::string& stored);
 // The modification time of an MDTM reply ("213 YYYYMMDDHHMMSS[.fff]", UTC); nullopt when the
 // reply is not one.
 std::optional<std::time_t> ParseMdtmReply(const std::string& reply);
+
+// One entry of a LIST reply (Unix or DOS form) as a directory entry, its time from the listing;
+// nullopt for a line that is neither form, or for "." and "..". A Unix entry's first letter
+// names its kind: only '-' is a plain file, so links ('l', named without their " -> target")
+// and specials ('p', 'c', 'b', 's') are never taken for files.
+std::optional<platform::DirEntry> ReadListingLine(const std::string& line,
+                                                  const platform::OleDate& now);
 
 class FtpFileSystem : public FileSystem {
 public:

@@ -37,6 +37,40 @@ TEST(FtpPathTest, MdtmRepliesAreReadAsUtc) {
         EXPECT_FALSE(ParseMdtmReply(bad)) << bad;
 }
 
+// Only plain files are ever offered as files: a link or a special file with a sales name is
+// flagged, whatever it points to.
+TEST(FtpPathTest, ListingLinesKeepTheirKind) {
+    const auto now = platform::OleDate::FromCivil(2026, 12, 7, 12, 0);
+    auto file = ReadListingLine("-rw-r--r-- 1 pos pos 4294967297 Dec  1 10:00 JRN1.XML", now);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->name, "JRN1.XML");
+    EXPECT_TRUE(file->isRegular);
+    EXPECT_EQ(file->size, 4294967297u);
+
+    auto link = ReadListingLine("lrwxrwxrwx 1 pos pos 8 Dec  1 10:00 LINK.XML -> JRN1.XML", now);
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->name, "LINK.XML");
+    EXPECT_FALSE(link->isRegular);
+    EXPECT_FALSE(link->isDirectory);
+    for (const char* special : {"prw-r--r-- 1 pos pos 0 Dec  1 10:00 PIPE.XML",
+                                "crw-rw-rw- 1 root root 0 Dec  1 10:00 NULL.XML"}) {
+        auto entry = ReadListingLine(special, now);
+        ASSERT_TRUE(entry) << special;
+        EXPECT_FALSE(entry->isRegular) << special;
+    }
+
+    auto dos = ReadListingLine("12-01-26  10:00AM               7 JRN2.XML", now);
+    ASSERT_TRUE(dos);
+    EXPECT_TRUE(dos->isRegular);
+    auto dir = ReadListingLine("drwxr-xr-x 2 pos pos 4096 Dec  1 10:00 export", now);
+    ASSERT_TRUE(dir);
+    EXPECT_TRUE(dir->isDirectory);
+    EXPECT_FALSE(dir->isRegular);
+
+    EXPECT_FALSE(ReadListingLine("drwxr-xr-x 2 pos pos 4096 Dec  1 10:00 ..", now));
+    EXPECT_FALSE(ReadListingLine("not a listing", now));
+}
+
 // Refused before anything is sent anywhere: a path on another server, or on the same host over
 // the other protocol, or one that would smuggle a second command into the control connection.
 TEST(FtpPathTest, ForeignAndUnsafePathsAreRefusedBeforeConnecting) {
