@@ -1,5 +1,6 @@
 #include "monitor/pos_file_system.h"
 
+#include "monitor/ftp_file_system.h"
 #include "monitor/sftp_file_system.h"
 #include "monitor/smb_file_system.h"
 
@@ -20,7 +21,10 @@ CountedPtr<FileSystem> MakePosFileSystem(const std::string& posPath,
                                          const RasAutomationFactory& createRas) {
     platform::ResolvedPath resolved;
     CountedPtr<FileSystem> direct;
-    if (IsSftpPath(posPath)) {
+    if (IsFtpPath(posPath)) {
+        direct = CountedPtr<FileSystem>(
+            new FtpFileSystem(posPath, settings.userName, settings.password));
+    } else if (IsSftpPath(posPath)) {
         direct = CountedPtr<FileSystem>(
             new SftpFileSystem(posPath, settings.userName, settings.password));
     } else if (resolver.Resolve(posPath, resolved, nullptr) &&

@@ -1,9 +1,6 @@
 #include "monitor/sftp_file_system.h"
 
-#include <charconv>
 #include <vector>
-
-#include "platform/wildcard.h"
 
 namespace tw {
 namespace {
@@ -13,45 +10,11 @@ constexpr std::string_view kScheme = "sftp://";
 }  // namespace
 
 bool IsSftpPath(const std::string& stored) {
-    return stored.size() >= kScheme.size() &&
-           platform::EqualsIgnoreCase(std::string_view(stored).substr(0, kScheme.size()), kScheme);
+    return HasScheme(stored, kScheme);
 }
 
 std::optional<SftpLocation> ParseSftpPath(const std::string& stored) {
-    if (!IsSftpPath(stored))
-        return std::nullopt;
-    std::string_view rest = std::string_view(stored).substr(kScheme.size());
-    const auto slash = rest.find('/');
-    std::string_view authority = rest.substr(0, slash);
-    SftpLocation location;
-    location.path = slash == std::string_view::npos ? "/" : std::string(rest.substr(slash));
-    if (location.path.rfind("/~/", 0) == 0)
-        location.path.erase(0, 3);
-    else if (location.path == "/~")
-        location.path = ".";
-    if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
-        location.user = std::string(authority.substr(0, at));
-        authority.remove_prefix(at + 1);
-    }
-    const auto colon = authority.rfind(':');
-    const auto bracket = authority.rfind(']');  // an IPv6 address is written [::1]
-    if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket)) {
-        const std::string_view portText = authority.substr(colon + 1);
-        unsigned port = 0;
-        const auto [end, error] =
-            std::from_chars(portText.data(), portText.data() + portText.size(), port);
-        if (error != std::errc() || end != portText.data() + portText.size() || port == 0 ||
-            port > 65535)
-            return std::nullopt;
-        location.port = static_cast<std::uint16_t>(port);
-        authority = authority.substr(0, colon);
-    }
-    if (authority.size() > 2 && authority.front() == '[' && authority.back() == ']')
-        authority = authority.substr(1, authority.size() - 2);
-    if (authority.empty())
-        return std::nullopt;
-    location.host = std::string(authority);
-    return location;
+    return ParseRemotePath(stored, kScheme, 22);
 }
 
 SftpFileSystem::SftpFileSystem(std::string logonPath, std::string userName, std::string password,

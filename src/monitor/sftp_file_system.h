@@ -10,16 +10,12 @@
 #include <string>
 
 #include "monitor/file_system.h"
+#include "monitor/remote_path.h"
 #include "platform/sftp_client.h"
 
 namespace tw {
 
-struct SftpLocation {
-    std::string user;
-    std::string host;
-    std::uint16_t port = 22;
-    std::string path;  // on the server: "/dir/name", or "dir/name" below the login directory
-};
+using SftpLocation = RemoteLocation;
 
 // True for a stored path beginning "sftp://" (any case).
 bool IsSftpPath(const std::string& stored);
