@@ -30,9 +30,11 @@ protected:
         const passwd* user = ::getpwnam(VsftpdServer::kUser);
         ASSERT_NE(user, nullptr);
         ASSERT_EQ(::chown(path.c_str(), user->pw_uid, user->pw_gid), 0) << path;
-        if (fs::is_directory(path))
-            for (const auto& entry : fs::recursive_directory_iterator(path))
+        if (fs::is_directory(path)) {
+            for (const auto& entry : fs::recursive_directory_iterator(path)) {
                 ASSERT_EQ(::chown(entry.path().c_str(), user->pw_uid, user->pw_gid), 0);
+            }
+        }
     }
 
     int Count(const std::string& text) {
