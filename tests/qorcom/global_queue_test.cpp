@@ -14,10 +14,10 @@
 #include "comlite/bstr.h"
 #include "comlite/text.h"
 #include "platform/process.h"
+#include "platform/shared_section.h"
 #include "qorcom/frame/errors.h"
 #include "qorcom/interfaces/local.h"
 #include "qorcom/local/queue_section.h"
-#include "qorcom/local/shared_section.h"
 #include "qorcom_test_support.h"
 #include "support/scratch_dir.h"
 
@@ -64,14 +64,14 @@ std::string EmptyOf(IQORGlobalQueue* queue) {
 }
 
 bool SharedObjectExists(const std::string& sectionName) {
-    return std::filesystem::exists("/dev/shm" + SharedObjectName(sectionName));
+    return std::filesystem::exists("/dev/shm" + platform::SharedObjectName(sectionName));
 }
 
 // The section's bytes as another process sees them, for damaging them or making them by hand.
 class RawSection {
 public:
     RawSection(const std::string& sectionName, bool create) {
-        const std::string object = SharedObjectName(sectionName);
+        const std::string object = platform::SharedObjectName(sectionName);
         fd_ = shm_open(object.c_str(), O_RDWR | (create ? O_CREAT | O_EXCL : 0), 0600);
         if (fd_ < 0)
             return;

@@ -18,10 +18,10 @@
 #include "comlite/bstr.h"
 #include "comlite/com_ptr.h"
 #include "comlite/error_info.h"
+#include "platform/shared_section.h"
 #include "qorcom/frame/exports.h"
 #include "qorcom/interfaces/local.h"
 #include "qorcom/local/queue_section.h"
-#include "qorcom/local/shared_section.h"
 
 namespace {
 
@@ -67,9 +67,9 @@ int Hold(const std::string& name, const std::string& readyFile) {
     comlite::Bstr entry = comlite::Bstr::FromUtf8("left behind");
     if (queue->Add(entry.Get()) != S_OK)
         return 3;
-    tw::qorcom::SharedSection::Failure failure;
-    auto section = tw::qorcom::SharedSection::Open(
-        tw::qorcom::SharedObjectName(name), tw::qorcom::kQueueSectionBytes, false,
+    tw::platform::SharedSection::Failure failure;
+    auto section = tw::platform::SharedSection::Open(
+        tw::platform::SharedObjectName(name), tw::qorcom::kQueueSectionBytes, false,
         [](std::span<std::byte>) {}, &failure);
     int error = 0;
     if (!section || !section->Lock(&error))

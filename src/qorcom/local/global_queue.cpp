@@ -50,21 +50,21 @@ HRESULT CGlobalQueue::Open() {
     if (section_)
         return S_OK;
     const std::string section =
-        QueueSectionName(comlite::Utf16ToUtf8(visibility_), comlite::Utf16ToUtf8(name_));
+        platform::QueueSectionName(comlite::Utf16ToUtf8(visibility_), comlite::Utf16ToUtf8(name_));
     if (section.empty())
         return Raise("Specify a name for the queue before using it.", kErrorOperation);
-    SharedSection::Failure failure;
-    section_ = SharedSection::Open(
-        SharedObjectName(section), kQueueSectionBytes, IsMachineWide(section),
+    platform::SharedSection::Failure failure;
+    section_ = platform::SharedSection::Open(
+        platform::SharedObjectName(section), kQueueSectionBytes, platform::IsMachineWide(section),
         [](std::span<std::byte> bytes) { QueueSection(bytes).Initialise(); }, &failure);
     if (section_)
         return S_OK;
     switch (failure.step) {
-        case SharedSection::Failure::Step::Mutex:
+        case platform::SharedSection::Failure::Step::Mutex:
             return RaiseMutexFailure(failure.error);
-        case SharedSection::Failure::Step::Map:
+        case platform::SharedSection::Failure::Step::Map:
             return Raise("Unable to map view of memory map.", kErrorOperation);
-        case SharedSection::Failure::Step::Allocate:
+        case platform::SharedSection::Failure::Step::Allocate:
             break;
     }
     char code[16];
@@ -85,7 +85,7 @@ HRESULT CGlobalQueue::Add(BSTR value) {
         // A caller retrying on a full queue leaves the mutex to the one who takes entries off.
         if (queue.LooksFull(comlite::BstrView(value)))
             return Raise("Queue is full!", kErrorOperation);
-        SectionLock lock(*section_);
+        platform::SectionLock lock(*section_);
         if (!lock.owns())
             return RaiseMutexFailure(lock.error());
         switch (queue.Add(comlite::BstrView(value))) {
@@ -113,7 +113,7 @@ HRESULT CGlobalQueue::Remove(BSTR* value, VARIANT_BOOL* result) {
             *value = comlite::AllocBstr(u"");
             return *value ? S_OK : E_OUTOFMEMORY;
         }
-        SectionLock lock(*section_);
+        platform::SectionLock lock(*section_);
         if (!lock.owns())
             return RaiseMutexFailure(lock.error());
         std::u16string_view front;
@@ -140,7 +140,7 @@ HRESULT CGlobalQueue::get_Empty(VARIANT_BOOL* value) {
             return hr;
         QueueSection::Outcome outcome;
         {
-            SectionLock lock(*section_);
+            platform::SectionLock lock(*section_);
             if (!lock.owns())
                 return RaiseMutexFailure(lock.error());
             outcome = QueueSection(section_->Bytes()).Peek();

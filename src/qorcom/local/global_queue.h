@@ -1,14 +1,14 @@
 #pragma once
 // "QORCom.GlobalQueue": a first-in, first-out queue of strings in named shared memory (see
-// qorcom/interfaces/local.h for what callers see, qorcom/local/shared_section.h for how the
+// qorcom/interfaces/local.h for what callers see, platform/shared_section.h for how the
 // section lives and qorcom/local/queue_section.h for its layout).
 
 #include <memory>
 #include <string>
 
+#include "platform/shared_section.h"
 #include "qorcom/frame/generic_dispatch.h"
 #include "qorcom/interfaces/local.h"
-#include "qorcom/local/shared_section.h"
 
 namespace tw::qorcom {
 
@@ -48,7 +48,7 @@ private:
 
     std::u16string name_;
     std::u16string visibility_;
-    std::unique_ptr<SharedSection> section_;
+    std::unique_ptr<platform::SharedSection> section_;
 };
 
 }  // namespace tw::qorcom

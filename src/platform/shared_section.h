@@ -18,7 +18,7 @@
 #include <string_view>
 #include <utility>
 
-namespace tw::qorcom {
+namespace tw::platform {
 
 // The section name of a queue as its users know it: the visibility, "\" when there is one,
 // and the name. Empty when the name is empty (there is no queue).
@@ -93,4 +93,4 @@ private:
     bool owns_;
 };
 
-}  // namespace tw::qorcom
+}  // namespace tw::platform

@@ -1,6 +1,6 @@
 // The one place of the library's local components that speaks POSIX directly: shared memory
 // and open-file-description locks.
-#include "qorcom/local/shared_section.h"
+#include "platform/shared_section.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -13,7 +13,7 @@
 
 #include "platform/wildcard.h"
 
-namespace tw::qorcom {
+namespace tw::platform {
 namespace {
 
 constexpr std::string_view kGlobalPrefix = "Global\\";
@@ -185,4 +185,4 @@ void SharedSection::Unlock() {
     SetLock(fd_, F_UNLCK, kMutexByte, false);
 }
 
-}  // namespace tw::qorcom
+}  // namespace tw::platform
