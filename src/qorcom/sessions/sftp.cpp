@@ -40,27 +40,6 @@ HRESULT CSFTP::InterfaceSupportsErrorInfo(REFIID riid) {
 HRESULT CSFTP::get_LastErrorMessage(BSTR* value) {
     return GetString(lastError_, value);
 }
-HRESULT CSFTP::get_SecureLogin(VARIANT_BOOL* value) {
-    return GetBool(secureLogin_, value);
-}
-HRESULT CSFTP::put_SecureLogin(VARIANT_BOOL value) {
-    secureLogin_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CSFTP::get_SecureTransfer(VARIANT_BOOL* value) {
-    return GetBool(secureTransfer_, value);
-}
-HRESULT CSFTP::put_SecureTransfer(VARIANT_BOOL value) {
-    secureTransfer_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CSFTP::get_VerifyServerCertificate(VARIANT_BOOL* value) {
-    return GetBool(verifyCertificate_, value);
-}
-HRESULT CSFTP::put_VerifyServerCertificate(VARIANT_BOOL value) {
-    verifyCertificate_ = value != VARIANT_FALSE;
-    return S_OK;
-}
 
 void CSFTP::Report(bool ok, const std::string& error) {
     // On success the text is what the operation reports (a command's output), usually "".

@@ -63,12 +63,6 @@ public:
                                                 VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE PutFileAppend(BSTR source, BSTR dest, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE GetFileAppend(BSTR source, BSTR dest, VARIANT_BOOL* result) override;
-    HRESULT STDMETHODCALLTYPE get_SecureLogin(VARIANT_BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_SecureLogin(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_SecureTransfer(VARIANT_BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_SecureTransfer(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_VerifyServerCertificate(VARIANT_BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_VerifyServerCertificate(VARIANT_BOOL value) override;
     HRESULT STDMETHODCALLTYPE DeleteFile(BSTR file, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE MakeDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE RemoveDir(BSTR path, VARIANT_BOOL* result) override;
@@ -115,7 +109,6 @@ private:
     HRESULT Operate(VARIANT_BOOL* result, Op&& op);
     void Report(bool ok, const std::string& error);
 
-    bool secureLogin_ = false, secureTransfer_ = false, verifyCertificate_ = false;
     std::optional<platform::SshSettings> settings_;
     std::unique_ptr<platform::SftpClient> client_;
     SHORT lastCode_ = 0;

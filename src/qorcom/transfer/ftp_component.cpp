@@ -51,27 +51,6 @@ CFTP::~CFTP() {
     client_->Quit();
 }
 
-HRESULT CFTP::get_SecureLogin(VARIANT_BOOL* value) {
-    return GetBool(secureLogin_, value);
-}
-HRESULT CFTP::put_SecureLogin(VARIANT_BOOL value) {
-    secureLogin_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CFTP::get_SecureTransfer(VARIANT_BOOL* value) {
-    return GetBool(secureTransfer_, value);
-}
-HRESULT CFTP::put_SecureTransfer(VARIANT_BOOL value) {
-    secureTransfer_ = value != VARIANT_FALSE;
-    return S_OK;
-}
-HRESULT CFTP::get_VerifyServerCertificate(VARIANT_BOOL* value) {
-    return GetBool(verifyServerCertificate_, value);
-}
-HRESULT CFTP::put_VerifyServerCertificate(VARIANT_BOOL value) {
-    verifyServerCertificate_ = value != VARIANT_FALSE;
-    return S_OK;
-}
 HRESULT CFTP::get_LastErrorMessage(BSTR* value) {
     return GetString(client_->LastMessage(), value);
 }

@@ -50,12 +50,6 @@ public:
                                                 VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE PutFileAppend(BSTR source, BSTR dest, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE GetFileAppend(BSTR source, BSTR dest, VARIANT_BOOL* result) override;
-    HRESULT STDMETHODCALLTYPE get_SecureLogin(VARIANT_BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_SecureLogin(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_SecureTransfer(VARIANT_BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_SecureTransfer(VARIANT_BOOL value) override;
-    HRESULT STDMETHODCALLTYPE get_VerifyServerCertificate(VARIANT_BOOL* value) override;
-    HRESULT STDMETHODCALLTYPE put_VerifyServerCertificate(VARIANT_BOOL value) override;
     HRESULT STDMETHODCALLTYPE DeleteFile(BSTR file, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE MakeDir(BSTR path, VARIANT_BOOL* result) override;
     HRESULT STDMETHODCALLTYPE RemoveDir(BSTR path, VARIANT_BOOL* result) override;
@@ -71,7 +65,6 @@ private:
     std::vector<std::string> listing_;
 
     std::size_t listingPosition_ = 0;
-    bool secureLogin_ = false, secureTransfer_ = false, verifyServerCertificate_ = false;
 };
 
 }  // namespace tw::qorcom

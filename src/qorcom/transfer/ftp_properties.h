@@ -1,7 +1,9 @@
 #pragma once
 // The connection settings every file-transfer component of the IQORFTP family keeps: Server,
-// Port, UserName, Password, Passive, LongFileInfo, ASCII and PathPrefix, stored as given and
-// handed back unchanged. Each component reads them when it connects or transfers.
+// Port, UserName, Password, Passive, LongFileInfo, ASCII, PathPrefix, SecureLogin,
+// SecureTransfer and VerifyServerCertificate, stored as given and handed back unchanged. Each
+// component reads them when it connects or transfers; one that cannot honour a setting
+// overrides its accessors to refuse it.
 
 #include <string>
 #include <string_view>
@@ -70,12 +72,37 @@ public:
         return GetString(pathPrefix_, value);
     }
 
+    HRESULT STDMETHODCALLTYPE get_SecureLogin(VARIANT_BOOL* value) override {
+        return GetBool(secureLogin_, value);
+    }
+    HRESULT STDMETHODCALLTYPE put_SecureLogin(VARIANT_BOOL value) override {
+        secureLogin_ = value != VARIANT_FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_SecureTransfer(VARIANT_BOOL* value) override {
+        return GetBool(secureTransfer_, value);
+    }
+    HRESULT STDMETHODCALLTYPE put_SecureTransfer(VARIANT_BOOL value) override {
+        secureTransfer_ = value != VARIANT_FALSE;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_VerifyServerCertificate(VARIANT_BOOL* value) override {
+        return GetBool(verifyServerCertificate_, value);
+    }
+    HRESULT STDMETHODCALLTYPE put_VerifyServerCertificate(VARIANT_BOOL value) override {
+        verifyServerCertificate_ = value != VARIANT_FALSE;
+        return S_OK;
+    }
+
 protected:
     std::string server_, userName_, password_, pathPrefix_;
     SHORT port_;
     bool passive_ = true;
     bool longFileInfo_ = false;
     bool ascii_ = false;
+    bool secureLogin_ = false;
+    bool secureTransfer_ = false;
+    bool verifyServerCertificate_ = false;
 };
 
 }  // namespace tw::qorcom
