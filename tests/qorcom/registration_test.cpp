@@ -60,10 +60,16 @@ struct Row {
 Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     const Row rows[] = {
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORPost.Ras"},
+        {"{13F58631-4B73-11D4-92DA-00E02950EEDE}", "QOR Send Mail", "QORPost.SendMail"},
+        {"{DDF2CCE8-AE14-4E30-BA86-256DB1C9A7EC}", "QOR Read Mail", "QORPost.ReadMail"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORPost.FTP"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
+        {"{13F58631-4B73-11D4-92DA-00E02950EEDE}", "QOR Send Mail", "QORCom.SendMail"},
+        {"{DDF2CCE8-AE14-4E30-BA86-256DB1C9A7EC}", "QOR Read Mail", "QORCom.ReadMail"},
+        {"{E4496082-0E62-401E-B106-0D6FCB5C4555}", "QOR Send EMail MAPI", "QORCom.SendEMailMAPI"},
+        {"{4FE27532-58BC-4126-9C56-0BE8CC160EFA}", "QOR Read EMail MAPI", "QORCom.ReadEMailMAPI"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORCom.FTP"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
@@ -120,6 +126,12 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{554FC71F-7ADC-4130-8265-679528E2A9EC}", "IQORTelnet"},
         {"{EF865D0E-C0C1-4AAB-B095-9465F91C87F2}", "IQORFTP"},
         {"{B9292AA9-EBA6-4F2E-948B-4CF4DD4F06E5}", "IQORSFTPwod"},
+        {"{13F58630-4B73-11D4-92DA-00E02950EEDE}", "IQORSendMail"},
+        {"{646FA1D6-EDEA-4FA7-AD21-38D4A276E812}", "IQORReadMail"},
+        {"{B3E35CB3-89A6-4589-8478-A68F2C3AA384}", "IQORSendEMail"},
+        {"{6E6406D9-9BF7-4BD8-A1F1-AF1CFA63ECA0}", "IQORSendEMailMAPI"},
+        {"{0CAAE42A-CF96-41CF-8DB9-1EDE80A3FF25}", "IQORReadEMail"},
+        {"{D135DD67-1BC1-4799-8BE4-DF138B3741DA}", "IQORReadEMailMAPI"},
     };
     for (const auto& [iid, name] : interfaces) {
         const std::string key = root + "Interface\\" + iid;
@@ -270,7 +282,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 19);
+    EXPECT_EQ(built, 25);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};
@@ -282,19 +294,19 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
 
 // A class this build does not serve may be another module's: unregistering leaves it alone.
 TEST_F(QorcomRegistrationTest, UnregisteringSparesClassesThisBuildDoesNotServe) {
-    const std::string mapiClass =
-        "HKEY_CLASSES_ROOT\\CLSID\\{E4496082-0E62-401E-B106-0D6FCB5C4555}";
+    const std::string smtpClass =
+        "HKEY_CLASSES_ROOT\\CLSID\\{19FA051B-E88A-4A0E-A198-42FC931EFC46}";
     ASSERT_TRUE(Change([&](comlite::RegistryTree& t) {
-        return t.SetValue(mapiClass + "\\InprocServer32", "", std::string("/opt/other/mapi.so")) &&
-               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.SendEMailMAPI\\CLSID", "",
-                          std::string("{E4496082-0E62-401E-B106-0D6FCB5C4555}"));
+        return t.SetValue(smtpClass + "\\InprocServer32", "", std::string("/opt/other/smtp.so")) &&
+               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.SendEMailSMTP\\CLSID", "",
+                          std::string("{19FA051B-E88A-4A0E-A198-42FC931EFC46}"));
     }));
     ASSERT_EQ(RegisterServer(file, "/opt/qor/libqorcom.so"), S_OK);
-    EXPECT_EQ(Load()[mapiClass + "\\InprocServer32"][""], "/opt/other/mapi.so");
+    EXPECT_EQ(Load()[smtpClass + "\\InprocServer32"][""], "/opt/other/smtp.so");
     ASSERT_EQ(UnregisterServer(file), S_OK);
     const Snapshot remaining = Load();
-    EXPECT_TRUE(remaining.count(mapiClass + "\\InprocServer32"));
-    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.SendEMailMAPI\\CLSID"));
+    EXPECT_TRUE(remaining.count(smtpClass + "\\InprocServer32"));
+    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.SendEMailSMTP\\CLSID"));
 }
 
 TEST_F(QorcomRegistrationTest, TwoProcessesRegisteringAtOnceLeaveACompleteRegistry) {

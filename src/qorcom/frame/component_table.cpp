@@ -9,6 +9,9 @@
 #include "qorcom/local/software_message.h"
 #include "qorcom/local/soundex.h"
 #include "qorcom/local/std_out_status.h"
+#include "qorcom/mail/mapi_adapters.h"
+#include "qorcom/mail/read_email_mapi.h"
+#include "qorcom/mail/send_email_mapi.h"
 #include "qorcom/remote/ras.h"
 #include "qorcom/sessions/sftp.h"
 #include "qorcom/sessions/telnet.h"
@@ -32,10 +35,12 @@ constexpr ComponentRow Row(const CLSID& clsid, CreateFunction create, const char
 constexpr ComponentRow kComponents[] = {
     Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORPost.Ras",
         "QORPost.Ras.1"),
-    Row(CLSID_QORSendMail, kNotBuilt, "QOR Send Mail", "QORPost.SendMail", "QORPost.SendMail.1"),
+    Row(CLSID_QORSendMail, &CreateComponent<CSendMail>, "QOR Send Mail", "QORPost.SendMail",
+        "QORPost.SendMail.1"),
     Row(CLSID_QORStdOutStatus, &CreateComponent<CStdOutStatus>, "QOR StdOutStatus",
         "QORPost.StdOutStatus", "QORPost.StdOutStatus.1"),
-    Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORPost.ReadMail", "QORPost.ReadMail.1"),
+    Row(CLSID_QORReadMail, &CreateComponent<CReadMail>, "QOR Read Mail", "QORPost.ReadMail",
+        "QORPost.ReadMail.1"),
     Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORPost.ReadMailPOP3",
         "QORPost.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORPost.SendMailSMTP",
@@ -43,21 +48,23 @@ constexpr ComponentRow kComponents[] = {
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
     Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORCom.Ras",
         "QORCom.Ras.1"),
-    Row(CLSID_QORSendMail, kNotBuilt, "QOR Send Mail", "QORCom.SendMail", "QORCom.SendMail.1"),
+    Row(CLSID_QORSendMail, &CreateComponent<CSendMail>, "QOR Send Mail", "QORCom.SendMail",
+        "QORCom.SendMail.1"),
     Row(CLSID_QORStdOutStatus, &CreateComponent<CStdOutStatus>, "QOR StdOutStatus",
         "QORCom.StdOutStatus", "QORCom.StdOutStatus.1"),
-    Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORCom.ReadMail", "QORCom.ReadMail.1"),
+    Row(CLSID_QORReadMail, &CreateComponent<CReadMail>, "QOR Read Mail", "QORCom.ReadMail",
+        "QORCom.ReadMail.1"),
     Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORCom.ReadMailPOP3",
         "QORCom.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORCom.SendMailSMTP",
         "QORCom.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
-    Row(CLSID_QORSendEMailMAPI, kNotBuilt, "QOR Send EMail MAPI", "QORCom.SendEMailMAPI",
-        "QORCom.SendEMailMAPI.1"),
+    Row(CLSID_QORSendEMailMAPI, &CreateComponent<CSendEMailMAPI>, "QOR Send EMail MAPI",
+        "QORCom.SendEMailMAPI", "QORCom.SendEMailMAPI.1"),
     Row(CLSID_QORSendEMailSMTP, kNotBuilt, "QOR Send EMail SMTP", "QORCom.SendEMailSMTP",
         "QORCom.SendEMailSMTP.1"),
-    Row(CLSID_QORReadEMailMAPI, kNotBuilt, "QOR Read EMail MAPI", "QORCom.ReadEMailMAPI",
-        "QORCom.ReadEMailMAPI.1"),
+    Row(CLSID_QORReadEMailMAPI, &CreateComponent<CReadEMailMAPI>, "QOR Read EMail MAPI",
+        "QORCom.ReadEMailMAPI", "QORCom.ReadEMailMAPI.1"),
     Row(CLSID_QORReadEMailPOP3, kNotBuilt, "QOR Read EMail POP3", "QORCom.ReadEMailPOP3",
         "QORCom.ReadEMailPOP3.1"),
     Row(CLSID_QORTerminalServerChannel, &CreateComponent<CTerminalServerChannel>, "QOR Terminal Server Channel",
@@ -90,18 +97,18 @@ static_assert(std::size(kComponents) == 31);
 // In the type library's order.
 constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORRas, "IQORRas", true},
-    {&IID_IQORSendMail, "IQORSendMail", false},
+    {&IID_IQORSendMail, "IQORSendMail", true},
     {&IID_IQORStatus, "IQORStatus", true},
-    {&IID_IQORReadMail, "IQORReadMail", false},
+    {&IID_IQORReadMail, "IQORReadMail", true},
     {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
     {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
     {&IID_IQORFTP, "IQORFTP", true},
     {&IID_IQORTelnet, "IQORTelnet", true},
-    {&IID_IQORSendEMail, "IQORSendEMail", false},
-    {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
+    {&IID_IQORSendEMail, "IQORSendEMail", true},
+    {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", true},
     {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", false},
-    {&IID_IQORReadEMail, "IQORReadEMail", false},
-    {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", false},
+    {&IID_IQORReadEMail, "IQORReadEMail", true},
+    {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", true},
     {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", false},
     {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel", true},
     {&IID_IQORSoftwareMessage, "IQORSoftwareMessage", true},

@@ -1,0 +1,218 @@
+#include "qorcom/mail/mapi_library.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/os_services.h"
+#include "qorcom/frame/exports.h"
+
+namespace tw::qorcom::mail {
+namespace {
+
+constexpr const char* kProviderVariable = "QORCOM_MAPI_PROVIDER";
+constexpr const char* kProviderFileName = "libqorcom-mapi.so";
+
+std::string ProviderPath() {
+    if (const char* path = std::getenv(kProviderVariable); path && *path)
+        return path;
+    return ModuleDirectory() + kProviderFileName;
+}
+
+const QorMapiProvider* LoadTable() {
+    bool loaded = false;
+    std::string error;
+    void* entry =
+        platform::LoadPinnedSymbol(ProviderPath(), QOR_MAPI_PROVIDER_SYMBOL, &loaded, &error);
+    if (!entry)
+        return nullptr;
+    const QorMapiProvider* table = reinterpret_cast<QorcomMapiProviderFunction>(entry)();
+    if (!table || table->version != QOR_MAPI_PROVIDER_VERSION ||
+        table->size < sizeof(QorMapiProvider))
+        return nullptr;
+    return table;
+}
+
+std::string_view Trim(std::string_view text) {
+    const auto start = text.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos)
+        return {};
+    const auto end = text.find_last_not_of(" \t\r\n");
+    return text.substr(start, end - start + 1);
+}
+
+std::vector<std::string_view> SplitList(std::string_view list) {
+    std::vector<std::string_view> entries;
+    while (!list.empty()) {
+        const auto semicolon = list.find(';');
+        const std::string_view entry = Trim(list.substr(0, semicolon));
+        if (!entry.empty())
+            entries.push_back(entry);
+        if (semicolon == std::string_view::npos)
+            break;
+        list.remove_prefix(semicolon + 1);
+    }
+    return entries;
+}
+
+}  // namespace
+
+std::string MapiErrorText(std::uint32_t code) {
+    switch (code) {
+        case QOR_MAPI_USER_ABORT:
+            return "User canceled MAPI logon.";
+        case QOR_MAPI_E_FAILURE:
+            return "MAPI failure.";
+        case QOR_MAPI_E_LOGIN_FAILURE:
+            return "Logon failure.  Make sure there is a default logon.";
+        case QOR_MAPI_E_DISK_FULL:
+            return "Disk full.";
+        case QOR_MAPI_E_INSUFFICIENT_MEMORY:
+            return "Insifficient memory.";
+        case QOR_MAPI_E_TOO_MANY_SESSIONS:
+            return "Too many MAPI sessions open.";
+        case QOR_MAPI_E_TOO_MANY_FILES:
+            return "Too many files.";
+        case QOR_MAPI_E_TOO_MANY_RECIPIENTS:
+            return "Too many recipients.";
+        case QOR_MAPI_E_ATTACHMENT_NOT_FOUND:
+            return "Attachment not found.";
+        case QOR_MAPI_E_ATTACHMENT_OPEN_FAILURE:
+            return "Attachment open failure.";
+        case QOR_MAPI_E_ATTACHMENT_WRITE_FAILURE:
+            return "Attachment write failure.";
+        case QOR_MAPI_E_UNKNOWN_RECIPIENT:
+            return "Unknown recipient.";
+        case QOR_MAPI_E_BAD_RECIPTYPE:
+            return "Bad recipient type.";
+        case QOR_MAPI_E_NO_MESSAGES:
+            return "No messages.";
+        case QOR_MAPI_E_INVALID_MESSAGE:
+            return "Invalid message.";
+        case QOR_MAPI_E_TEXT_TOO_LARGE:
+            return "Text too large.";
+        case QOR_MAPI_E_INVALID_SESSION:
+            return "Invalid MAPI session handle.";
+        case QOR_MAPI_E_AMBIGUOUS_RECIPIENT:
+            return "Ambiguous MAPI recipient.";
+        case QOR_MAPI_E_INVALID_RECIPS:
+            return "Invalid recipients.";
+        default: {
+            char text[64];
+            std::snprintf(text, sizeof text, "Unknown MAPI Error %ld", static_cast<long>(code));
+            return text;
+        }
+    }
+}
+
+const QorMapiProvider* LoadMapiProvider() {
+    return LoadTable();
+}
+
+const char* MissingMapiFunction(const QorMapiProvider& t, MapiUse use) {
+    if (!t.MAPILogon)
+        return "MAPILogon";
+    if (!t.MAPILogoff)
+        return "MAPILogoff";
+    if (use == MapiUse::Sending)
+        return t.MAPISendMail ? nullptr : "MAPISendMail";
+    if (!t.MAPIFindNext)
+        return "MAPIFindNext";
+    if (!t.MAPIReadMail)
+        return "MAPIReadMail";
+    if (!t.MAPIFreeBuffer)
+        return "MAPIFreeBuffer";
+    if (!t.MAPIDeleteMail)
+        return "MAPIDeleteMail";
+    return nullptr;
+}
+
+std::uint32_t MapiSession::Logon(const QorMapiProvider& provider, const std::string& profile,
+                                 const std::string& password, std::uint64_t uiHandle,
+                                 bool userInterface) {
+    Logoff();
+    const std::uint32_t flags = QOR_MAPI_NEW_SESSION | (userInterface ? QOR_MAPI_LOGON_UI : 0u);
+    QorMapiSession session = 0;
+    const std::uint32_t result =
+        provider.MAPILogon(uiHandle, profile.c_str(), password.c_str(), flags, 0, &session);
+    if (result != QOR_MAPI_SUCCESS_SUCCESS)
+        return result;
+    provider_ = &provider;
+    session_ = session;
+    uiHandle_ = uiHandle;
+    return result;
+}
+
+void MapiSession::Logoff() {
+    if (!provider_)
+        return;
+    provider_->MAPILogoff(session_, uiHandle_, 0, 0);
+    provider_ = nullptr;
+    session_ = 0;
+}
+
+std::vector<MailAddress> ParseAddressList(std::string_view list) {
+    std::vector<MailAddress> addresses;
+    for (const std::string_view entry : SplitList(list)) {
+        const auto open = entry.rfind('<');
+        const auto close = entry.rfind('>');
+        if (open != std::string_view::npos && close != std::string_view::npos && open < close) {
+            std::string_view name = Trim(entry.substr(0, open));
+            if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
+                name = name.substr(1, name.size() - 2);
+            addresses.push_back(
+                {std::string(name), std::string(Trim(entry.substr(open + 1, close - open - 1)))});
+        } else {
+            addresses.push_back({std::string(), std::string(entry)});
+        }
+    }
+    return addresses;
+}
+
+std::vector<std::string> SplitPathList(std::string_view list) {
+    std::vector<std::string> paths;
+    for (const std::string_view entry : SplitList(list)) paths.emplace_back(entry);
+    return paths;
+}
+
+bool HoldsLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string OneLine(std::string_view text) {
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+            line += ' ';
+        } else {
+            line += text[i];
+        }
+    }
+    return line;
+}
+
+std::string FormatRecipient(const QorMapiRecipDesc& recipient) {
+    std::string_view address = recipient.address ? recipient.address : "";
+    if (address.size() >= 5 && (address.substr(0, 5) == "SMTP:" || address.substr(0, 5) == "smtp:"))
+        address.remove_prefix(5);
+    const std::string_view name = recipient.name ? recipient.name : "";
+    if (name.empty() || name == address)
+        return std::string(address);
+    if (address.empty())
+        return std::string(name);
+    return std::string(name) + " <" + std::string(address) + ">";
+}
+
+std::string JoinWith(std::span<const std::string> texts, std::string_view separator) {
+    std::string joined;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i)
+            joined += separator;
+        joined += texts[i];
+    }
+    return joined;
+}
+
+}  // namespace tw::qorcom::mail
