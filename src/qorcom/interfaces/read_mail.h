@@ -46,7 +46,9 @@ protected:
     ~IQORReadEMailMAPI() = default;
 };
 
-// The older interfaces hold the same members on IDispatch directly, Init first.
+// The older interfaces hold the same members on IDispatch directly. Their order is not known
+// of the old type library; ours puts Init first (0x60020000), then the reading members in the
+// order of IQORReadEMail from 0x60020001 (Seperator 0x60020001 ... Close 0x60020009).
 struct IQORReadMailPOP3 : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE Init(BSTR server, BSTR userName, BSTR password) = 0;
     QORCOM_READ_EMAIL_METHODS;

@@ -85,7 +85,10 @@ protected:
 };
 
 // The older MAPI interface, the one interface of the library numbered from 1. Its members are
-// those of IQORSendEMailMAPI without UIHandle, in this order (DISPIDs 1 to 11).
+// those of IQORSendEMailMAPI without UIHandle. Only the numbering from 1 to 11 is known of the
+// old type library, not the order; ours is the properties in the order of the newer interface
+// (Profile 1, Password 2, To 3, CC 4, BCC 5, Subject 6, Body 7, Attachment 8), then InitMail 9,
+// Send 10 and Close 11. Scripts calling by name are unaffected by the choice.
 struct IQORSendMail : IDispatch {
     virtual HRESULT STDMETHODCALLTYPE put_Profile(BSTR value) = 0;
     virtual HRESULT STDMETHODCALLTYPE get_Profile(BSTR* value) = 0;
