@@ -12,6 +12,7 @@
 //   QORCOM_MAPI_SIM_RESULTS  scripted results, "MAPILogon=3,MAPISendMail=11": that function
 //                            returns that code without doing its work. A scripted MAPIReadMail
 //                            still hands out the message, as a careless provider might.
+//   QORCOM_MAPI_SIM_REFUSED_PROFILE  MAPILogon of this profile fails with MAPI_E_LOGIN_FAILURE
 //   QORCOM_MAPI_SIM_MISSING  function names (comma-separated) the table leaves out
 //   QORCOM_MAPI_SIM_LOG      when set, every call appends one line: "MAPILogon|profile|password|
 //                            flags|uiParam", "MAPISendMail|flags", "MAPILogoff", "MAPIReadMail|id",
@@ -171,6 +172,9 @@ uint32_t SimLogon(uint64_t uiParam, const char* profile, const char* password, u
         "|" + std::to_string(flags) + "|" + std::to_string(uiParam));
     if (const long code = Scripted("MAPILogon"); code >= 0)
         return static_cast<uint32_t>(code);
+    if (const std::string refused = Env("QORCOM_MAPI_SIM_REFUSED_PROFILE");
+        !refused.empty() && profile && refused == profile)
+        return QOR_MAPI_E_LOGIN_FAILURE;
     std::lock_guard lock(g_mutex);
     *session = g_nextSession++;
     g_sessions.insert(*session);
