@@ -174,25 +174,6 @@ std::vector<std::string> SplitPathList(std::string_view list) {
     return paths;
 }
 
-bool HoldsLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
-std::string OneLine(std::string_view text) {
-    std::string line;
-    line.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            line += ' ';
-        } else {
-            line += text[i];
-        }
-    }
-    return line;
-}
-
 std::string FormatRecipient(const QorMapiRecipDesc& recipient) {
     std::string_view address = recipient.address ? recipient.address : "";
     if (address.size() >= 5 && (address.substr(0, 5) == "SMTP:" || address.substr(0, 5) == "smtp:"))

@@ -79,12 +79,6 @@ std::vector<MailAddress> ParseAddressList(std::string_view list);
 // Entries of a ";" list of attachment paths, blanks trimmed, empty entries skipped.
 std::vector<std::string> SplitPathList(std::string_view list);
 
-// True when the text holds a CR or LF: such an address could add header lines to the message.
-bool HoldsLineBreak(std::string_view text);
-// The text with every CR, LF and CR LF turned into one space: a subject or a display name
-// stays one header line.
-std::string OneLine(std::string_view text);
-
 // A recipient or sender as the reading components report it: "Name <address>", or the
 // address alone when the name is empty or the same; an "SMTP:" prefix is dropped.
 std::string FormatRecipient(const QorMapiRecipDesc& recipient);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "qorcom/frame/property_values.h"
+#include "qorcom/mail/header_text.h"
 
 namespace tw::qorcom {
 

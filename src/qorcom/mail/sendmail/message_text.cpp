@@ -5,9 +5,13 @@
 #include <string_view>
 
 #include "qorcom/common/base64.h"
+#include "qorcom/mail/header_text.h"
 
 namespace tw::qorcom::mail::sendmail {
 namespace {
+
+using mail::HoldsLineBreak;
+using mail::OneLine;
 
 constexpr std::size_t kBase64LineLength = 76;
 
@@ -21,21 +25,6 @@ bool IsPlainAscii(std::string_view text) {
 std::string Base64Of(std::string_view bytes) {
     return Base64Encode(
         std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-}
-
-// CR, LF and CR LF become one space.
-std::string OneLine(std::string_view text) {
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' || text[i] == '\n') {
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-            line += ' ';
-        } else {
-            line += text[i];
-        }
-    }
-    return line;
 }
 
 // A header text, as an encoded word when it is not plain ASCII.
@@ -129,7 +118,7 @@ std::string MailDate(std::time_t when) {
 std::optional<std::string> ComposeMessage(const OutgoingMessage& message,
                                           const std::string& boundary) {
     for (const Recipient& r : message.recipients)
-        if (r.address.empty() || r.address.find_first_of("\r\n") != std::string::npos)
+        if (r.address.empty() || HoldsLineBreak(r.address))
             return std::nullopt;
     std::string text;
     auto header = [&text](const char* name, const std::string& value) {
