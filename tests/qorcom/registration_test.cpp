@@ -294,19 +294,26 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
 
 // A class this build does not serve may be another module's: unregistering leaves it alone.
 TEST_F(QorcomRegistrationTest, UnregisteringSparesClassesThisBuildDoesNotServe) {
-    const std::string smtpClass =
-        "HKEY_CLASSES_ROOT\\CLSID\\{19FA051B-E88A-4A0E-A198-42FC931EFC46}";
+    // Any row of the table this build does not serve (none once every component is built).
+    const ComponentRow* absent = nullptr;
+    for (const ComponentRow& row : ComponentTable())
+        if (!IsBuilt(row))
+            absent = &row;
+    if (!absent)
+        GTEST_SKIP() << "every component of the table is built";
+    const std::string clsid = comlite::GuidToString(*absent->clsid);
+    const std::string classKey = "HKEY_CLASSES_ROOT\\CLSID\\" + clsid;
+    const std::string progIdKey = "HKEY_CLASSES_ROOT\\" + std::string(absent->progId) + "\\CLSID";
     ASSERT_TRUE(Change([&](comlite::RegistryTree& t) {
-        return t.SetValue(smtpClass + "\\InprocServer32", "", std::string("/opt/other/smtp.so")) &&
-               t.SetValue("HKEY_CLASSES_ROOT\\QORCom.SendEMailSMTP\\CLSID", "",
-                          std::string("{19FA051B-E88A-4A0E-A198-42FC931EFC46}"));
+        return t.SetValue(classKey + "\\InprocServer32", "", std::string("/opt/other/mail.so")) &&
+               t.SetValue(progIdKey, "", clsid);
     }));
     ASSERT_EQ(RegisterServer(file, "/opt/qor/libqorcom.so"), S_OK);
-    EXPECT_EQ(Load()[smtpClass + "\\InprocServer32"][""], "/opt/other/smtp.so");
+    EXPECT_EQ(Load()[classKey + "\\InprocServer32"][""], "/opt/other/mail.so");
     ASSERT_EQ(UnregisterServer(file), S_OK);
     const Snapshot remaining = Load();
-    EXPECT_TRUE(remaining.count(smtpClass + "\\InprocServer32"));
-    EXPECT_TRUE(remaining.count("HKEY_CLASSES_ROOT\\QORCom.SendEMailSMTP\\CLSID"));
+    EXPECT_TRUE(remaining.count(classKey + "\\InprocServer32"));
+    EXPECT_TRUE(remaining.count(progIdKey));
 }
 
 TEST_F(QorcomRegistrationTest, TwoProcessesRegisteringAtOnceLeaveACompleteRegistry) {
