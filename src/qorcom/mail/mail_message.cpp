@@ -116,8 +116,8 @@ Mailbox ParseMailbox(std::string_view entry) {
     // To the last ">": anything after the address's own bracket stays in it and is refused.
     const std::size_t close = entry.rfind('>');
     box.address = std::string(Trim(entry.substr(
-        open + 1, (close == std::string_view::npos || close < open ? entry.size() : close) -
-                      open - 1)));
+        open + 1,
+        (close == std::string_view::npos || close < open ? entry.size() : close) - open - 1)));
     std::string_view name = Trim(entry.substr(0, open));
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
         // A quoted name: its escapes undone, so that it is quoted once when written.

@@ -202,7 +202,6 @@ bool CSMTP::SendLine(const std::string& line) {
 }
 
 bool CSMTP::GetResponse(Expect expect) {
-    capabilities_.clear();
     if (!reader_ || !socket_.IsOpen())
         return SocketFail();
     switch (ReadSmtpReply(*reader_, limits_.maxReplyLines, &reply_)) {
@@ -214,7 +213,6 @@ bool CSMTP::GetResponse(Expect expect) {
         case ReplyStatus::kReply:
             break;
     }
-    capabilities_ = reply_.lines;
     if (reply_.code != ExpectedCode(expect))
         return Fail(reply_.text);
     return true;
@@ -222,6 +220,16 @@ bool CSMTP::GetResponse(Expect expect) {
 
 bool CSMTP::Command(const std::string& line, Expect expect) {
     return SendLine(line) && GetResponse(expect);
+}
+
+bool CSMTP::Hello(const std::string& command) {
+    capabilities_.clear();
+    if (!Command(command, Expect::kOk))
+        return false;
+    // Kept until the next EHLO: the replies of later commands do not change what the server
+    // offers.
+    capabilities_ = reply_.lines;
+    return true;
 }
 
 bool CSMTP::HasCapability(const std::string& keyword) const {
@@ -252,17 +260,15 @@ bool CSMTP::Connect() {
     const std::string name = LocalHostName();
     const std::string ehlo = "EHLO " + name;
     bool greeted;
-    if (Command(ehlo, Expect::kOk))
+    if (Hello(ehlo))
         greeted = NegotiateAuth();
     else
-        greeted = socket_.IsOpen() && Command("HELO " + name, Expect::kOk);
+        greeted = socket_.IsOpen() && Hello("HELO " + name);
     if (!greeted) {
         const std::string why = error_;
         CloseSocket();
         return Fail(why);
     }
-    // Kept for the message's transfer coding: the extensions of the last EHLO.
-    eightBitMime_ = HasCapability("8BITMIME");
     connected_ = true;
     return true;
 }
@@ -294,7 +300,7 @@ bool CSMTP::StartTls() {
         return Fail(channel->Message());
     tls_ = std::move(channel);
     reader_->SetStream(tls_.get());
-    return Command("EHLO " + LocalHostName(), Expect::kOk);
+    return Hello("EHLO " + LocalHostName());
 }
 
 bool CSMTP::Authenticate() {
@@ -339,7 +345,7 @@ bool CSMTP::Disconnect() {
 }
 
 bool CSMTP::FormatMailMessage(CMailMessage& message) {
-    message.SetEightBitAllowed(eightBitMime_);
+    message.SetEightBitAllowed(HasCapability("8BITMIME"));
     return message.FormatMessage(&error_);
 }
 

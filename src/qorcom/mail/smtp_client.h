@@ -94,7 +94,8 @@ public:
     bool Connected() const { return connected_; }
     bool TlsActive() const { return tls_ != nullptr; }
     const std::string& LastError() const { return error_; }
-    // The texts of the last reply's lines (after EHLO: the server's extensions).
+    // The texts of the lines of the last EHLO reply: the greeting, then the server's
+    // extensions (the greeting alone after HELO).
     const std::vector<std::string>& Capabilities() const { return capabilities_; }
 
 private:
@@ -102,7 +103,8 @@ private:
     bool SendLine(const std::string& line);
     bool SendRaw(const std::string& bytes);
     bool Command(const std::string& line, Expect expect);
-    bool Greet(const std::string& hello);
+    // EHLO or HELO; after EHLO the reply's lines are the capabilities.
+    bool Hello(const std::string& command);
     bool NegotiateAuth();
     bool StartTls();
     bool Authenticate();
@@ -119,7 +121,6 @@ private:
     bool secureLogin_ = false;
     bool verifyCertificate_ = false;
     bool connected_ = false;
-    bool eightBitMime_ = false;  // the server takes 8-bit text
     transfer::TcpStream socket_;
     std::shared_ptr<transfer::TlsContext> tlsContext_;
     std::unique_ptr<transfer::TlsChannel> tls_;

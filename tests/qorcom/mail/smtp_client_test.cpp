@@ -486,6 +486,30 @@ TEST(SmtpClientTest, ExactCommandAndHeaderBytes) {
                      "Subject: Report", "X-Mailer: QORCom Mail", "", "Totals", "", ".", "QUIT"}));
 }
 
+// The body's coding follows the extensions of the server's EHLO, whatever came after it.
+TEST(SmtpClientTest, TextThatIsNotAsciiGoesIn8BitOnlyToServersThatTakeIt) {
+    const auto encoding = [](const Lines& extensions) {
+        FakeFtpServer server([&](FakeFtpSession& s) {
+            Greet(s, extensions);
+            s.Answer("334 ");
+            s.Answer("235 2.7.0 Authentication successful");
+            Accept(s, 1);
+            s.Answer("221 Bye");
+        });
+        CSMTP client(Server(server), "poller", "secret", 25, Quick());
+        EXPECT_TRUE(client.Connect()) << client.LastError();
+        auto m = Simple("Grüße\n");
+        EXPECT_TRUE(Send(client, *m)) << client.LastError();
+        client.Disconnect();
+        for (const std::string& line : MessageLines(server.Commands()))
+            if (line.rfind("Content-Transfer-Encoding: ", 0) == 0)
+                return line.substr(27);
+        return std::string();
+    };
+    EXPECT_EQ(encoding({"8BITMIME", "AUTH PLAIN"}), "8bit");
+    EXPECT_EQ(encoding({"AUTH PLAIN"}), "quoted-printable");
+}
+
 // ---- The components ----
 
 class SendEMailSmtpTest : public ::testing::Test {
