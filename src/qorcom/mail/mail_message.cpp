@@ -21,12 +21,6 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
@@ -60,11 +54,6 @@ std::string Visible(std::string_view text) {
     return out;
 }
 
-std::string Base64Of(std::string_view bytes) {
-    return Base64Encode(
-        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-}
-
 // The encoded words of a UTF-8 text, each at most kEncodedWordBytes of it, cut between
 // characters.
 std::vector<std::string> EncodedWords(std::string_view text) {
@@ -74,7 +63,7 @@ std::vector<std::string> EncodedWords(std::string_view text) {
         // Back up to the start of a character: continuation bytes are 10xxxxxx.
         while (n < text.size() && n > 1 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
             --n;
-        words.push_back("=?UTF-8?B?" + Base64Of(text.substr(0, n)) + "?=");
+        words.push_back("=?UTF-8?B?" + Base64Text(text.substr(0, n)) + "?=");
         text.remove_prefix(n);
     }
     return words;
@@ -105,8 +94,19 @@ const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
 
 }  // namespace
 
+std::string Base64Text(std::string_view bytes) {
+    return Base64Encode(
+        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
 Mailbox ParseMailbox(std::string_view entry) {
-    entry = Trim(entry);
+    entry = TrimBlanks(entry);
     Mailbox box;
     const std::size_t open = entry.rfind('<');
     if (open == std::string_view::npos) {
@@ -115,10 +115,10 @@ Mailbox ParseMailbox(std::string_view entry) {
     }
     // To the last ">": anything after the address's own bracket stays in it and is refused.
     const std::size_t close = entry.rfind('>');
-    box.address = std::string(Trim(entry.substr(
+    box.address = std::string(TrimBlanks(entry.substr(
         open + 1,
         (close == std::string_view::npos || close < open ? entry.size() : close) - open - 1)));
-    std::string_view name = Trim(entry.substr(0, open));
+    std::string_view name = TrimBlanks(entry.substr(0, open));
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
         // A quoted name: its escapes undone, so that it is quoted once when written.
         std::string plain;
@@ -148,7 +148,7 @@ std::vector<Mailbox> ParseAddressList(std::string_view list) {
             angled = false;
         const bool end = i == list.size();
         if ((c == ';' && !quoted && !angled) || end) {
-            const std::string_view entry = Trim(list.substr(start, i - start));
+            const std::string_view entry = TrimBlanks(list.substr(start, i - start));
             if (!entry.empty())
                 boxes.push_back(ParseMailbox(entry));
             start = i + 1;
@@ -253,7 +253,7 @@ std::string Base64Lines(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size() * 4 / 3 + bytes.size() / 57 * 2 + 4);
     for (std::size_t at = 0; at < bytes.size(); at += 57)
-        out += Base64Of(bytes.substr(at, 57)) + "\r\n";
+        out += Base64Text(bytes.substr(at, 57)) + "\r\n";
     return out;
 }
 

@@ -68,6 +68,10 @@ std::string NormalizeLineEnds(std::string_view text);
 bool IsAscii(std::string_view text);
 // True when a line (between CR LFs) is longer than 998 octets.
 bool HasOverlongLine(std::string_view crlfText);
+// Base64 of bytes as one unbroken line.
+std::string Base64Text(std::string_view bytes);
+// The text without its leading and trailing blanks and tabs.
+std::string_view TrimBlanks(std::string_view text);
 // Base64 in lines of 76 characters (57 bytes each, the last shorter), each ending in CR LF.
 std::string Base64Lines(std::string_view bytes);
 // Quoted-printable (RFC 2045) of CR LF text: CR LF stay hard line breaks, lines are cut with

@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <span>
 
-#include "qorcom/common/base64.h"
-
 namespace tw::qorcom::mail {
 namespace {
 
@@ -25,21 +23,10 @@ void FromEnv(const char* name, transfer::Milliseconds* value) {
         *value = transfer::Milliseconds(seconds * 1000);
 }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 std::string Upper(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
-}
-
-std::string Base64Of(std::string_view bytes) {
-    return Base64Encode(
-        std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 bool ParsePort(std::string_view text, int* port) {
@@ -96,7 +83,8 @@ ReplyStatus ReadSmtpReply(LineReader& reader, std::size_t maxLines, SmtpReply* r
             reply->text += "\r\n";
         reply->text += line;
         const bool continued = line.size() >= 4 && line[3] == '-';
-        reply->lines.emplace_back(Trim(line.size() > 4 ? std::string_view(line).substr(4) : ""));
+        reply->lines.emplace_back(
+            TrimBlanks(line.size() > 4 ? std::string_view(line).substr(4) : ""));
         if (continued)
             continue;
         if (line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
@@ -114,7 +102,7 @@ int ExpectedCode(Expect expect) {
 }
 
 bool SplitServerPort(const std::string& server, std::string* host, int* port) {
-    const std::string_view text = Trim(server);
+    const std::string_view text = TrimBlanks(server);
     if (!text.empty() && text.front() == '[') {
         const std::size_t close = text.find(']');
         if (close == std::string_view::npos)
@@ -323,12 +311,12 @@ bool CSMTP::Authenticate() {
         if (mechanism == "PLAIN") {
             const std::string credentials = std::string(1, '\0') + userName_ + '\0' + password_;
             return Command("AUTH PLAIN", Expect::kAuthChallenge) &&
-                   Command(Base64Of(credentials), Expect::kAuthOk);
+                   Command(Base64Text(credentials), Expect::kAuthOk);
         }
         if (mechanism == "LOGIN") {
             return Command("AUTH LOGIN", Expect::kAuthChallenge) &&
-                   Command(Base64Of(userName_), Expect::kAuthChallenge) &&
-                   Command(Base64Of(password_), Expect::kAuthOk);
+                   Command(Base64Text(userName_), Expect::kAuthChallenge) &&
+                   Command(Base64Text(password_), Expect::kAuthOk);
         }
     }
     return true;  // no mechanism we speak: mail goes unauthenticated, as the server decides

@@ -10,7 +10,6 @@
 
 #include "comlite/bstr.h"
 #include "platform/process.h"
-#include "qorcom/common/base64.h"
 #include "qorcom/frame/errors.h"
 #include "qorcom/interfaces/send_mail.h"
 #include "qorcom/mail/send_email_smtp.h"
@@ -33,10 +32,6 @@ SmtpLimits Quick() {
     limits.connectTimeout = std::chrono::milliseconds(2000);
     limits.idleTimeout = std::chrono::milliseconds(2000);
     return limits;
-}
-
-std::string B64(const std::string& text) {
-    return Base64Encode(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 std::string Server(const FakeFtpServer& server) {
@@ -210,9 +205,9 @@ TEST(SmtpClientTest, AuthenticationFollowsTheServersOrder) {
         return commands;
     };
     EXPECT_EQ(logOn("LOGIN PLAIN", "poller"),
-              (Lines{"AUTH LOGIN", B64("poller"), B64("s3cret"), "QUIT"}));
+              (Lines{"AUTH LOGIN", Base64Text("poller"), Base64Text("s3cret"), "QUIT"}));
     EXPECT_EQ(logOn("CRAM-MD5 plain login", "poller"),
-              (Lines{"AUTH PLAIN", B64(std::string("\0poller\0s3cret", 14)), "QUIT"}));
+              (Lines{"AUTH PLAIN", Base64Text(std::string("\0poller\0s3cret", 14)), "QUIT"}));
 }
 
 TEST(SmtpClientTest, EmptyUserNameSendsNoAuth) {
@@ -309,8 +304,9 @@ TEST_F(SmtpTlsTest, PlaintextInjectedAfterStartTlsIsDropped) {
     EXPECT_TRUE(client.Disconnect()) << client.LastError();
     EXPECT_EQ(
         CommandsOnly(server.Commands()),
-        (Lines{Ehlo(), "STARTTLS", Ehlo(), "AUTH PLAIN", B64(std::string("\0poller\0secret", 14)),
-               "MAIL From: <office@example.com>", "RCPT TO: <s1@example.com>", "DATA", "QUIT"}));
+        (Lines{Ehlo(), "STARTTLS", Ehlo(), "AUTH PLAIN",
+               Base64Text(std::string("\0poller\0secret", 14)), "MAIL From: <office@example.com>",
+               "RCPT TO: <s1@example.com>", "DATA", "QUIT"}));
 }
 
 TEST_F(SmtpTlsTest, VerifyingASelfSignedServerFailsWithTheTlsMessage) {
@@ -355,7 +351,7 @@ TEST(SmtpClientTest, RepliesSplitAcrossPacketsAndLongMultiLineEhlo) {
     ASSERT_TRUE(client.Connect()) << client.LastError();
     client.Disconnect();
     EXPECT_EQ(server.Commands(),
-              (Lines{Ehlo(), "AUTH LOGIN", B64("poller"), B64("secret"), "QUIT"}));
+              (Lines{Ehlo(), "AUTH LOGIN", Base64Text("poller"), Base64Text("secret"), "QUIT"}));
 }
 
 TEST(SmtpClientTest, FinalLineCodeDecides) {
