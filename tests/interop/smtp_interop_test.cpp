@@ -185,8 +185,11 @@ TEST_F(SmtpInteropTest, ServerCertificateIsVerifiedAgainstTheTrustedFile) {
         test::ScopedEnv trusted("SSL_CERT_FILE", environment->server.CertificateFile());
         EXPECT_EQ(Init(AioSmtpServer::kPort, AioSmtpServer::kPassword, "localhost"), S_OK)
             << qorcom::test::TakeError();
+        mail_->Close();
+        // A trusted certificate for another name is refused: the host is checked too.
+        EXPECT_EQ(Init(AioSmtpServer::kPort), qorcom::QorcomError(qorcom::kErrorOperation));
+        EXPECT_NE(qorcom::test::TakeError().find("CERT_E_CN_NO_MATCH"), std::string::npos);
     }
-    mail_->Close();
     test::ScopedEnv untrusted("SSL_CERT_FILE", dir_.Write("none.pem", ""));
     EXPECT_EQ(Init(AioSmtpServer::kPort, AioSmtpServer::kPassword, "localhost"),
               qorcom::QorcomError(qorcom::kErrorOperation));
