@@ -162,6 +162,7 @@ bool CSMTP::Fail(std::string message) {
 bool CSMTP::SocketFail() {
     error_ = "Socket Error";
     // The connection cannot be trusted any more: a later Send is told so.
+    reader_.reset();
     tls_.reset();
     socket_.Close();
     connected_ = false;
