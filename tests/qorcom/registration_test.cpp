@@ -61,10 +61,13 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
     const Row rows[] = {
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORPost.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
+        {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORPost.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORPost.FTP"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
+        {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORCom.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORCom.FTP"},
+        {"{19FA051B-E88A-4A0E-A198-42FC931EFC46}", "QOR Send EMail SMTP", "QORCom.SendEMailSMTP"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
         {"{3EB9B02B-B63F-43AD-9281-83612453E2E6}", "QOR Terminal Server Channel",
@@ -120,6 +123,9 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{554FC71F-7ADC-4130-8265-679528E2A9EC}", "IQORTelnet"},
         {"{EF865D0E-C0C1-4AAB-B095-9465F91C87F2}", "IQORFTP"},
         {"{B9292AA9-EBA6-4F2E-948B-4CF4DD4F06E5}", "IQORSFTPwod"},
+        {"{54FFC917-5A35-4DE2-80D3-815F439D1F63}", "IQORSendMailSMTP"},
+        {"{B3E35CB3-89A6-4589-8478-A68F2C3AA384}", "IQORSendEMail"},
+        {"{181F31AA-A5D1-4A7E-8AD8-2703224A9759}", "IQORSendEMailSMTP"},
     };
     for (const auto& [iid, name] : interfaces) {
         const std::string key = root + "Interface\\" + iid;
@@ -270,7 +276,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 19);
+    EXPECT_EQ(built, 22);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};
