@@ -63,6 +63,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{13F58631-4B73-11D4-92DA-00E02950EEDE}", "QOR Send Mail", "QORPost.SendMail"},
         {"{DDF2CCE8-AE14-4E30-BA86-256DB1C9A7EC}", "QOR Read Mail", "QORPost.ReadMail"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
+        {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORPost.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORPost.FTP"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
@@ -70,7 +71,9 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{DDF2CCE8-AE14-4E30-BA86-256DB1C9A7EC}", "QOR Read Mail", "QORCom.ReadMail"},
         {"{E4496082-0E62-401E-B106-0D6FCB5C4555}", "QOR Send EMail MAPI", "QORCom.SendEMailMAPI"},
         {"{4FE27532-58BC-4126-9C56-0BE8CC160EFA}", "QOR Read EMail MAPI", "QORCom.ReadEMailMAPI"},
+        {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORCom.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORCom.FTP"},
+        {"{19FA051B-E88A-4A0E-A198-42FC931EFC46}", "QOR Send EMail SMTP", "QORCom.SendEMailSMTP"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
         {"{3EB9B02B-B63F-43AD-9281-83612453E2E6}", "QOR Terminal Server Channel",
@@ -128,8 +131,10 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{B9292AA9-EBA6-4F2E-948B-4CF4DD4F06E5}", "IQORSFTPwod"},
         {"{13F58630-4B73-11D4-92DA-00E02950EEDE}", "IQORSendMail"},
         {"{646FA1D6-EDEA-4FA7-AD21-38D4A276E812}", "IQORReadMail"},
+        {"{54FFC917-5A35-4DE2-80D3-815F439D1F63}", "IQORSendMailSMTP"},
         {"{B3E35CB3-89A6-4589-8478-A68F2C3AA384}", "IQORSendEMail"},
         {"{6E6406D9-9BF7-4BD8-A1F1-AF1CFA63ECA0}", "IQORSendEMailMAPI"},
+        {"{181F31AA-A5D1-4A7E-8AD8-2703224A9759}", "IQORSendEMailSMTP"},
         {"{0CAAE42A-CF96-41CF-8DB9-1EDE80A3FF25}", "IQORReadEMail"},
         {"{D135DD67-1BC1-4799-8BE4-DF138B3741DA}", "IQORReadEMailMAPI"},
     };
@@ -282,7 +287,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 25);
+    EXPECT_EQ(built, 28);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};

@@ -12,6 +12,8 @@
 #include "qorcom/mail/mapi_adapters.h"
 #include "qorcom/mail/read_email_mapi.h"
 #include "qorcom/mail/send_email_mapi.h"
+#include "qorcom/mail/send_email_smtp.h"
+#include "qorcom/mail/send_mail_smtp.h"
 #include "qorcom/remote/ras.h"
 #include "qorcom/sessions/sftp.h"
 #include "qorcom/sessions/telnet.h"
@@ -43,8 +45,8 @@ constexpr ComponentRow kComponents[] = {
         "QORPost.ReadMail.1"),
     Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORPost.ReadMailPOP3",
         "QORPost.ReadMailPOP3.1"),
-    Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORPost.SendMailSMTP",
-        "QORPost.SendMailSMTP.1"),
+    Row(CLSID_QORSendMailSMTP, &CreateComponent<CSendMailSMTP>, "QOR Send Mail SMTP",
+        "QORPost.SendMailSMTP", "QORPost.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
     Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORCom.Ras",
         "QORCom.Ras.1"),
@@ -56,13 +58,13 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.ReadMail.1"),
     Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORCom.ReadMailPOP3",
         "QORCom.ReadMailPOP3.1"),
-    Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORCom.SendMailSMTP",
-        "QORCom.SendMailSMTP.1"),
+    Row(CLSID_QORSendMailSMTP, &CreateComponent<CSendMailSMTP>, "QOR Send Mail SMTP",
+        "QORCom.SendMailSMTP", "QORCom.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
     Row(CLSID_QORSendEMailMAPI, &CreateComponent<CSendEMailMAPI>, "QOR Send EMail MAPI",
         "QORCom.SendEMailMAPI", "QORCom.SendEMailMAPI.1"),
-    Row(CLSID_QORSendEMailSMTP, kNotBuilt, "QOR Send EMail SMTP", "QORCom.SendEMailSMTP",
-        "QORCom.SendEMailSMTP.1"),
+    Row(CLSID_QORSendEMailSMTP, &CreateComponent<CSendEMailSMTP>, "QOR Send EMail SMTP",
+        "QORCom.SendEMailSMTP", "QORCom.SendEMailSMTP.1"),
     Row(CLSID_QORReadEMailMAPI, &CreateComponent<CReadEMailMAPI>, "QOR Read EMail MAPI",
         "QORCom.ReadEMailMAPI", "QORCom.ReadEMailMAPI.1"),
     Row(CLSID_QORReadEMailPOP3, kNotBuilt, "QOR Read EMail POP3", "QORCom.ReadEMailPOP3",
@@ -101,12 +103,12 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORStatus, "IQORStatus", true},
     {&IID_IQORReadMail, "IQORReadMail", true},
     {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
-    {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
+    {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", true},
     {&IID_IQORFTP, "IQORFTP", true},
     {&IID_IQORTelnet, "IQORTelnet", true},
     {&IID_IQORSendEMail, "IQORSendEMail", true},
     {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", true},
-    {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", false},
+    {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", true},
     {&IID_IQORReadEMail, "IQORReadEMail", true},
     {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", true},
     {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", false},

@@ -2,10 +2,6 @@
 
 namespace tw::qorcom::mail {
 
-bool HoldsLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
-}
-
 std::string OneLine(std::string_view text) {
     std::string line;
     line.reserve(text.size());

@@ -150,24 +150,6 @@ void MapiSession::Logoff() {
     session_ = 0;
 }
 
-std::vector<MailAddress> ParseAddressList(std::string_view list) {
-    std::vector<MailAddress> addresses;
-    for (const std::string_view entry : SplitList(list)) {
-        const auto open = entry.rfind('<');
-        const auto close = entry.rfind('>');
-        if (open != std::string_view::npos && close != std::string_view::npos && open < close) {
-            std::string_view name = Trim(entry.substr(0, open));
-            if (name.size() >= 2 && name.front() == '"' && name.back() == '"')
-                name = name.substr(1, name.size() - 2);
-            addresses.push_back(
-                {std::string(name), std::string(Trim(entry.substr(open + 1, close - open - 1)))});
-        } else {
-            addresses.push_back({std::string(), std::string(entry)});
-        }
-    }
-    return addresses;
-}
-
 std::vector<std::string> SplitPathList(std::string_view list) {
     std::vector<std::string> paths;
     for (const std::string_view entry : SplitList(list)) paths.emplace_back(entry);

@@ -68,14 +68,6 @@ private:
     std::uint64_t uiHandle_ = 0;
 };
 
-// One entry of a ";" list: "Name <address>" or a bare address (name empty). Blanks around
-// entries, names and addresses are dropped; empty entries are skipped.
-struct MailAddress {
-    std::string name;
-    std::string address;
-};
-std::vector<MailAddress> ParseAddressList(std::string_view list);
-
 // Entries of a ";" list of attachment paths, blanks trimmed, empty entries skipped.
 std::vector<std::string> SplitPathList(std::string_view list);
 

@@ -4,10 +4,11 @@
 
 #include "qorcom/frame/property_values.h"
 #include "qorcom/mail/header_text.h"
+#include "qorcom/mail/mail_message.h"
 
 namespace tw::qorcom {
 
-using mail::MailAddress;
+using mail::Mailbox;
 
 CSendEMailMAPI::CSendEMailMAPI(IUnknown* outer)
     : GenericDispatchObject(outer, "QORCom.SendEMailMAPI") {}
@@ -46,14 +47,15 @@ HRESULT CSendEMailMAPI::SendLoaded() {
     // Everything the message points at lives here until MAPISendMail returns.
     struct Recipient {
         std::uint32_t recipClass;
-        MailAddress address;
+        Mailbox address;
     };
     std::vector<Recipient> recipients;
     for (const auto& [recipClass, list] :
          {std::pair{QOR_MAPI_TO, &to_}, std::pair{QOR_MAPI_CC, &cc_},
           std::pair{QOR_MAPI_BCC, &bcc_}}) {
-        for (MailAddress& address : mail::ParseAddressList(*list)) {
-            if (mail::HoldsLineBreak(address.address))
+        for (Mailbox& address : mail::ParseAddressList(*list)) {
+            // A control character or an angle bracket would let the text add header lines.
+            if (!mail::CheckAddress(address.address).empty())
                 return RaiseMapi(QOR_MAPI_E_INVALID_RECIPS);
             address.name = mail::OneLine(address.name);
             recipients.push_back({recipClass, std::move(address)});

@@ -10,8 +10,9 @@
 // "<Function> not found." for a provider lacking a function it needs, and the text of the MAPI
 // result code (mapi_library.h) when a call fails. Send's Result is 0.
 //
-// Header safety: an address holding a CR or LF is refused ("Invalid recipients.", nothing is
-// sent); CR and LF in the subject and in display names become spaces.
+// Header safety: an address holding a control character (CR, LF ...) or an angle bracket is
+// refused ("Invalid recipients.", nothing is sent); CR and LF in the subject and in display
+// names become spaces.
 
 #include <string>
 

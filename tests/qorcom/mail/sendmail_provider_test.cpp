@@ -2,6 +2,8 @@
 // stand-in sendmail that records what it was given.
 
 #include <dlfcn.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -72,9 +74,10 @@ TEST_F(QorcomSendmailTest, TheMessageIsPipedToSendmailTOi) {
     const std::string text = tw::test::ReadAll(dir.File("message"));
     EXPECT_EQ(text.find('\r'), std::string::npos) << "sendmail reads LF line ends";
     const test::MiniMessage sent = test::ParseMiniMessage(text);
-    EXPECT_EQ(sent.Header("to"), "Ann Lee <ann@example.com>, bob@example.com");
-    EXPECT_EQ(sent.Header("cc"), "\"Lee, Carl\" <carl@example.com>");
-    EXPECT_EQ(sent.Header("bcc"), "dee@example.com");
+    EXPECT_EQ(sent.Header("to"), "Ann Lee<ann@example.com>,<bob@example.com>");
+    EXPECT_EQ(sent.Header("cc"), "\"Lee, Carl\"<carl@example.com>");
+    EXPECT_EQ(sent.Header("bcc"), "<dee@example.com>");
+    EXPECT_EQ(sent.Header("from"), std::string(getpwuid(getuid())->pw_name));
     EXPECT_EQ(sent.Header("subject"), "=?UTF-8?B?Q2Fpc3NlIG7CsDEy?=");
     EXPECT_FALSE(sent.Header("date").empty());
     EXPECT_EQ(sent.Header("mime-version"), "1.0");
@@ -83,10 +86,11 @@ TEST_F(QorcomSendmailTest, TheMessageIsPipedToSendmailTOi) {
     EXPECT_EQ(sent.attachments[0].name, "till 3.dat");
     EXPECT_EQ(sent.attachments[0].bytes, binary);
 
-    // Without attachments: one plain text part.
+    // Without attachments: the text alone, the Bcc recipients still on their line.
     ASSERT_EQ(SendThroughComponent(), S_OK);
     const test::MiniMessage plain = test::ParseMiniMessage(tw::test::ReadAll(dir.File("message")));
-    EXPECT_EQ(plain.Header("content-type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(plain.Header("content-type"), "");
+    EXPECT_EQ(plain.Header("bcc"), "<dee@example.com>");
     EXPECT_EQ(plain.body, "Line one\n.\nLine three");
 }
 
@@ -142,8 +146,8 @@ TEST_F(QorcomSendmailTest, TheProviderRefusesAddressesWithLineBreaksAndFlattensT
     message.noteText = "body";
     ASSERT_EQ(mapi->MAPISendMail(session, 0, &message, 0, 0), QOR_MAPI_SUCCESS_SUCCESS);
     const test::MiniMessage sent = test::ParseMiniMessage(tw::test::ReadAll(dir.File("message")));
-    EXPECT_EQ(sent.Header("subject"), "Totals Bcc: spy@example.com X-Evil: 1");
-    EXPECT_EQ(sent.Header("to"), "\"Ann Bcc: spy@example.com\" <ann@example.com>");
+    EXPECT_EQ(sent.Header("subject"), "Totals  Bcc: spy@example.com X-Evil: 1");
+    EXPECT_EQ(sent.Header("to"), "\"Ann  Bcc: spy@example.com\"<ann@example.com>");
     EXPECT_EQ(sent.Header("bcc"), "");
     EXPECT_EQ(sent.Header("x-evil"), "");
 

@@ -1,45 +1,35 @@
 #pragma once
-// The text of an outgoing message as the system's sendmail reads it with "-t": header lines
-// (To, Cc, Bcc, Subject, Date, MIME headers) and the body, with LF line ends; with attachments a
-// multipart/mixed message whose file parts are Base64.
+// The text of an outgoing message as the system's sendmail reads it with "-t": the composer's
+// message (mail_message.h, mime_message.h: header lines, then the plain body, or a
+// multipart/mixed body with the files in Base64) with a Bcc line added, since sendmail -t takes
+// its recipients from the To, Cc and Bcc lines and removes the Bcc line itself, and with LF
+// line ends, as sendmail reads its standard input.
 //
-// Header safety: nothing given can add a header line. A CR or LF in an address makes the
-// message unwritable (the caller refuses it); in a subject, a display name or a file name it
-// becomes a space. Text that is not plain ASCII is carried as UTF-8 encoded words.
+// Header safety is the composer's: an address holding a control character or an angle bracket
+// is refused; control characters in a subject or a display name become blanks.
 
-#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "qorcom/mail/mail_message.h"
+
 namespace tw::qorcom::mail::sendmail {
 
-struct Recipient {
-    enum class Kind { To, Cc, Bcc };
-    Kind kind;
-    std::string name;  // may be empty
-    std::string address;
-};
-
-struct FilePart {
-    std::string name;  // as the recipient sees it
-    std::string bytes;
-};
-
 struct OutgoingMessage {
-    std::vector<Recipient> recipients;
+    std::vector<CRecipient> recipients;
+    std::string sender;  // the From address
     std::string subject;
     std::string body;
-    std::vector<FilePart> files;
+    std::vector<std::string> files;  // paths of readable regular files
     std::time_t date = 0;
 };
 
-// The message text; nullopt when an address holds a CR or LF or is empty.
-std::optional<std::string> ComposeMessage(const OutgoingMessage& message,
-                                          const std::string& boundary);
+enum class ComposeFailure { None, Recipients, Files };
 
-// "Mon, 07 Dec 2026 22:30:00 +0100" in the local zone, whatever the process's locale.
-std::string MailDate(std::time_t when);
+// The message text; nullopt with *failure when a recipient is refused or there is no To
+// recipient (Recipients), or a file cannot be read whole (Files).
+std::optional<std::string> ComposeMessage(const OutgoingMessage& message, ComposeFailure* failure);
 
 }  // namespace tw::qorcom::mail::sendmail

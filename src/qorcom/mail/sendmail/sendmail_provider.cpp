@@ -1,14 +1,15 @@
 // The mail provider over the system's sendmail: libqorcom-mapi.so, the default provider
 // installed beside libqorcom.so.
 //
-//   - MAPILogon opens a session for any profile and password: the message leaves as the local
-//     user, and the mail system decides the sender's address.
+//   - MAPILogon opens a session for any profile and password (neither is used).
 //   - MAPISendMail composes the message (message_text.h) and pipes it to `sendmail -t -oi`
 //     ($QORCOM_SENDMAIL names another program, for tests), started with an argument vector,
-//     never a shell. Recipients come from the message's To, Cc and Bcc lines; sendmail removes
-//     the Bcc line. A sendmail that cannot be started, exits with a status other than 0, ends
-//     by a signal, stops reading, or does not finish within $QORCOM_SENDMAIL_TIMEOUT seconds
-//     (default 120) gives MAPI_E_FAILURE. An address holding CR or LF, or no recipient at all,
+//     never a shell. The message leaves as the local user (the From line holds the login
+//     name; the mail system completes the address). Recipients come from the message's To, Cc
+//     and Bcc lines; sendmail removes the Bcc line. A message needs a To recipient. A sendmail that
+//     cannot be started, exits with a status other than 0, ends by a signal, stops reading, or does
+//     not finish within $QORCOM_SENDMAIL_TIMEOUT seconds (default 120) gives MAPI_E_FAILURE. An
+//     address holding a control character (CR, LF ...) or an angle bracket, or no To recipient,
 //     gives MAPI_E_INVALID_RECIPS and nothing is run; an attachment that does not exist
 //     MAPI_E_ATTACHMENT_NOT_FOUND, one that cannot be read MAPI_E_ATTACHMENT_OPEN_FAILURE.
 //   - Reading: the provider has no inbox. MAPIFindNext answers MAPI_E_NO_MESSAGES;
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -29,8 +31,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +43,7 @@ extern char** environ;
 namespace {
 
 using namespace tw::qorcom::mail::sendmail;
+using tw::qorcom::mail::RecipientType;
 
 constexpr const char* kDefaultSendmail = "/usr/sbin/sendmail";
 constexpr long kDefaultTimeLimitSeconds = 120;
@@ -64,40 +65,26 @@ std::chrono::milliseconds TimeLimit() {
     return std::chrono::seconds(kDefaultTimeLimitSeconds);
 }
 
-// A boundary that the text does not hold.
-std::string BoundaryFor(const std::string& text) {
-    static std::atomic<unsigned> counter{0};
-    for (;;) {
-        char boundary[64];
-        std::snprintf(boundary, sizeof boundary, "=_qorcom_%lx_%x_%x",
-                      static_cast<unsigned long>(::time(nullptr)),
-                      static_cast<unsigned>(::getpid()), counter++);
-        if (text.find(boundary) == std::string::npos)
-            return boundary;
-    }
-}
-
-// Reads an attachment's bytes; the MAPI result code.
-std::uint32_t ReadAttachment(const char* path, std::string* bytes) {
+// Whether an attachment can be sent: the MAPI result code. The composer reads it.
+std::uint32_t CheckAttachment(const char* path) {
     struct stat info {};
     if (!path || !*path || ::stat(path, &info) != 0)
         return QOR_MAPI_E_ATTACHMENT_NOT_FOUND;
-    if (!S_ISREG(info.st_mode))
+    if (!S_ISREG(info.st_mode) || ::access(path, R_OK) != 0)
         return QOR_MAPI_E_ATTACHMENT_OPEN_FAILURE;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return QOR_MAPI_E_ATTACHMENT_OPEN_FAILURE;
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad())
-        return QOR_MAPI_E_ATTACHMENT_OPEN_FAILURE;
-    *bytes = content.str();
     return QOR_MAPI_SUCCESS_SUCCESS;
 }
 
-std::string LastPart(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// The local user's login name: mail leaves as that user, and the mail system completes the
+// address.
+std::string LocalUser() {
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return found->pw_name;
+    const char* user = std::getenv("USER");
+    return user && *user ? user : "root";
 }
 
 // Keeps SIGPIPE from this thread while it writes to a pipe whose reader may be gone: the
@@ -232,16 +219,16 @@ uint32_t SendMail(QorMapiSession, uint64_t, const QorMapiMessage* message, uint3
     OutgoingMessage outgoing;
     for (uint32_t i = 0; message->recips && i < message->recipCount; ++i) {
         const QorMapiRecipDesc& r = message->recips[i];
-        Recipient::Kind kind;
+        RecipientType type;
         switch (r.recipClass) {
             case QOR_MAPI_TO:
-                kind = Recipient::Kind::To;
+                type = RecipientType::kTo;
                 break;
             case QOR_MAPI_CC:
-                kind = Recipient::Kind::Cc;
+                type = RecipientType::kCC;
                 break;
             case QOR_MAPI_BCC:
-                kind = Recipient::Kind::Bcc;
+                type = RecipientType::kBCC;
                 break;
             default:
                 return QOR_MAPI_E_BAD_RECIPTYPE;
@@ -249,24 +236,24 @@ uint32_t SendMail(QorMapiSession, uint64_t, const QorMapiMessage* message, uint3
         std::string address = r.address ? r.address : "";
         if (address.rfind("SMTP:", 0) == 0 || address.rfind("smtp:", 0) == 0)
             address.erase(0, 5);
-        outgoing.recipients.push_back({kind, r.name ? r.name : "", address});
+        if (address.empty())
+            return QOR_MAPI_E_INVALID_RECIPS;
+        outgoing.recipients.push_back({address, r.name ? r.name : "", type});
     }
-    if (outgoing.recipients.empty())
-        return QOR_MAPI_E_INVALID_RECIPS;
     for (uint32_t i = 0; message->files && i < message->fileCount; ++i) {
-        const QorMapiFileDesc& f = message->files[i];
-        FilePart part;
-        if (const std::uint32_t code = ReadAttachment(f.pathName, &part.bytes))
+        if (const std::uint32_t code = CheckAttachment(message->files[i].pathName))
             return code;
-        part.name = f.fileName && *f.fileName ? f.fileName : LastPart(f.pathName);
-        outgoing.files.push_back(std::move(part));
+        outgoing.files.emplace_back(message->files[i].pathName);
     }
+    outgoing.sender = LocalUser();
     outgoing.subject = message->subject ? message->subject : "";
     outgoing.body = message->noteText ? message->noteText : "";
     outgoing.date = ::time(nullptr);
-    const std::optional<std::string> text = ComposeMessage(outgoing, BoundaryFor(outgoing.body));
+    ComposeFailure failure = ComposeFailure::None;
+    const std::optional<std::string> text = ComposeMessage(outgoing, &failure);
     if (!text)
-        return QOR_MAPI_E_INVALID_RECIPS;
+        return failure == ComposeFailure::Recipients ? QOR_MAPI_E_INVALID_RECIPS
+                                                     : QOR_MAPI_E_ATTACHMENT_OPEN_FAILURE;
     return RunSendmail(*text);
 }
 
