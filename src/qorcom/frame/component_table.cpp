@@ -9,6 +9,8 @@
 #include "qorcom/local/software_message.h"
 #include "qorcom/local/soundex.h"
 #include "qorcom/local/std_out_status.h"
+#include "qorcom/mail/read_email_pop3.h"
+#include "qorcom/mail/read_mail_pop3.h"
 #include "qorcom/remote/ras.h"
 #include "qorcom/sessions/sftp.h"
 #include "qorcom/sessions/telnet.h"
@@ -36,8 +38,8 @@ constexpr ComponentRow kComponents[] = {
     Row(CLSID_QORStdOutStatus, &CreateComponent<CStdOutStatus>, "QOR StdOutStatus",
         "QORPost.StdOutStatus", "QORPost.StdOutStatus.1"),
     Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORPost.ReadMail", "QORPost.ReadMail.1"),
-    Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORPost.ReadMailPOP3",
-        "QORPost.ReadMailPOP3.1"),
+    Row(CLSID_QORReadMailPOP3, &CreateComponent<CReadMailPOP3>, "QOR Read Mail POP3",
+        "QORPost.ReadMailPOP3", "QORPost.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORPost.SendMailSMTP",
         "QORPost.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
@@ -47,8 +49,8 @@ constexpr ComponentRow kComponents[] = {
     Row(CLSID_QORStdOutStatus, &CreateComponent<CStdOutStatus>, "QOR StdOutStatus",
         "QORCom.StdOutStatus", "QORCom.StdOutStatus.1"),
     Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORCom.ReadMail", "QORCom.ReadMail.1"),
-    Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORCom.ReadMailPOP3",
-        "QORCom.ReadMailPOP3.1"),
+    Row(CLSID_QORReadMailPOP3, &CreateComponent<CReadMailPOP3>, "QOR Read Mail POP3",
+        "QORCom.ReadMailPOP3", "QORCom.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORCom.SendMailSMTP",
         "QORCom.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
@@ -58,8 +60,8 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.SendEMailSMTP.1"),
     Row(CLSID_QORReadEMailMAPI, kNotBuilt, "QOR Read EMail MAPI", "QORCom.ReadEMailMAPI",
         "QORCom.ReadEMailMAPI.1"),
-    Row(CLSID_QORReadEMailPOP3, kNotBuilt, "QOR Read EMail POP3", "QORCom.ReadEMailPOP3",
-        "QORCom.ReadEMailPOP3.1"),
+    Row(CLSID_QORReadEMailPOP3, &CreateComponent<CReadEMailPOP3>, "QOR Read EMail POP3",
+        "QORCom.ReadEMailPOP3", "QORCom.ReadEMailPOP3.1"),
     Row(CLSID_QORTerminalServerChannel, &CreateComponent<CTerminalServerChannel>, "QOR Terminal Server Channel",
         "QORCom.TerminalServerChannel", "QORCom.TerminalServerChannel.1"),
     Row(CLSID_QORSoftwareMessage, &CreateComponent<CSoftwareMessage>, "QOR Software Message",
@@ -93,16 +95,16 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORSendMail, "IQORSendMail", false},
     {&IID_IQORStatus, "IQORStatus", true},
     {&IID_IQORReadMail, "IQORReadMail", false},
-    {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
+    {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", true},
     {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
     {&IID_IQORFTP, "IQORFTP", true},
     {&IID_IQORTelnet, "IQORTelnet", true},
     {&IID_IQORSendEMail, "IQORSendEMail", false},
     {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
     {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", false},
-    {&IID_IQORReadEMail, "IQORReadEMail", false},
+    {&IID_IQORReadEMail, "IQORReadEMail", true},
     {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", false},
-    {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", false},
+    {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", true},
     {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel", true},
     {&IID_IQORSoftwareMessage, "IQORSoftwareMessage", true},
     {&IID_IQORGlobalQueue, "IQORGlobalQueue", true},
