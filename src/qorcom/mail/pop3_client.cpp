@@ -96,14 +96,14 @@ bool ParsePop3Server(const std::string& server, std::string* host, int* port) {
 bool CPOP3::Connect(const std::string& server, const std::string& user,
                     const std::string& password) {
     Close();
-    if (!transfer::IsSafeArgument(user) || !transfer::IsSafeArgument(password)) {
-        lastError_ = transfer::kUnsafeArgument;
-        return false;
-    }
     std::string host;
     int port = 0;
     if (!ParsePop3Server(server, &host, &port)) {
         lastError_ = "Unable to connect to server";
+        return false;
+    }
+    if (!transfer::IsSafeArgument(user) || !transfer::IsSafeArgument(password)) {
+        lastError_ = transfer::kUnsafeArgument;
         return false;
     }
     auto stream = std::make_unique<transfer::TcpStream>();
@@ -112,6 +112,16 @@ bool CPOP3::Connect(const std::string& server, const std::string& user,
         lastError_ = error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM
                          ? "Unable to create the socket."
                          : "Unable to connect to server";
+        return false;
+    }
+    return LogOn(std::move(stream), user, password);
+}
+
+bool CPOP3::LogOn(std::unique_ptr<transfer::ByteStream> stream, const std::string& user,
+                  const std::string& password) {
+    Close();
+    if (!transfer::IsSafeArgument(user) || !transfer::IsSafeArgument(password)) {
+        lastError_ = transfer::kUnsafeArgument;
         return false;
     }
     stream_ = std::move(stream);

@@ -58,6 +58,9 @@ public:
 
     // Connects, checks the greeting and logs on. Any failure closes the connection.
     bool Connect(const std::string& server, const std::string& user, const std::string& password);
+    // The same over a stream that is already open (a test's or a fuzzer's); the client owns it.
+    bool LogOn(std::unique_ptr<transfer::ByteStream> stream, const std::string& user,
+               const std::string& password);
     // The number of messages in the mailbox ("+OK n size"). Fails when the reply holds no count,
     // or one beyond the range of a 32-bit count.
     bool Stat(int* count);
@@ -81,7 +84,7 @@ private:
     bool FailSocket(int error);
 
     Pop3Limits limits_;
-    std::unique_ptr<transfer::TcpStream> stream_;
+    std::unique_ptr<transfer::ByteStream> stream_;
     std::unique_ptr<LineReader> reader_;
     std::string lastError_;
     std::string lastReply_;  // the last status line read
