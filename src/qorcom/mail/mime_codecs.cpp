@@ -9,6 +9,8 @@
 namespace tw::qorcom::mail {
 namespace {
 
+constexpr std::size_t kMaxEncodedWord = 1024;
+
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -31,6 +33,9 @@ bool IsUtf8Name(std::string_view charset) {
 // The encoded word starting at text[0] ("=?" already seen): its decoded text and length, or
 // false when it is not well formed.
 bool DecodeOneWord(std::string_view text, std::string* decoded, std::size_t* length) {
+    // Far longer than the 75 characters the standard allows, and short enough that a header
+    // full of "=?" cannot make decoding quadratic.
+    text = text.substr(0, kMaxEncodedWord);
     const std::size_t charsetEnd = text.find('?', 2);
     if (charsetEnd == std::string_view::npos || charsetEnd + 2 >= text.size() ||
         text[charsetEnd + 2] != '?')
@@ -110,17 +115,29 @@ std::string CharsetToUtf8(std::string_view bytes, std::string_view charset) {
     iconv_t converter = ::iconv_open("UTF-8", name.c_str());
     if (converter == reinterpret_cast<iconv_t>(-1))
         return std::string(bytes);
-    std::string out(bytes.size() * 4 + 16, '\0');
     std::string input(bytes);
     char* in = input.data();
     std::size_t inLeft = input.size();
-    char* outAt = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t result = ::iconv(converter, &in, &inLeft, &outAt, &outLeft);
+    std::string out(input.size() + 16, '\0');
+    std::size_t used = 0;
+    bool converted = true;
+    while (inLeft > 0) {
+        char* outAt = out.data() + used;
+        std::size_t outLeft = out.size() - used;
+        const std::size_t result = ::iconv(converter, &in, &inLeft, &outAt, &outLeft);
+        used = out.size() - outLeft;
+        if (result != static_cast<std::size_t>(-1))
+            continue;
+        if (errno != E2BIG) {
+            converted = false;  // bytes that are not of that set: keep what arrived
+            break;
+        }
+        out.resize(out.size() * 2);
+    }
     ::iconv_close(converter);
-    if (result == static_cast<std::size_t>(-1) || inLeft != 0)
+    if (!converted)
         return std::string(bytes);
-    out.resize(out.size() - outLeft);
+    out.resize(used);
     return out;
 }
 

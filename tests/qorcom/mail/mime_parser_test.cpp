@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,13 @@ TEST(MimeCodecsTest, MalformedEncodedWordsStayAsWritten) {
     EXPECT_EQ(DecodeEncodedWords("=?utf-8?B?abc"), "=?utf-8?B?abc");
     EXPECT_EQ(DecodeEncodedWords("a =?utf-8?Q?b?= c"), "a b c");
     EXPECT_EQ(DecodeEncodedWords("=?no-such-charset?Q?x?="), "x");
+    EXPECT_EQ(DecodeEncodedWords("=?windows-1252?Q?=80_5?="), "\xE2\x82\xAC 5");
+    // A header full of word starts that never end is read in linear time, not quadratic.
+    std::string starts;
+    for (int i = 0; i < 25000; ++i) starts += "=?a?b?x";
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(DecodeEncodedWords(starts), starts);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
 }
 
 TEST(AttachmentNameTest, NamesFromTheMessageBecomeOnePlainFileName) {
