@@ -281,6 +281,18 @@ bool IsTextType(const std::string& type) {
     return type == "text/plain" || type == "text/xml";
 }
 
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i);
+
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceLength(text, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 class Walker {
 public:
     explicit Walker(ParsedMail* mail) : mail_(*mail) {}
@@ -332,7 +344,12 @@ private:
     void Leaf(const Entity& entity, const HeaderValue& type) {
         std::string bytes = DecodeTransfer(entity.body, entity.Find("content-transfer-encoding"));
         if (IsTextType(type.token) && !IsAttachmentDisposition(entity)) {
-            AppendText(CharsetToUtf8(bytes, type.Param("charset")));
+            std::string charset = type.Param("charset");
+            // Eight-bit text that names no set and is not UTF-8 came from a Windows mailer;
+            // read as UTF-8 its letters would turn into replacement characters.
+            if (charset.empty() && !IsUtf8(bytes))
+                charset = "windows-1252";
+            AppendText(CharsetToUtf8(bytes, charset));
             return;
         }
         std::string name;

@@ -11,9 +11,10 @@
 //   taken as an attachment); deeper ones are kept whole as attachments. In a
 //   multipart/alternative the text alternative is taken and the others (HTML) are dropped; with
 //   no text alternative they are kept as attachments.
-// - text/plain and text/xml parts are text (converted to UTF-8 from their charset) and joined
-//   into the body, unless their Content-Disposition says "attachment". Every other leaf part is
-//   an attachment. A message without a closing boundary keeps its last part.
+// - text/plain and text/xml parts are text (converted to UTF-8 from their charset; eight-bit
+//   text that names none and is not UTF-8 is read as windows-1252) and joined into the body,
+//   unless their Content-Disposition says "attachment". Every other leaf part is an attachment.
+//   A message without a closing boundary keeps its last part.
 // - Transfer codings 7bit, 8bit, binary, quoted-printable and base64 (any case); damaged Base64
 //   or quoted-printable is decoded as far as it goes, never dropped. Unknown codings are kept.
 // - An attachment's name comes from Content-Disposition "filename" (RFC 2231 "filename*" too),

@@ -76,6 +76,9 @@ std::vector<Case> TrickyMessages() {
         {"quoted-printable: soft breaks, and a broken escape at the very end",
          "Content-Transfer-Encoding: quoted-printable\r\n\r\n=41=\r\nB=\nC=3",
          {"ABC=3", {}}},
+        {"eight-bit text that names no charset and is not UTF-8",
+         "Content-Transfer-Encoding: 8bit\r\n\r\nPrix \x80 5, caf\xE9\r\n",
+         {"Prix \xE2\x82\xAC 5, caf\xC3\xA9\r\n", {}}},
         {"text/xml is text",
          "Content-Type: multipart/mixed; boundary=q\r\n\r\n--q\r\n"
          "Content-Type: text/xml\r\n\r\n<a>1</a>\r\n--q\r\n"
