@@ -17,6 +17,7 @@
 #include "qorcom/mail/attachment_store.h"
 #include "qorcom/mail/read_email_pop3.h"
 #include "qorcom/mail/read_mail_pop3.h"
+#include "qorcom_test_support.h"
 #include "support/scratch_dir.h"
 #include "transfer/fake_ftp_server.h"
 
@@ -180,6 +181,45 @@ TEST(Pop3Test, RefusedPasswordRaisesTheTableTextUnderEitherComponentsName) {
                   std::make_pair(std::string("QORCom.ReadMailPOP3"),
                                  std::string("Invalid username/password combination.")));
     }
+}
+
+// As a script host calls it: the older component by late binding, Read's eight texts as [out]
+// arguments, all forwarded to the newer component.
+TEST(Pop3Test, TheOlderComponentReadsThroughLateBinding) {
+    FakeFtpServer server([](FakeFtpSession& s) {
+        LogOn(s);
+        s.Answer("+OK 1 100");
+        s.Read();
+        s.Send(
+            RetrReply("From: a@b\r\nTo: c@d, e@f\r\nCc: g@h\r\nSubject: late\r\n"
+                      "Content-Type: multipart/mixed; boundary=z\r\n\r\n--z\r\n"
+                      "Content-Type: text/plain\r\n\r\nhi\r\n--z\r\n"
+                      "Content-Type: application/octet-stream; name=x.bin\r\n\r\n1\r\n--z--\r\n"));
+        s.Answer("+OK bye");
+    });
+    auto old = test::CreateDispatch(CLSID_QORReadMailPOP3);
+    ASSERT_TRUE(old);
+    comlite::Variant host =
+        comlite::Variant::TextUtf8("127.0.0.1:" + std::to_string(server.Port()));
+    comlite::Variant user = comlite::Variant::TextUtf8("poller");
+    comlite::Variant password = comlite::Variant::TextUtf8("secret");
+    ASSERT_EQ(test::Call(old.Get(), "Init", {&host, &user, &password}), S_OK) << test::TakeError();
+    EXPECT_EQ(test::Put(old.Get(), "Seperator", comlite::Variant::TextUtf8(", ")), S_OK);
+    comlite::Variant result;
+    ASSERT_EQ(test::Call(old.Get(), "MoveFirst", {}, &result), S_OK);
+    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+    comlite::Variant out[8];
+    ASSERT_EQ(test::Call(old.Get(), "Read",
+                         {&out[0], &out[1], &out[2], &out[3], &out[4], &out[5], &out[6], &out[7]},
+                         &result),
+              S_OK)
+        << test::TakeError();
+    EXPECT_EQ(result.boolVal, VARIANT_TRUE);
+    std::vector<std::string> texts;
+    for (const comlite::Variant& v : out) texts.push_back(comlite::BstrToUtf8(v.bstrVal));
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"a@b", "c@d, e@f", "g@h", "", "late", "", "hi", "x.bin"}));
+    EXPECT_EQ(test::Call(old.Get(), "Close", {}), S_OK);
 }
 
 TEST(Pop3Test, MembersBeforeInitAnswerEPointer) {
