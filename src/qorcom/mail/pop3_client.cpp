@@ -1,5 +1,6 @@
 #include "qorcom/mail/pop3_client.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
@@ -18,6 +19,7 @@ constexpr const char* kStepTexts[] = {
 };
 
 constexpr std::size_t kShownReply = 100;  // of a reply that is not understood
+constexpr std::size_t kMinLineLimit = 64 * 1024;
 
 template <class T>
 void FromEnv(const char* name, T* value, long long scale) {
@@ -125,8 +127,10 @@ bool CPOP3::LogOn(std::unique_ptr<transfer::ByteStream> stream, const std::strin
         return false;
     }
     stream_ = std::move(stream);
-    // A message line may be as long as a whole message; every line is bounded by that.
-    reader_ = std::make_unique<LineReader>(stream_.get(), limits_.maxMessageBytes);
+    // A message line may be as long as a whole message; every line is bounded by that (or by
+    // a size any status line fits in, should the message limit be set smaller).
+    reader_ = std::make_unique<LineReader>(stream_.get(),
+                                           std::max(limits_.maxMessageBytes, kMinLineLimit));
     std::string reply;
     if (!ReadReply(Pop3Step::kGreeting, &reply) || !Command("USER " + user, Pop3Step::kUser) ||
         !Command("PASS " + password, Pop3Step::kPass)) {

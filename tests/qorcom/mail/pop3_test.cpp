@@ -298,7 +298,7 @@ TEST(Pop3Test, AnOversizedMessageFailsRetrieveAndTheSessionGoesOn) {
         s.Read();
         s.Send(RetrReply("Subject: small\r\n\r\nfits\r\n"));
         s.Read();  // a single line past the limit ends the session
-        s.Send("+OK\r\n" + std::string(5000, 'z'));
+        s.Send("+OK\r\n" + std::string(70000, 'z'));
         s.Read();
     });
     mail::Pop3Limits limits = Quick();
