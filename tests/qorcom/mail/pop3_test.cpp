@@ -11,9 +11,7 @@
 
 #include "comlite/bstr.h"
 #include "comlite/com_ptr.h"
-#include "comlite/error_info.h"
 #include "qorcom/common/base64.h"
-#include "qorcom/frame/exports.h"
 #include "qorcom/mail/attachment_store.h"
 #include "qorcom/mail/read_email_pop3.h"
 #include "qorcom/mail/read_mail_pop3.h"
@@ -58,11 +56,7 @@ mail::Pop3Limits Quick() {
 }
 
 comlite::ComPtr<IQORReadEMailPOP3> MakeReader(const mail::Pop3Limits& limits = Quick()) {
-    comlite::ComPtr<IClassFactory> factory;
-    EXPECT_EQ(DllGetClassObject(CLSID_QORReadEMailPOP3, IID_IClassFactory, factory.PutVoid()),
-              S_OK);
-    comlite::ComPtr<IQORReadEMailPOP3> reader;
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IQORReadEMailPOP3, reader.PutVoid()), S_OK);
+    auto reader = test::Create<IQORReadEMailPOP3>(CLSID_QORReadEMailPOP3, IID_IQORReadEMailPOP3);
     static_cast<CReadEMailPOP3*>(reader.Get())->SetLimits(limits);
     return reader;
 }
@@ -70,17 +64,6 @@ comlite::ComPtr<IQORReadEMailPOP3> MakeReader(const mail::Pop3Limits& limits = Q
 HRESULT Init(IQORReadEMailPOP3* reader, const FakeFtpServer& server) {
     return reader->Init(Bstr::FromUtf8("127.0.0.1:" + std::to_string(server.Port())).Get(),
                         Bstr::FromUtf8("poller").Get(), Bstr::FromUtf8("secret").Get());
-}
-
-// The thread's error object: source and description.
-std::pair<std::string, std::string> TakeError() {
-    comlite::ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.Put()) != S_OK || !info)
-        return {};
-    Bstr source, description;
-    info->GetSource(source.Put());
-    info->GetDescription(description.Put());
-    return {source.Utf8(), description.Utf8()};
 }
 
 bool Call(HRESULT (STDMETHODCALLTYPE IQORReadEMail::*member)(VARIANT_BOOL*),
@@ -140,7 +123,7 @@ TEST(Pop3Test, RepliesSplitAcrossPacketsOrSharingOneKeepTheSessionInStep) {
         s.Answer("+OK bye");
     });
     auto reader = MakeReader();
-    ASSERT_EQ(Init(reader.Get(), server), S_OK) << TakeError().second;
+    ASSERT_EQ(Init(reader.Get(), server), S_OK) << test::TakeError();
     ASSERT_TRUE(Call(&IQORReadEMail::MoveFirst, reader.Get()));
     const ReadResult r = ReadCurrent(reader.Get());
     EXPECT_TRUE(r.ok);
@@ -163,23 +146,17 @@ TEST(Pop3Test, RefusedPasswordRaisesTheTableTextUnderEitherComponentsName) {
         FakeFtpServer server(script);
         auto reader = MakeReader();
         EXPECT_EQ(Init(reader.Get(), server), HRESULT(0x8004201E));
-        EXPECT_EQ(TakeError(),
-                  std::make_pair(std::string("QORCom.ReadEMailPOP3"),
-                                 std::string("Invalid username/password combination.")));
+        EXPECT_EQ(test::TakeError(),
+                  "QORCom.ReadEMailPOP3: Invalid username/password combination.");
     }
     {
         FakeFtpServer server(script);
-        comlite::ComPtr<IClassFactory> factory;
-        ASSERT_EQ(DllGetClassObject(CLSID_QORReadMailPOP3, IID_IClassFactory, factory.PutVoid()),
-                  S_OK);
-        comlite::ComPtr<IQORReadMailPOP3> old;
-        ASSERT_EQ(factory->CreateInstance(nullptr, IID_IQORReadMailPOP3, old.PutVoid()), S_OK);
+        auto old = test::Create<IQORReadMailPOP3>(CLSID_QORReadMailPOP3, IID_IQORReadMailPOP3);
+        ASSERT_TRUE(old);
         EXPECT_EQ(old->Init(Bstr::FromUtf8("127.0.0.1:" + std::to_string(server.Port())).Get(),
                             Bstr::FromUtf8("poller").Get(), Bstr::FromUtf8("wrong").Get()),
                   HRESULT(0x8004201E));
-        EXPECT_EQ(TakeError(),
-                  std::make_pair(std::string("QORCom.ReadMailPOP3"),
-                                 std::string("Invalid username/password combination.")));
+        EXPECT_EQ(test::TakeError(), "QORCom.ReadMailPOP3: Invalid username/password combination.");
     }
 }
 
@@ -309,15 +286,15 @@ TEST(Pop3Test, AnOversizedMessageFailsRetrieveAndTheSessionGoesOn) {
     ReadResult r = ReadCurrent(reader.Get());
     EXPECT_EQ(r.hr, HRESULT(0x8004201E));
     EXPECT_FALSE(r.ok);
-    const std::string error = TakeError().second;
-    EXPECT_TRUE(error.starts_with("RETRieve failed.")) << error;
+    const std::string error = test::TakeError();
+    EXPECT_TRUE(error.starts_with("QORCom.ReadEMailPOP3: RETRieve failed.")) << error;
     EXPECT_NE(error.find("QORCOM_POP3_MAX_MESSAGE"), std::string::npos) << error;
     ASSERT_TRUE(Call(&IQORReadEMail::MoveNext, reader.Get()));
     r = ReadCurrent(reader.Get());
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(r.subject, "small");
     EXPECT_EQ(ReadCurrent(reader.Get()).hr, HRESULT(0x8004201E));
-    EXPECT_NE(TakeError().second.find("QORCOM_POP3_MAX_MESSAGE"), std::string::npos);
+    EXPECT_NE(test::TakeError().find("QORCOM_POP3_MAX_MESSAGE"), std::string::npos);
 }
 
 // Only "+OK" is success: garbage or a closed connection fails the step, and a count that is
@@ -327,8 +304,9 @@ TEST(Pop3Test, RepliesThatAreNeitherOkNorErrFailTheStep) {
         FakeFtpServer server([](FakeFtpSession& s) { s.Reply("SSH-2.0-OpenSSH_9.2"); });
         auto reader = MakeReader();
         EXPECT_EQ(Init(reader.Get(), server), HRESULT(0x8004201E));
-        EXPECT_EQ(TakeError().second,
-                  "Server didn't connect. (unexpected reply \"SSH-2.0-OpenSSH_9.2\")");
+        EXPECT_EQ(test::TakeError(),
+                  "QORCom.ReadEMailPOP3: Server didn't connect. (unexpected "
+                  "reply \"SSH-2.0-OpenSSH_9.2\")");
     }
     for (const char* stat : {"HTTP/1.1 400 Bad Request", "+OK lots of mail", "+OK 99999999999 1",
                              "+OK -3 0", "+OK 3x 0"}) {
@@ -364,7 +342,8 @@ TEST(Pop3Test, ASilentServerFailsWithinTheIdleTimeOut) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Init(reader.Get(), server), HRESULT(0x8004201E));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-    EXPECT_TRUE(TakeError().second.starts_with("Socket Error " + std::to_string(ETIMEDOUT)));
+    EXPECT_TRUE(test::TakeError().starts_with("QORCom.ReadEMailPOP3: Socket Error " +
+                                              std::to_string(ETIMEDOUT)));
 }
 
 TEST(Pop3Test, UserNamesThatWouldSmuggleACommandAreRefusedBeforeConnecting) {
@@ -372,7 +351,8 @@ TEST(Pop3Test, UserNamesThatWouldSmuggleACommandAreRefusedBeforeConnecting) {
     EXPECT_EQ(reader->Init(Bstr::FromUtf8("127.0.0.1:1").Get(),
                            Bstr::FromUtf8("poller\r\nDELE 1").Get(), Bstr::FromUtf8("x").Get()),
               HRESULT(0x8004201E));
-    EXPECT_EQ(TakeError().second, "Refused: the command holds a CR, LF or NUL character");
+    EXPECT_EQ(test::TakeError(),
+              "QORCom.ReadEMailPOP3: Refused: the command holds a CR, LF or NUL character");
 }
 
 TEST(Pop3Test, ServerNamesTakeAnOptionalPort) {
@@ -436,7 +416,7 @@ TEST(Pop3Test, SavedAttachmentsNeverLeaveTheDirectoryNorReplaceAFile) {
     reader->put_Seperator(Bstr::FromUtf8("|").Get());
     ASSERT_TRUE(Call(&IQORReadEMail::MoveFirst, reader.Get()));
     const ReadResult r = ReadCurrent(reader.Get());
-    ASSERT_TRUE(r.ok) << TakeError().second;
+    ASSERT_TRUE(r.ok) << test::TakeError();
     EXPECT_EQ(r.body, "see files");
     EXPECT_EQ(r.attachment,
               directory + "/a (1).bin|" + directory + "/escape.txt|" + directory + "/attachment3");
