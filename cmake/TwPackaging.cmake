@@ -70,7 +70,7 @@ endif()
 
 # Manual pages, compressed as Debian installs them.
 find_program(TW_GZIP gzip REQUIRED)
-set(tw_man_tidewell tidewell ravelin)
+set(tw_man_tidewell tidewell ravelin tidewell-view tidewell-edit)
 set(tw_man_libqorcom qorregsvr qorauto)
 set(tw_man_tidewell-tools possim)
 set(tw_man_pages)

@@ -62,11 +62,14 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORPost.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
         {"{FC03E897-8E05-4401-A3B4-76BAA0907537}", "QOR Read Mail POP3", "QORPost.ReadMailPOP3"},
+        {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORPost.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORPost.FTP"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORCom.StdOutStatus"},
         {"{FC03E897-8E05-4401-A3B4-76BAA0907537}", "QOR Read Mail POP3", "QORCom.ReadMailPOP3"},
+        {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORCom.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORCom.FTP"},
+        {"{19FA051B-E88A-4A0E-A198-42FC931EFC46}", "QOR Send EMail SMTP", "QORCom.SendEMailSMTP"},
         {"{56610B59-6F53-48CB-BEC5-DF60ACC14913}", "QOR Read EMail POP3", "QORCom.ReadEMailPOP3"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
@@ -123,6 +126,9 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{554FC71F-7ADC-4130-8265-679528E2A9EC}", "IQORTelnet"},
         {"{EF865D0E-C0C1-4AAB-B095-9465F91C87F2}", "IQORFTP"},
         {"{B9292AA9-EBA6-4F2E-948B-4CF4DD4F06E5}", "IQORSFTPwod"},
+        {"{54FFC917-5A35-4DE2-80D3-815F439D1F63}", "IQORSendMailSMTP"},
+        {"{B3E35CB3-89A6-4589-8478-A68F2C3AA384}", "IQORSendEMail"},
+        {"{181F31AA-A5D1-4A7E-8AD8-2703224A9759}", "IQORSendEMailSMTP"},
         {"{8DF07613-68CF-43AE-80A4-008247A94402}", "IQORReadMailPOP3"},
         {"{0CAAE42A-CF96-41CF-8DB9-1EDE80A3FF25}", "IQORReadEMail"},
         {"{361467EB-AC34-462B-82D2-B75F1F85C98E}", "IQORReadEMailPOP3"},
@@ -276,7 +282,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 22);
+    EXPECT_EQ(built, 25);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};

@@ -17,6 +17,7 @@
 #include "settings/poll_hist.h"
 #include "viewers/page.h"
 #include "viewers/sales_view.h"
+#include "platform/version.h"
 #include "viewers/viewers.h"
 
 namespace {
@@ -30,7 +31,7 @@ Usage:
   tidewell-view --site-dir DIR --kind KIND [--seq N] [--bak] [--site N] [--log-dir DIR]
                 [--naxml-version V] [--file FILE] -o PAGE.html
   tidewell-view --kind KIND --stylesheet -o KIND.xsl
-  tidewell-view --help
+  tidewell-view --help | --version
 
 KIND: itt, mct, fgt, tpt, ilt, cbt, mmt, tit, tlt, tst, fpt (a maintenance file: the file
       to send, or with --bak the copy last sent), results (ILG.XML), sales (the period
@@ -197,6 +198,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fputs(platform::VersionText("tidewell-view").c_str(), stdout);
             return 0;
         }
         if (arg == "--bak") {

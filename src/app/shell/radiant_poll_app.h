@@ -25,6 +25,7 @@
 #include "monitor/waiters.h"
 #include "platform/named_lock.h"
 #include "platform/process.h"
+#include "platform/version.h"
 
 namespace tw {
 
@@ -70,7 +71,8 @@ inline constexpr std::uint32_t kAutomaticRunFlags =
 
 class CRadiantPollApp {
 public:
-    static constexpr const char* kVersion = "1.1.1.9";
+    // The release, as the version log and the About box show it.
+    static constexpr const char* kVersion = platform::kReleaseVersion.data();
 
     CRadiantPollApp(AppFrontEnd& frontEnd, MonitorFactory monitorFactory,
                     platform::ProcessLauncher& launcher = DefaultLauncher());

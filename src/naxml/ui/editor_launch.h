@@ -77,6 +77,7 @@ MixMatchDialog* ShowMixMatchEditor(const naxml::MaintenanceSite& site, Prompter&
 inline constexpr const char* kEditLauncherUsage =
     "usage: tidewell-edit --site-dir DIR [--site N] [--back-office DIR]\n"
     "                     departments|itemlists|combos|mixmatch\n"
+    "       tidewell-edit --help | --version\n"
     "Opens a maintenance editor on the files of DIR (the site's data directory, from which\n"
     "tidewell sends them to the POS). --site gives the StoreLocationID written (default 1);\n"
     "--back-office the directory of the back office whose items the item list editor offers.\n";

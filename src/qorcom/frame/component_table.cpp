@@ -11,6 +11,8 @@
 #include "qorcom/local/std_out_status.h"
 #include "qorcom/mail/read_email_pop3.h"
 #include "qorcom/mail/read_mail_pop3.h"
+#include "qorcom/mail/send_email_smtp.h"
+#include "qorcom/mail/send_mail_smtp.h"
 #include "qorcom/remote/ras.h"
 #include "qorcom/sessions/sftp.h"
 #include "qorcom/sessions/telnet.h"
@@ -40,8 +42,8 @@ constexpr ComponentRow kComponents[] = {
     Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORPost.ReadMail", "QORPost.ReadMail.1"),
     Row(CLSID_QORReadMailPOP3, &CreateComponent<CReadMailPOP3>, "QOR Read Mail POP3",
         "QORPost.ReadMailPOP3", "QORPost.ReadMailPOP3.1"),
-    Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORPost.SendMailSMTP",
-        "QORPost.SendMailSMTP.1"),
+    Row(CLSID_QORSendMailSMTP, &CreateComponent<CSendMailSMTP>, "QOR Send Mail SMTP",
+        "QORPost.SendMailSMTP", "QORPost.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
     Row(CLSID_QORRas, &CreateComponent<CRas>, "QOR Remote Access Server", "QORCom.Ras",
         "QORCom.Ras.1"),
@@ -51,13 +53,13 @@ constexpr ComponentRow kComponents[] = {
     Row(CLSID_QORReadMail, kNotBuilt, "QOR Read Mail", "QORCom.ReadMail", "QORCom.ReadMail.1"),
     Row(CLSID_QORReadMailPOP3, &CreateComponent<CReadMailPOP3>, "QOR Read Mail POP3",
         "QORCom.ReadMailPOP3", "QORCom.ReadMailPOP3.1"),
-    Row(CLSID_QORSendMailSMTP, kNotBuilt, "QOR Send Mail SMTP", "QORCom.SendMailSMTP",
-        "QORCom.SendMailSMTP.1"),
+    Row(CLSID_QORSendMailSMTP, &CreateComponent<CSendMailSMTP>, "QOR Send Mail SMTP",
+        "QORCom.SendMailSMTP", "QORCom.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
     Row(CLSID_QORSendEMailMAPI, kNotBuilt, "QOR Send EMail MAPI", "QORCom.SendEMailMAPI",
         "QORCom.SendEMailMAPI.1"),
-    Row(CLSID_QORSendEMailSMTP, kNotBuilt, "QOR Send EMail SMTP", "QORCom.SendEMailSMTP",
-        "QORCom.SendEMailSMTP.1"),
+    Row(CLSID_QORSendEMailSMTP, &CreateComponent<CSendEMailSMTP>, "QOR Send EMail SMTP",
+        "QORCom.SendEMailSMTP", "QORCom.SendEMailSMTP.1"),
     Row(CLSID_QORReadEMailMAPI, kNotBuilt, "QOR Read EMail MAPI", "QORCom.ReadEMailMAPI",
         "QORCom.ReadEMailMAPI.1"),
     Row(CLSID_QORReadEMailPOP3, &CreateComponent<CReadEMailPOP3>, "QOR Read EMail POP3",
@@ -96,12 +98,12 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORStatus, "IQORStatus", true},
     {&IID_IQORReadMail, "IQORReadMail", false},
     {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", true},
-    {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", false},
+    {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", true},
     {&IID_IQORFTP, "IQORFTP", true},
     {&IID_IQORTelnet, "IQORTelnet", true},
-    {&IID_IQORSendEMail, "IQORSendEMail", false},
+    {&IID_IQORSendEMail, "IQORSendEMail", true},
     {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", false},
-    {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", false},
+    {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", true},
     {&IID_IQORReadEMail, "IQORReadEMail", true},
     {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", false},
     {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", true},

@@ -9,7 +9,9 @@
 
 #include "qorcom/common/base64.h"
 #include "qorcom/mail/mime_codecs.h"
+#include "qorcom/mail/mime_message.h"
 #include "qorcom/mail/mime_parser.h"
+#include "support/scratch_dir.h"
 
 namespace tw::qorcom::mail {
 namespace {
@@ -18,15 +20,6 @@ std::string AllBytes() {
     std::string bytes;
     for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
     return bytes;
-}
-
-// Base64 of the bytes in lines of 76 characters, CR LF after each.
-std::string Base64Lines(const std::string& bytes) {
-    const std::string flat =
-        Base64Encode(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-    std::string lines;
-    for (std::size_t at = 0; at < flat.size(); at += 76) lines += flat.substr(at, 76) + "\r\n";
-    return lines;
 }
 
 struct Expected {
@@ -128,6 +121,45 @@ TEST(MimeParserTest, TrickyMessagesGiveTheirTextAndEveryAttachment) {
         SCOPED_TRACE(c.name);
         const ParsedMail mail = ParseMail(c.message);
         EXPECT_EQ(mail.body, c.expected.body);
+        ASSERT_EQ(mail.attachments.size(), c.expected.attachments.size());
+        for (std::size_t i = 0; i < mail.attachments.size(); ++i) {
+            EXPECT_EQ(mail.attachments[i].fileName, c.expected.attachments[i].first);
+            EXPECT_EQ(mail.attachments[i].bytes, c.expected.attachments[i].second);
+        }
+    }
+}
+
+std::string WithoutFinalLineEnd(std::string text) {
+    if (text.ends_with("\r\n"))
+        text.resize(text.size() - 2);
+    return text;
+}
+
+// What the composer sends, the parser gives back: each case's text and attachments (names and
+// bytes) composed into a message of our own and taken apart again.
+TEST(MimeParserTest, ComposedMessagesComeBackWhole) {
+    for (const Case& c : TrickyMessages()) {
+        SCOPED_TRACE(c.name);
+        tw::test::ScratchDir files;
+        CMIMEMessage composed;
+        std::string error;
+        ASSERT_TRUE(composed.SetSender("Station 5 <s5@example.com>", "", &error)) << error;
+        ASSERT_TRUE(composed.AddMultipleRecipients(
+            "office@example.com; Head \"Office\" <head@example.com>", RecipientType::kTo, &error))
+            << error;
+        ASSERT_TRUE(composed.AddMultipleRecipients("cc@example.com", RecipientType::kCC, &error));
+        composed.SetSubject("Caf\xC3\xA9: " + std::string(c.name));
+        composed.SetBody(c.expected.body);
+        for (const auto& [name, bytes] : c.expected.attachments)
+            composed.AddFileAttachment(files.Write(name, bytes));
+        ASSERT_TRUE(composed.FormatMessage(&error)) << error;
+
+        const ParsedMail mail = ParseMail(composed.Header() + composed.Body());
+        EXPECT_EQ(mail.subject, "Caf\xC3\xA9: " + std::string(c.name));
+        EXPECT_EQ(mail.to.size(), 2u);
+        EXPECT_EQ(mail.cc,
+                  std::vector<std::string>{"<cc@example.com>"});  // as the composer writes it
+        EXPECT_EQ(WithoutFinalLineEnd(mail.body), WithoutFinalLineEnd(c.expected.body));
         ASSERT_EQ(mail.attachments.size(), c.expected.attachments.size());
         for (std::size_t i = 0; i < mail.attachments.size(); ++i) {
             EXPECT_EQ(mail.attachments[i].fileName, c.expected.attachments[i].first);
