@@ -1,46 +1,16 @@
 #include "interop/dovecot_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include "interop/loopback_wait.h"
+
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace tw::test {
-namespace {
-
-// True once something on 127.0.0.1:port greets with "+OK" (waits up to ~10 s).
-bool AwaitPop3Greeting(int port) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bool greeted = false;
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-            timeval wait{2, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-            char buffer[3] = {};
-            greeted = ::recv(fd, buffer, sizeof buffer, MSG_WAITALL) == 3 &&
-                      std::string(buffer, 3) == "+OK";
-            ::send(fd, "QUIT\r\n", 6, MSG_NOSIGNAL);
-        }
-        ::close(fd);
-        if (greeted)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
-}  // namespace
 
 bool DovecotServer::Start(std::string* why) {
     if (::geteuid() != 0) {
@@ -100,7 +70,7 @@ bool DovecotServer::Start(std::string* why) {
         return false;
     }
     process_.emplace(std::move(*started));
-    if (!AwaitPop3Greeting(kPort)) {
+    if (!AwaitGreeting(kPort, "+OK")) {
         *why = "dovecot did not answer on port " + std::to_string(kPort) + " (see " +
                work_->File("dovecot/dovecot.log") + ")";
         Stop();
