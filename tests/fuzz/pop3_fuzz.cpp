@@ -6,28 +6,11 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "piece_stream.h"
 #include "qorcom/mail/mime_parser.h"
 #include "qorcom/mail/pop3_client.h"
 
-namespace {
-
-class ScriptedStream final : public tw::qorcom::transfer::ByteStream {
-public:
-    ScriptedStream(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
-    long Read(char* buffer, std::size_t size, int*) override {
-        const std::size_t n = std::min({size, piece_, bytes_.size()});
-        std::copy_n(bytes_.data(), n, buffer);
-        bytes_.remove_prefix(n);
-        return static_cast<long>(n);
-    }
-    bool WriteAll(const char*, std::size_t, int*) override { return true; }
-
-private:
-    std::string_view bytes_;
-    std::size_t piece_;
-};
-
-}  // namespace
+namespace {}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tw::qorcom::mail;
@@ -37,8 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Pop3Limits limits;
     limits.maxMessageBytes = 64 * 1024;
     CPOP3 client(limits);
-    if (!client.LogOn(std::make_unique<ScriptedStream>(tw::fuzz::AsText(data + 1, size - 1), piece),
-                      "user", "secret"))
+    if (!client.LogOn(
+            std::make_unique<tw::fuzz::PieceStream>(tw::fuzz::AsText(data + 1, size - 1), piece),
+            "user", "secret"))
         return 0;
     int count = 0;
     if (client.Stat(&count)) {
