@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "piece_stream.h"
 #include "qorcom/mail/line_reader.h"
 #include "qorcom/mail/mail_message.h"
 #include "qorcom/mail/smtp_client.h"
@@ -15,22 +16,6 @@
 namespace {
 
 using namespace tw::qorcom;
-
-class PieceStream final : public transfer::ByteStream {
-public:
-    PieceStream(std::string_view bytes, std::size_t piece) : bytes_(bytes), piece_(piece) {}
-    long Read(char* buffer, std::size_t size, int*) override {
-        const std::size_t n = std::min({size, piece_, bytes_.size()});
-        std::copy_n(bytes_.data(), n, buffer);
-        bytes_.remove_prefix(n);
-        return static_cast<long>(n);
-    }
-    bool WriteAll(const char*, std::size_t, int*) override { return true; }
-
-private:
-    std::string_view bytes_;
-    std::size_t piece_;
-};
 
 void Require(bool promise) {
     if (!promise)
@@ -58,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t piece = 1 + data[0] % 64;
     const std::string_view text = tw::fuzz::AsText(data + 1, size - 1);
 
-    PieceStream stream(text, piece);
+    tw::fuzz::PieceStream stream(text, piece);
     mail::LineReader reader(&stream, 256);
     mail::SmtpReply reply;
     for (int replies = 0; replies < 1000; ++replies) {

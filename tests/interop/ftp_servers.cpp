@@ -1,8 +1,7 @@
 #include "interop/ftp_servers.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include "interop/loopback_wait.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,49 +10,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace tw::test {
-
-bool AwaitListening(int port) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool accepted = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        ::close(fd);
-        if (accepted)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
-bool AwaitFtpGreeting(int port) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bool greeted = false;
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) {
-            timeval wait{2, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-            char buffer[3] = {};
-            greeted = ::recv(fd, buffer, sizeof buffer, MSG_WAITALL) == 3 &&
-                      std::string(buffer, 3) == "220";
-            ::send(fd, "QUIT\r\n", 6, MSG_NOSIGNAL);
-        }
-        ::close(fd);
-        if (greeted)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
 
 bool PyFtpServer::Start(std::string* why) {
     if (::access("/usr/bin/python3", X_OK) != 0) {
@@ -85,7 +43,7 @@ bool PyFtpServer::Start(std::string* why) {
         return false;
     }
     process_.emplace(std::move(*started));
-    if (!AwaitFtpGreeting(kPort)) {
+    if (!AwaitGreeting(kPort, "220")) {
         *why = "pyftpdlib did not answer on port " + std::to_string(kPort) +
                " (is python3-pyftpdlib installed?)";
         Stop();
@@ -160,7 +118,7 @@ bool VsftpdServer::Start(std::string* why) {
         return false;
     }
     process_.emplace(std::move(*started));
-    if (!AwaitFtpGreeting(kPort)) {
+    if (!AwaitGreeting(kPort, "220")) {
         *why = "vsftpd did not answer on port " + std::to_string(kPort);
         Stop();
         return false;

@@ -60,10 +60,4 @@ private:
     std::string home_, directory_;
 };
 
-// True once 127.0.0.1:port accepts a connection (waits up to ~10 s).
-bool AwaitListening(int port);
-
-// True once something on 127.0.0.1:port sends a line starting with "220" (waits up to ~10 s).
-bool AwaitFtpGreeting(int port);
-
 }  // namespace tw::test

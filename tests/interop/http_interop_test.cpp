@@ -11,6 +11,7 @@
 
 #include "comlite/bstr.h"
 #include "interop/ftp_servers.h"
+#include "interop/loopback_wait.h"
 #include "platform/process.h"
 #include "qorcom/interfaces/http.h"
 #include "qorcom/qorcom_test_support.h"

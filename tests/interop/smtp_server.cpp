@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "interop/ftp_servers.h"
+#include "interop/loopback_wait.h"
 
 namespace tw::test {
 
@@ -64,7 +64,7 @@ bool AioSmtpServer::Start(std::string* why) {
         return false;
     }
     process_.emplace(std::move(*started));
-    if (!AwaitFtpGreeting(kPort) || !AwaitFtpGreeting(kPlainPort)) {
+    if (!AwaitGreeting(kPort, "220") || !AwaitGreeting(kPlainPort, "220")) {
         *why = "aiosmtpd did not answer on ports " + std::to_string(kPort) + " and " +
                std::to_string(kPlainPort) + " (is python3-aiosmtpd installed?)";
         Stop();

@@ -63,6 +63,7 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{13F58631-4B73-11D4-92DA-00E02950EEDE}", "QOR Send Mail", "QORPost.SendMail"},
         {"{DDF2CCE8-AE14-4E30-BA86-256DB1C9A7EC}", "QOR Read Mail", "QORPost.ReadMail"},
         {"{952432CD-7953-422C-BD74-78E661A1CB72}", "QOR StdOutStatus", "QORPost.StdOutStatus"},
+        {"{FC03E897-8E05-4401-A3B4-76BAA0907537}", "QOR Read Mail POP3", "QORPost.ReadMailPOP3"},
         {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORPost.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORPost.FTP"},
         {"{395D4681-327A-11D4-92C2-00E02950EEDE}", "QOR Remote Access Server", "QORCom.Ras"},
@@ -71,9 +72,11 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{DDF2CCE8-AE14-4E30-BA86-256DB1C9A7EC}", "QOR Read Mail", "QORCom.ReadMail"},
         {"{E4496082-0E62-401E-B106-0D6FCB5C4555}", "QOR Send EMail MAPI", "QORCom.SendEMailMAPI"},
         {"{4FE27532-58BC-4126-9C56-0BE8CC160EFA}", "QOR Read EMail MAPI", "QORCom.ReadEMailMAPI"},
+        {"{FC03E897-8E05-4401-A3B4-76BAA0907537}", "QOR Read Mail POP3", "QORCom.ReadMailPOP3"},
         {"{551530F7-F153-4CEF-B897-34F432A34275}", "QOR Send Mail SMTP", "QORCom.SendMailSMTP"},
         {"{1409E2A2-8561-4B38-A3A0-4003F5E59EBD}", "QOR FTP", "QORCom.FTP"},
         {"{19FA051B-E88A-4A0E-A198-42FC931EFC46}", "QOR Send EMail SMTP", "QORCom.SendEMailSMTP"},
+        {"{56610B59-6F53-48CB-BEC5-DF60ACC14913}", "QOR Read EMail POP3", "QORCom.ReadEMailPOP3"},
         {"{06B035C1-4723-488E-B206-FFD44C7A5CA3}", "QOR Software Message",
          "QORCom.SoftwareMessage"},
         {"{3EB9B02B-B63F-43AD-9281-83612453E2E6}", "QOR Terminal Server Channel",
@@ -135,8 +138,10 @@ Snapshot ExpectedKeys(const std::string& path, const std::string& directory) {
         {"{B3E35CB3-89A6-4589-8478-A68F2C3AA384}", "IQORSendEMail"},
         {"{6E6406D9-9BF7-4BD8-A1F1-AF1CFA63ECA0}", "IQORSendEMailMAPI"},
         {"{181F31AA-A5D1-4A7E-8AD8-2703224A9759}", "IQORSendEMailSMTP"},
+        {"{8DF07613-68CF-43AE-80A4-008247A94402}", "IQORReadMailPOP3"},
         {"{0CAAE42A-CF96-41CF-8DB9-1EDE80A3FF25}", "IQORReadEMail"},
         {"{D135DD67-1BC1-4799-8BE4-DF138B3741DA}", "IQORReadEMailMAPI"},
+        {"{361467EB-AC34-462B-82D2-B75F1F85C98E}", "IQORReadEMailPOP3"},
     };
     for (const auto& [iid, name] : interfaces) {
         const std::string key = root + "Interface\\" + iid;
@@ -287,7 +292,7 @@ TEST_F(QorcomRegistrationTest, EveryBuiltRowRegistersAndCreatesAndOnlyBuiltRows)
         }
         built += IsBuilt(row);
     }
-    EXPECT_EQ(built, 28);
+    EXPECT_EQ(built, 31);
     ASSERT_TRUE(RunTool({QORREGSVR, "/u", "/s", QORCOM_LIBRARY}).Succeeded());
     for (const ComponentRow& row : ComponentTable()) {
         CLSID clsid{};

@@ -18,6 +18,10 @@
 //                            flags|uiParam", "MAPISendMail|flags", "MAPILogoff", "MAPIReadMail|id",
 //                            "MAPIDeleteMail|id"
 //
+// The inbox is read with the tests' small MIME reader (mail/mini_mime.h), not the library's
+// parser: the parser cleans attachment names, and this provider must hand them out as the
+// sender wrote them, as any provider may, so that the tests see the component clean them.
+//
 // QorcomMapiSimOutstanding() tells how many messages MAPIReadMail handed out that were not yet
 // given back to MAPIFreeBuffer.
 

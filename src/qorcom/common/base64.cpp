@@ -83,4 +83,40 @@ std::optional<std::vector<std::uint8_t>> Base64Decode(std::string_view text) {
     return out;
 }
 
+std::string Base64DecodeLenient(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() / 4 * 3);
+    std::uint32_t group = 0;
+    int filled = 0;
+    const auto flushPartial = [&] {
+        if (filled == 2) {
+            out += static_cast<char>(group >> 4);
+        } else if (filled == 3) {
+            out += static_cast<char>(group >> 10);
+            out += static_cast<char>(group >> 2);
+        }
+        group = 0;
+        filled = 0;
+    };
+    for (char c : text) {
+        if (c == '=') {
+            flushPartial();
+            continue;
+        }
+        const std::uint8_t value = kDecoding[static_cast<unsigned char>(c)];
+        if (value == kNotInAlphabet)
+            continue;
+        group = group << 6 | value;
+        if (++filled == 4) {
+            out += static_cast<char>(group >> 16);
+            out += static_cast<char>(group >> 8);
+            out += static_cast<char>(group);
+            group = 0;
+            filled = 0;
+        }
+    }
+    flushPartial();
+    return out;
+}
+
 }  // namespace tw::qorcom

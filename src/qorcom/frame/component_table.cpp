@@ -12,6 +12,8 @@
 #include "qorcom/mail/mapi_adapters.h"
 #include "qorcom/mail/read_email_mapi.h"
 #include "qorcom/mail/send_email_mapi.h"
+#include "qorcom/mail/read_email_pop3.h"
+#include "qorcom/mail/read_mail_pop3.h"
 #include "qorcom/mail/send_email_smtp.h"
 #include "qorcom/mail/send_mail_smtp.h"
 #include "qorcom/remote/ras.h"
@@ -43,8 +45,8 @@ constexpr ComponentRow kComponents[] = {
         "QORPost.StdOutStatus", "QORPost.StdOutStatus.1"),
     Row(CLSID_QORReadMail, &CreateComponent<CReadMail>, "QOR Read Mail", "QORPost.ReadMail",
         "QORPost.ReadMail.1"),
-    Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORPost.ReadMailPOP3",
-        "QORPost.ReadMailPOP3.1"),
+    Row(CLSID_QORReadMailPOP3, &CreateComponent<CReadMailPOP3>, "QOR Read Mail POP3",
+        "QORPost.ReadMailPOP3", "QORPost.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, &CreateComponent<CSendMailSMTP>, "QOR Send Mail SMTP",
         "QORPost.SendMailSMTP", "QORPost.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORPost.FTP", "QORPost.FTP.1"),
@@ -56,8 +58,8 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.StdOutStatus", "QORCom.StdOutStatus.1"),
     Row(CLSID_QORReadMail, &CreateComponent<CReadMail>, "QOR Read Mail", "QORCom.ReadMail",
         "QORCom.ReadMail.1"),
-    Row(CLSID_QORReadMailPOP3, kNotBuilt, "QOR Read Mail POP3", "QORCom.ReadMailPOP3",
-        "QORCom.ReadMailPOP3.1"),
+    Row(CLSID_QORReadMailPOP3, &CreateComponent<CReadMailPOP3>, "QOR Read Mail POP3",
+        "QORCom.ReadMailPOP3", "QORCom.ReadMailPOP3.1"),
     Row(CLSID_QORSendMailSMTP, &CreateComponent<CSendMailSMTP>, "QOR Send Mail SMTP",
         "QORCom.SendMailSMTP", "QORCom.SendMailSMTP.1"),
     Row(CLSID_QORFTP, &CreateComponent<CFTP>, "QOR FTP", "QORCom.FTP", "QORCom.FTP.1"),
@@ -67,8 +69,8 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.SendEMailSMTP", "QORCom.SendEMailSMTP.1"),
     Row(CLSID_QORReadEMailMAPI, &CreateComponent<CReadEMailMAPI>, "QOR Read EMail MAPI",
         "QORCom.ReadEMailMAPI", "QORCom.ReadEMailMAPI.1"),
-    Row(CLSID_QORReadEMailPOP3, kNotBuilt, "QOR Read EMail POP3", "QORCom.ReadEMailPOP3",
-        "QORCom.ReadEMailPOP3.1"),
+    Row(CLSID_QORReadEMailPOP3, &CreateComponent<CReadEMailPOP3>, "QOR Read EMail POP3",
+        "QORCom.ReadEMailPOP3", "QORCom.ReadEMailPOP3.1"),
     Row(CLSID_QORTerminalServerChannel, &CreateComponent<CTerminalServerChannel>, "QOR Terminal Server Channel",
         "QORCom.TerminalServerChannel", "QORCom.TerminalServerChannel.1"),
     Row(CLSID_QORSoftwareMessage, &CreateComponent<CSoftwareMessage>, "QOR Software Message",
@@ -102,7 +104,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORSendMail, "IQORSendMail", true},
     {&IID_IQORStatus, "IQORStatus", true},
     {&IID_IQORReadMail, "IQORReadMail", true},
-    {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", false},
+    {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", true},
     {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", true},
     {&IID_IQORFTP, "IQORFTP", true},
     {&IID_IQORTelnet, "IQORTelnet", true},
@@ -111,7 +113,7 @@ constexpr InterfaceRow kInterfaces[] = {
     {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", true},
     {&IID_IQORReadEMail, "IQORReadEMail", true},
     {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", true},
-    {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", false},
+    {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", true},
     {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel", true},
     {&IID_IQORSoftwareMessage, "IQORSoftwareMessage", true},
     {&IID_IQORGlobalQueue, "IQORGlobalQueue", true},

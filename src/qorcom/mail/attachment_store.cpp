@@ -1,9 +1,12 @@
 #include "qorcom/mail/attachment_store.h"
 
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "platform/file_ops.h"
 #include "platform/os_services.h"
@@ -12,76 +15,99 @@
 namespace tw::qorcom::mail {
 namespace {
 
-constexpr const char* kDirectoryVariable = "QORCOM_MAIL_ATTACHMENTS";
-constexpr const char* kFallbackName = "attachment";
-// Beyond this many "-n" names something is wrong with the directory; give up.
 constexpr int kMaxNumberedNames = 10000;
 
-std::string NumberedName(const std::string& name, int number) {
-    if (number == 0)
-        return name;
-    const auto dot = name.rfind('.');
-    const bool hasExtension = dot != std::string::npos && dot > 0;
-    const std::string stem = hasExtension ? name.substr(0, dot) : name;
-    const std::string extension = hasExtension ? name.substr(dot) : std::string();
-    return stem + "-" + std::to_string(number) + extension;
+bool IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+}
+
+// Moves from to to unless to exists. EEXIST when it does.
+bool MoveWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without RENAME_NOREPLACE: a hard link fails the same way on a taken name.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+void SyncDirectory(const std::string& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 }  // namespace
 
 std::string AttachmentDirectory() {
-    if (const char* dir = std::getenv(kDirectoryVariable); dir && *dir) {
-        std::string path = dir;
-        while (path.size() > 1 && path.back() == '/') path.pop_back();
-        return path;
-    }
+    if (const char* own = std::getenv("QORCOM_MAIL_ATTACHMENTS"); own && *own)
+        return own;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        return std::string(data) + "/qorcom/attachments";
     return platform::HomeDirectory() + "/.local/share/qorcom/attachments";
 }
 
-std::string CleanAttachmentName(std::string_view name) {
-    if (const auto slash = name.find_last_of("/\\"); slash != std::string_view::npos)
-        name.remove_prefix(slash + 1);
-    std::string clean;
-    for (const char c : name)
-        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
-            clean += c;
-    const auto start = clean.find_first_not_of(" \t");
-    clean = start == std::string::npos
-                ? std::string()
-                : clean.substr(start, clean.find_last_not_of(" \t") - start + 1);
-    if (clean.empty() || clean == "." || clean == "..")
-        return kFallbackName;
-    return clean;
+bool PrepareAttachmentDirectory(const std::string& directory, int* error) {
+    struct stat info {};
+    if (::stat(directory.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            return true;
+        *error = ENOTDIR;
+        return false;
+    }
+    std::string path;
+    for (std::size_t at = 0; at != std::string::npos;) {
+        at = directory.find('/', at + 1);
+        path = directory.substr(0, at);
+        const bool last = at == std::string::npos;
+        if (::mkdir(path.c_str(), last ? 0700 : 0755) != 0 && errno != EEXIST) {
+            *error = errno;
+            return false;
+        }
+    }
+    return true;
 }
 
-std::optional<std::string> SaveAttachment(const std::string& directory, std::string_view name,
+std::string NumberedFileName(const std::string& fileName, int n) {
+    const std::size_t dot = fileName.rfind('.');
+    const std::string number = " (" + std::to_string(n) + ")";
+    if (dot == std::string::npos || dot == 0)
+        return fileName + number;
+    return fileName.substr(0, dot) + number + fileName.substr(dot);
+}
+
+std::optional<std::string> SaveAttachment(const std::string& directory, const std::string& fileName,
                                           std::string_view bytes, int* error) {
-    std::error_code ec;
-    std::filesystem::create_directories(directory, ec);
-    if (ec) {
-        *error = ec.value();
+    if (!IsPlainFileName(fileName)) {
+        *error = EINVAL;
         return std::nullopt;
     }
-    std::optional<platform::TempFile> temp =
-        platform::TempFile::Create(".~tw-attachment-", directory);
+    std::optional<platform::TempFile> temp = platform::TempFile::Create(".~tw", directory);
     if (!temp) {
         *error = errno;
         return std::nullopt;
     }
-    if (!platform::WriteAll(temp->Descriptor(), bytes)) {
+    if (!platform::WriteAll(temp->Descriptor(), bytes) || ::fsync(temp->Descriptor()) != 0) {
         *error = errno;
         return std::nullopt;
     }
     temp->Close();
-    const std::string clean = CleanAttachmentName(name);
-    for (int number = 0; number < kMaxNumberedNames; ++number) {
-        const std::string target = directory + "/" + NumberedName(clean, number);
-        // A hard link never replaces an existing name, and shows the file only once whole.
-        std::filesystem::create_hard_link(temp->Path(), target, ec);
-        if (!ec)
+    for (int n = 0; n <= kMaxNumberedNames; ++n) {
+        const std::string target =
+            directory + "/" + (n == 0 ? fileName : NumberedFileName(fileName, n));
+        if (MoveWithoutReplacing(temp->Path(), target)) {
+            temp->Keep();  // it is the saved file now
+            SyncDirectory(directory);
             return target;
-        if (ec != std::errc::file_exists) {
-            *error = ec.value();
+        }
+        if (errno != EEXIST) {
+            *error = errno;
             return std::nullopt;
         }
     }

@@ -1,11 +1,15 @@
 #pragma once
-// Where the mail readers put the attachments of the messages they read, and how a name the
-// sender chose becomes a file name.
+// Where the mail readers save received attachments, and how.
 //
-// The directory is $QORCOM_MAIL_ATTACHMENTS when set, else ~/.local/share/qorcom/attachments;
-// it is made when missing. A file appears there whole or not at all (written under a temporary
-// name, then linked to its name), and never replaces a file already there: a taken name gets
-// "-1", "-2" ... before its extension.
+// The directory is $QORCOM_MAIL_ATTACHMENTS when set, else $XDG_DATA_HOME/qorcom/attachments,
+// else ~/.local/share/qorcom/attachments; the reader creates it (the last level private to the
+// user, 0700) when it is missing.
+//
+// A saved file never replaces anything: it is written under a temporary ".~tw" name in the
+// directory, synced, and moved to its name only if no file of that name exists (atomically, so
+// two readers cannot take the same name); a taken name gets " (1)", " (2)" ... before its
+// extension. So a reader that dies half-way leaves at worst a ".~tw" file, never a torn
+// attachment under the real name. Thread-safe (nothing shared but the file system).
 
 #include <optional>
 #include <string>
@@ -13,16 +17,20 @@
 
 namespace tw::qorcom::mail {
 
-// The attachment directory, with no trailing '/'.
+// The directory from the environment (see above), without a trailing '/'.
 std::string AttachmentDirectory();
 
-// A name the sender gave, made safe for one directory entry: only the part after the last '/'
-// or '\', control characters removed, blanks trimmed; "", "." and ".." become "attachment".
-std::string CleanAttachmentName(std::string_view name);
+// Creates the directory (and its parents) when missing. False with *error = errno.
+bool PrepareAttachmentDirectory(const std::string& directory, int* error);
 
-// Saves the bytes under the cleaned name in the directory (made when missing). The full path
-// of the new file, or nullopt with *error (errno) when it cannot be written.
-std::optional<std::string> SaveAttachment(const std::string& directory, std::string_view name,
+// Saves bytes as a new file in directory under fileName, which must be one plain file name
+// (no separator, not "", "." or ".."; EINVAL otherwise). Returns the full path of the file
+// written, or nullopt with *error = errno.
+std::optional<std::string> SaveAttachment(const std::string& directory, const std::string& fileName,
                                           std::string_view bytes, int* error);
+
+// "name.ext" -> "name (n).ext"; a name without extension (or only a leading dot) gets " (n)" at
+// its end.
+std::string NumberedFileName(const std::string& fileName, int n);
 
 }  // namespace tw::qorcom::mail

@@ -5,6 +5,7 @@
 
 #include "qorcom/frame/property_values.h"
 #include "qorcom/mail/attachment_store.h"
+#include "qorcom/mail/mime_parser.h"
 
 namespace tw::qorcom {
 
@@ -113,9 +114,15 @@ HRESULT CReadEMailMAPI::ReadLoaded(BSTR* const (&out)[8], VARIANT_BOOL* result) 
     }
     std::vector<std::string> attachments;
     const std::string directory = saveAttachments_ ? mail::AttachmentDirectory() : std::string();
+    if (saveAttachments_ && message->files && message->fileCount > 0) {
+        int error = 0;
+        if (!mail::PrepareAttachmentDirectory(directory, &error))
+            return RaiseMapi(QOR_MAPI_E_ATTACHMENT_WRITE_FAILURE);
+    }
     for (std::uint32_t i = 0; message->files && i < message->fileCount; ++i) {
         const QorMapiFileDesc& f = message->files[i];
-        const std::string name = mail::CleanAttachmentName(f.fileName ? f.fileName : "");
+        // The sender chose the name: cleaned before it reaches the caller or a file system.
+        const std::string name = mail::CleanAttachmentName(f.fileName ? f.fileName : "", i + 1);
         if (!saveAttachments_) {
             attachments.push_back(name);
             continue;

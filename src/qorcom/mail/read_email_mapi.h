@@ -14,10 +14,11 @@
 //
 // Read's lists (To, CC, BCC, Attachment) are joined with Seperator (the whole text, default
 // ";"); a recipient is "Name <address>" or the bare address. Attachment names are cleaned
-// (attachment_store.h) before anything else sees them: with SaveAttachments false Attachment
-// holds the cleaned names, with it true each attachment is saved in the attachment directory
-// and Attachment holds the saved files' full paths. A message is freed with the provider's
-// MAPIFreeBuffer however Read ends.
+// (CleanAttachmentName, mime_parser.h) before anything else sees them: with SaveAttachments
+// false Attachment holds the cleaned names, with it true each attachment is saved in the
+// attachment directory (attachment_store.h: never replacing a file) and Attachment holds the
+// saved files' full paths; a file that cannot be saved raises "Attachment write failure.". A
+// message is freed with the provider's MAPIFreeBuffer however Read ends.
 
 #include <string>
 

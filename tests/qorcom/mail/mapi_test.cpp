@@ -336,20 +336,20 @@ TEST_F(QorcomMapiTest, AttachmentNamesAreCleanedAndSavedFilesNeverReplaced) {
     VARIANT_BOOL moved = 0;
     ASSERT_EQ(reader->MoveFirst(&moved), S_OK);
     EXPECT_EQ(ReadFields(reader.Get()).attachment,
-              "outside.txt;boot.ini;ab.txt;attachment;attachment;outside.txt");
+              "outside.txt;boot.ini;a_b_.txt;attachment4;attachment5;outside.txt");
 
     dir.Write("saved/outside.txt", "kept");
     reader->put_SaveAttachments(VARIANT_TRUE);
     const Fields f = ReadFields(reader.Get());
     ASSERT_EQ(f.result, VARIANT_TRUE) << test::TakeError();
     const std::string saved = dir.File("saved") + "/";
-    EXPECT_EQ(f.attachment, saved + "outside-1.txt;" + saved + "boot.ini;" + saved + "ab.txt;" +
-                                saved + "attachment;" + saved + "attachment-1;" + saved +
-                                "outside-2.txt");
+    EXPECT_EQ(f.attachment, saved + "outside (1).txt;" + saved + "boot.ini;" + saved + "a_b_.txt;" +
+                                saved + "attachment4;" + saved + "attachment5;" + saved +
+                                "outside (2).txt");
     EXPECT_EQ(tw::test::ReadAll(saved + "outside.txt"), "kept");
-    EXPECT_EQ(tw::test::ReadAll(saved + "outside-1.txt"), "one");
-    EXPECT_EQ(tw::test::ReadAll(saved + "attachment-1"), "five");
-    EXPECT_EQ(tw::test::ReadAll(saved + "outside-2.txt"), "six");
+    EXPECT_EQ(tw::test::ReadAll(saved + "outside (1).txt"), "one");
+    EXPECT_EQ(tw::test::ReadAll(saved + "attachment5"), "five");
+    EXPECT_EQ(tw::test::ReadAll(saved + "outside (2).txt"), "six");
     EXPECT_FALSE(fs::exists(dir.File("outside.txt")));
     std::size_t entries = 0;
     for (const auto& e : fs::directory_iterator(saved)) {
