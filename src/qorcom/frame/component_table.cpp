@@ -11,9 +11,9 @@
 #include "qorcom/local/std_out_status.h"
 #include "qorcom/mail/mapi_adapters.h"
 #include "qorcom/mail/read_email_mapi.h"
-#include "qorcom/mail/send_email_mapi.h"
 #include "qorcom/mail/read_email_pop3.h"
 #include "qorcom/mail/read_mail_pop3.h"
+#include "qorcom/mail/send_email_mapi.h"
 #include "qorcom/mail/send_email_smtp.h"
 #include "qorcom/mail/send_mail_smtp.h"
 #include "qorcom/remote/ras.h"
@@ -27,7 +27,6 @@ namespace tw::qorcom {
 namespace {
 
 constexpr const char* kApartment = "Apartment";
-constexpr CreateFunction kNotBuilt = nullptr;
 
 constexpr ComponentRow Row(const CLSID& clsid, CreateFunction create, const char* friendlyName,
                            const char* progId, const char* versionedProgId) {
@@ -71,13 +70,15 @@ constexpr ComponentRow kComponents[] = {
         "QORCom.ReadEMailMAPI", "QORCom.ReadEMailMAPI.1"),
     Row(CLSID_QORReadEMailPOP3, &CreateComponent<CReadEMailPOP3>, "QOR Read EMail POP3",
         "QORCom.ReadEMailPOP3", "QORCom.ReadEMailPOP3.1"),
-    Row(CLSID_QORTerminalServerChannel, &CreateComponent<CTerminalServerChannel>, "QOR Terminal Server Channel",
-        "QORCom.TerminalServerChannel", "QORCom.TerminalServerChannel.1"),
+    Row(CLSID_QORTerminalServerChannel, &CreateComponent<CTerminalServerChannel>,
+        "QOR Terminal Server Channel", "QORCom.TerminalServerChannel",
+        "QORCom.TerminalServerChannel.1"),
     Row(CLSID_QORSoftwareMessage, &CreateComponent<CSoftwareMessage>, "QOR Software Message",
         "QORCom.SoftwareMessage", "QORCom.SoftwareMessage.1"),
     Row(CLSID_QORGlobalQueue, &CreateComponent<CGlobalQueue>, "QOR Global Queue",
         "QORCom.GlobalQueue", "QORCom.GlobalQueue.1"),
-    Row(CLSID_QORIEFTP, &CreateComponent<CIEFTP>, "QOR Internet Explorer FTP", "QORCom.IEFTP", "QORCom.IEFTP.1"),
+    Row(CLSID_QORIEFTP, &CreateComponent<CIEFTP>, "QOR Internet Explorer FTP", "QORCom.IEFTP",
+        "QORCom.IEFTP.1"),
     Row(CLSID_QORLockFile, &CreateComponent<CLockFile>, "QOR Lock File", "QORCom.LockFile",
         "QORCom.LockFile.1"),
     Row(CLSID_QORSoundex, &CreateComponent<CSoundex>, "QOR Soundex", "QORCom.Soundex",
@@ -100,31 +101,31 @@ static_assert(std::size(kComponents) == 31);
 
 // In the type library's order.
 constexpr InterfaceRow kInterfaces[] = {
-    {&IID_IQORRas, "IQORRas", true},
-    {&IID_IQORSendMail, "IQORSendMail", true},
-    {&IID_IQORStatus, "IQORStatus", true},
-    {&IID_IQORReadMail, "IQORReadMail", true},
-    {&IID_IQORReadMailPOP3, "IQORReadMailPOP3", true},
-    {&IID_IQORSendMailSMTP, "IQORSendMailSMTP", true},
-    {&IID_IQORFTP, "IQORFTP", true},
-    {&IID_IQORTelnet, "IQORTelnet", true},
-    {&IID_IQORSendEMail, "IQORSendEMail", true},
-    {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI", true},
-    {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP", true},
-    {&IID_IQORReadEMail, "IQORReadEMail", true},
-    {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI", true},
-    {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3", true},
-    {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel", true},
-    {&IID_IQORSoftwareMessage, "IQORSoftwareMessage", true},
-    {&IID_IQORGlobalQueue, "IQORGlobalQueue", true},
-    {&IID_IQORLockFile, "IQORLockFile", true},
-    {&IID_IQORSoundex, "IQORSoundex", true},
-    {&IID_IQORDriveOverrider, "IQORDriveOverrider", true},
-    {&IID_IQOROutputMessage, "IQOROutputMessage", true},
-    {&IID_IQORLogMessage, "IQORLogMessage", true},
-    {&IID_IQORHTTP, "IQORHTTP", true},
-    {&IID_IQORSFTPwod, "IQORSFTPwod", true},
-    {&IID_IQORFindFiles, "IQORFindFiles", true},
+    {&IID_IQORRas, "IQORRas"},
+    {&IID_IQORSendMail, "IQORSendMail"},
+    {&IID_IQORStatus, "IQORStatus"},
+    {&IID_IQORReadMail, "IQORReadMail"},
+    {&IID_IQORReadMailPOP3, "IQORReadMailPOP3"},
+    {&IID_IQORSendMailSMTP, "IQORSendMailSMTP"},
+    {&IID_IQORFTP, "IQORFTP"},
+    {&IID_IQORTelnet, "IQORTelnet"},
+    {&IID_IQORSendEMail, "IQORSendEMail"},
+    {&IID_IQORSendEMailMAPI, "IQORSendEMailMAPI"},
+    {&IID_IQORSendEMailSMTP, "IQORSendEMailSMTP"},
+    {&IID_IQORReadEMail, "IQORReadEMail"},
+    {&IID_IQORReadEMailMAPI, "IQORReadEMailMAPI"},
+    {&IID_IQORReadEMailPOP3, "IQORReadEMailPOP3"},
+    {&IID_IQORTerminalServerChannel, "IQORTerminalServerChannel"},
+    {&IID_IQORSoftwareMessage, "IQORSoftwareMessage"},
+    {&IID_IQORGlobalQueue, "IQORGlobalQueue"},
+    {&IID_IQORLockFile, "IQORLockFile"},
+    {&IID_IQORSoundex, "IQORSoundex"},
+    {&IID_IQORDriveOverrider, "IQORDriveOverrider"},
+    {&IID_IQOROutputMessage, "IQOROutputMessage"},
+    {&IID_IQORLogMessage, "IQORLogMessage"},
+    {&IID_IQORHTTP, "IQORHTTP"},
+    {&IID_IQORSFTPwod, "IQORSFTPwod"},
+    {&IID_IQORFindFiles, "IQORFindFiles"},
 };
 static_assert(std::size(kInterfaces) == 25);
 
@@ -140,7 +141,7 @@ std::span<const InterfaceRow> InterfaceTable() {
 
 const ComponentRow* FindComponent(REFCLSID clsid) {
     for (const ComponentRow& row : kComponents)
-        if (IsBuilt(row) && *row.clsid == clsid)
+        if (*row.clsid == clsid)
             return &row;
     return nullptr;
 }

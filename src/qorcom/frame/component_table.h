@@ -4,10 +4,7 @@
 // ProgIDs; those rows come first and repeat the CLSIDs of their "QORCom." rows, so that after
 // registration the CLSID keys name the "QORCom." ProgIDs while both ProgIDs lead to the class.
 //
-// The table lists all 31 rows of the library. A row whose component is not built yet has no
-// creation function: it is neither served nor registered, so a caller gets "class not
-// registered" rather than an object that does nothing. A component that lands sets its rows'
-// creation function and marks its interfaces built.
+// The table lists all 31 rows of the library, every one served and registered.
 
 #include <span>
 
@@ -23,7 +20,7 @@ inline constexpr const char* kTypeLibraryVersion = "1.0";
 
 struct ComponentRow {
     const CLSID* clsid;
-    CreateFunction create;        // nullptr while the component is not built
+    CreateFunction create;
     const char* friendlyName;     // default value of the class and ProgID keys
     const char* progId;           // unversioned, e.g. "QORCom.LockFile"
     const char* versionedProgId;  // the same with ".1"
@@ -35,19 +32,14 @@ struct ComponentRow {
 struct InterfaceRow {
     const IID* iid;
     const char* name;  // e.g. "IQORLockFile"
-    bool built;        // a built component serves it: only then is it registered
 };
 
-// Every row, built or not, in table order.
+// Every row, in table order.
 std::span<const ComponentRow> ComponentTable();
-// Every interface of the type library, built or not, in the library's order.
+// Every interface of the type library, in the library's order.
 std::span<const InterfaceRow> InterfaceTable();
 
-inline bool IsBuilt(const ComponentRow& row) {
-    return row.create != nullptr;
-}
-
-// The first built row for the class, or nullptr.
+// The first row for the class, or nullptr.
 const ComponentRow* FindComponent(REFCLSID clsid);
 
 }  // namespace tw::qorcom

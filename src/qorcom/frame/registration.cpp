@@ -64,8 +64,6 @@ bool WriteTypeLibrary(comlite::RegistryTree& tree, std::string_view modulePath) 
     ok &= SetText(tree, version + "\\FLAGS", "", "0");
     ok &= SetText(tree, version + "\\HELPDIR", "", platform::DirectoryPart(modulePath));
     for (const InterfaceRow& row : InterfaceTable()) {
-        if (!row.built)
-            continue;
         const std::string key = Key("Interface", comlite::GuidToString(*row.iid));
         ok &= SetText(tree, key, "", row.name);
         ok &= SetText(tree, key + "\\ProxyStubClsid", "", kOleAutomationProxy);
@@ -81,7 +79,7 @@ void RemoveTypeLibrary(comlite::RegistryTree& tree) {
     tree.DeleteKeyTree(TypeLibKey() + "\\" + kTypeLibraryVersion);
     if (tree.KeyExists(TypeLibKey()) && tree.SubKeys(TypeLibKey()).empty())
         tree.DeleteKeyTree(TypeLibKey());
-    // Every interface of the library, built or not: what is ours by its type library goes.
+    // Every interface of the library: what is ours by its type library goes.
     for (const InterfaceRow& row : InterfaceTable()) {
         const std::string key = Key("Interface", comlite::GuidToString(*row.iid));
         // An interface key that another library now owns is not ours to remove.
@@ -96,8 +94,6 @@ void RemoveTypeLibrary(comlite::RegistryTree& tree) {
 HRESULT WriteServerKeys(comlite::RegistryTree& tree, std::string_view modulePath) {
     HRESULT result = S_OK;
     for (const ComponentRow& row : ComponentTable()) {
-        if (!IsBuilt(row))
-            continue;
         if (!WriteRow(tree, row, modulePath))
             result = SELFREG_E_CLASS;
     }
@@ -108,9 +104,6 @@ HRESULT WriteServerKeys(comlite::RegistryTree& tree, std::string_view modulePath
 
 void RemoveServerKeys(comlite::RegistryTree& tree) {
     for (const ComponentRow& row : ComponentTable()) {
-        // A class this build does not serve may be registered by another module.
-        if (!IsBuilt(row))
-            continue;
         const std::string classKey = ClassKey(*row.clsid);
         if (tree.KeyExists(classKey + "\\LocalServer32")) {
             tree.DeleteKeyTree(classKey + "\\InprocServer32");

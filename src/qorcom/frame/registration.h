@@ -22,13 +22,12 @@
 
 namespace tw::qorcom {
 
-// Writes the keys of every built row, then the type library's (with the interfaces that built
-// components serve). S_OK; SELFREG_E_CLASS when a key of some
-// row could not be written (the other rows are still written); SELFREG_E_TYPELIB when only the
-// type library's keys failed.
+// Writes the keys of every row, then the type library's (with its interfaces). S_OK;
+// SELFREG_E_CLASS when a key of some row could not be written (the other rows are still written);
+// SELFREG_E_TYPELIB when only the type library's keys failed.
 HRESULT WriteServerKeys(comlite::RegistryTree& tree, std::string_view modulePath);
 
-// Per built row: when CLSID\{clsid}\LocalServer32 exists (a local server of the class is registered
+// Per row: when CLSID\{clsid}\LocalServer32 exists (a local server of the class is registered
 // too), removes only InprocServer32; otherwise the CLSID key and both ProgID keys with all their
 // subkeys. Then the type library's keys and those of its interfaces. Keys already gone are not
 // an error.
