@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "comlite/com_ptr.h"
 #include "comlite/interfaces.h"
 
 #define QORCOM_EXPORT __attribute__((visibility("default")))
@@ -29,5 +30,16 @@ namespace tw::qorcom {
 // with a trailing '/'. Empty when unknown.
 std::string ModulePath();
 std::string ModuleDirectory();
+
+// An object of this library made through its own class factory, without the registry: how the
+// older components make the newer ones they forward to. The factory's result on failure.
+template <class I>
+HRESULT CreateLibraryObject(REFCLSID clsid, REFIID iid, comlite::ComPtr<I>& object) {
+    comlite::ComPtr<IClassFactory> factory;
+    if (const HRESULT hr = DllGetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
+        FAILED(hr))
+        return hr;
+    return factory->CreateInstance(nullptr, iid, object.PutVoid());
+}
 
 }  // namespace tw::qorcom

@@ -25,15 +25,6 @@ bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
 
-// CR, LF and the other control characters (tab included) as blanks.
-std::string Blanked(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (IsControl(static_cast<unsigned char>(c)))
-            c = ' ';
-    return out;
-}
-
 // A text for an error message, its control characters made visible.
 std::string Visible(std::string_view text) {
     std::string out;
@@ -93,6 +84,17 @@ const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 }  // namespace
+
+std::string OneLine(std::string_view text) {
+    std::string line;
+    line.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        line += IsControl(static_cast<unsigned char>(text[i])) ? ' ' : text[i];
+    }
+    return line;
+}
 
 std::string Base64Text(std::string_view bytes) {
     return Base64Encode(
@@ -167,7 +169,7 @@ std::string CheckAddress(std::string_view address) {
 }
 
 std::string EncodeHeaderText(std::string_view text) {
-    const std::string blanked = Blanked(text);
+    const std::string blanked = OneLine(text);
     if (IsAscii(blanked) && blanked.size() <= kLongHeaderText)
         return blanked;
     std::string out;
@@ -180,7 +182,7 @@ std::string EncodeHeaderText(std::string_view text) {
 }
 
 std::string EncodeDisplayName(std::string_view name, bool alwaysQuote) {
-    const std::string blanked = Blanked(name);
+    const std::string blanked = OneLine(name);
     if (!IsAscii(blanked)) {
         std::string out;
         for (const std::string& word : EncodedWords(blanked)) {
@@ -207,7 +209,7 @@ std::string FormatDate(std::time_t when) {
                   offset < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
     std::string date = text;
     if (local.tm_zone != nullptr && *local.tm_zone != '\0')
-        date += std::string(" (") + Blanked(local.tm_zone) + ")";
+        date += std::string(" (") + OneLine(local.tm_zone) + ")";
     return date;
 }
 

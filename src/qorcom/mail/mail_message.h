@@ -54,6 +54,11 @@ Mailbox ParseMailbox(std::string_view entry);
 // Empty when the address may go into a header and an SMTP command; else why not.
 std::string CheckAddress(std::string_view address);
 
+// Caller-given text kept to one header line: a line break (CR LF, CR or LF) and every other
+// control character (tab included) become one blank, so the text cannot start a header line of
+// its own (a hidden Bcc, say).
+std::string OneLine(std::string_view text);
+
 // A subject or similar unstructured header text: control characters as blanks; RFC 2047 encoded
 // words, one per folded line, when it is not ASCII or too long for one line.
 std::string EncodeHeaderText(std::string_view text);

@@ -3,27 +3,13 @@
 #include "qorcom/frame/exports.h"
 
 namespace tw::qorcom {
-namespace {
-
-// The newer object, made through this library's own class factory (no registry needed).
-template <class I>
-HRESULT CreateInner(const CLSID& clsid, const IID& iid, comlite::ComPtr<I>& inner) {
-    comlite::ComPtr<IClassFactory> factory;
-    if (const HRESULT hr = DllGetClassObject(clsid, IID_IClassFactory, factory.PutVoid());
-        FAILED(hr))
-        return hr;
-    return factory->CreateInstance(nullptr, iid, inner.PutVoid());
-}
-
-}  // namespace
-
 // ---- CSendMail ----
 
 CSendMail::CSendMail(IUnknown* outer) : GenericDispatchObject(outer, "QORCom.SendMail") {}
 CSendMail::~CSendMail() = default;
 
 HRESULT CSendMail::Init() {
-    return CreateInner(CLSID_QORSendEMailMAPI, IID_IQORSendEMailMAPI, inner_);
+    return CreateLibraryObject(CLSID_QORSendEMailMAPI, IID_IQORSendEMailMAPI, inner_);
 }
 
 HRESULT CSendMail::put_Profile(BSTR value) {
@@ -90,7 +76,7 @@ CReadMail::CReadMail(IUnknown* outer) : GenericDispatchObject(outer, "QORCom.Rea
 CReadMail::~CReadMail() = default;
 
 HRESULT CReadMail::Init() {
-    return CreateInner(CLSID_QORReadEMailMAPI, IID_IQORReadEMailMAPI, inner_);
+    return CreateLibraryObject(CLSID_QORReadEMailMAPI, IID_IQORReadEMailMAPI, inner_);
 }
 
 HRESULT CReadMail::Init(BSTR profile, BSTR password, ULONG uiHandle, VARIANT_BOOL userInterface) {

@@ -13,11 +13,7 @@ HRESULT CReadMailPOP3::Init() {
     const HRESULT loaded = CUnknown::Init();
     if (FAILED(loaded))
         return loaded;
-    comlite::ComPtr<IClassFactory> factory;
-    HRESULT hr = DllGetClassObject(CLSID_QORReadEMailPOP3, IID_IClassFactory, factory.PutVoid());
-    if (SUCCEEDED(hr))
-        hr = factory->CreateInstance(nullptr, IID_IQORReadEMailPOP3, inner_.PutVoid());
-    return hr;
+    return CreateLibraryObject(CLSID_QORReadEMailPOP3, IID_IQORReadEMailPOP3, inner_);
 }
 
 HRESULT CReadMailPOP3::Forward(HRESULT hr) const {

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "qorcom/frame/property_values.h"
-#include "qorcom/mail/header_text.h"
 #include "qorcom/mail/mail_message.h"
 
 namespace tw::qorcom {

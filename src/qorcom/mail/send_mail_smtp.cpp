@@ -7,11 +7,7 @@ namespace tw::qorcom {
 HRESULT CSendMailSMTP::Init() {
     if (const HRESULT hr = CUnknown::Init(); FAILED(hr))
         return hr;
-    comlite::ComPtr<IClassFactory> factory;
-    HRESULT hr = DllGetClassObject(CLSID_QORSendEMailSMTP, IID_IClassFactory, factory.PutVoid());
-    if (FAILED(hr))
-        return hr;
-    return factory->CreateInstance(nullptr, IID_IQORSendEMailSMTP, inner_.PutVoid());
+    return CreateLibraryObject(CLSID_QORSendEMailSMTP, IID_IQORSendEMailSMTP, inner_);
 }
 
 HRESULT CSendMailSMTP::Init(BSTR server, BSTR userName, BSTR password) {

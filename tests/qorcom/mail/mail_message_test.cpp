@@ -119,11 +119,11 @@ TEST(MailMessageTest, InjectionAttemptsStayInsideTheirHeaders) {
     ASSERT_TRUE(m.SetSender("me@x.org", "Boss\" <x@y>\r\nBcc: spy@x.org", &error));
     m.SetSubject("Hi\r\nBcc: spy@x.org\nX: y");
     const std::vector<std::string> lines = Lines(Format(m));
-    EXPECT_EQ(lines[0], "From: \"Boss\\\" <x@y>  Bcc: spy@x.org\" <me@x.org>");
+    EXPECT_EQ(lines[0], "From: \"Boss\\\" <x@y> Bcc: spy@x.org\" <me@x.org>");
     EXPECT_EQ(
         lines[1],
-        "To: \"Doe, John\"<j@x.org>,\"Jo \\\"Q\\\"\"<q@x.org>,\"Line  Bcc: spy@x.org\"<l@x.org>");
-    EXPECT_EQ(lines[3], "Subject: Hi  Bcc: spy@x.org X: y");
+        "To: \"Doe, John\"<j@x.org>,\"Jo \\\"Q\\\"\"<q@x.org>,\"Line Bcc: spy@x.org\"<l@x.org>");
+    EXPECT_EQ(lines[3], "Subject: Hi Bcc: spy@x.org X: y");
     for (const std::string& line : lines) EXPECT_NE(line.rfind("Bcc:", 0), 0u) << line;
 }
 
