@@ -294,7 +294,7 @@ TEST_F(MimeMessageTest, BodyHoldingTheBoundaryCannotHideTheAttachments) {
 
 TEST_F(MimeMessageTest, FileNameParametersAreQuotedAndEscaped) {
     EXPECT_EQ(FileNameParameter("/tmp/a\"b\\c.txt"), "\"a\\\"b\\\\c.txt\"");
-    EXPECT_EQ(FileNameParameter("/tmp/x\r\ny.txt"), "\"x  y.txt\"");
+    EXPECT_EQ(FileNameParameter("/tmp/x\r\ny.txt"), "\"x y.txt\"");
     EXPECT_EQ(FileNameParameter("/tmp/Bericht-ä.txt"), "\"=?UTF-8?B?QmVyaWNodC3DpC50eHQ=?=\"");
 }
 
