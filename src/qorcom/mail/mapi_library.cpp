@@ -32,28 +32,6 @@ const QorMapiProvider* LoadTable() {
     return table;
 }
 
-std::string_view Trim(std::string_view text) {
-    const auto start = text.find_first_not_of(" \t\r\n");
-    if (start == std::string_view::npos)
-        return {};
-    const auto end = text.find_last_not_of(" \t\r\n");
-    return text.substr(start, end - start + 1);
-}
-
-std::vector<std::string_view> SplitList(std::string_view list) {
-    std::vector<std::string_view> entries;
-    while (!list.empty()) {
-        const auto semicolon = list.find(';');
-        const std::string_view entry = Trim(list.substr(0, semicolon));
-        if (!entry.empty())
-            entries.push_back(entry);
-        if (semicolon == std::string_view::npos)
-            break;
-        list.remove_prefix(semicolon + 1);
-    }
-    return entries;
-}
-
 }  // namespace
 
 std::string MapiErrorText(std::uint32_t code) {
@@ -148,12 +126,6 @@ void MapiSession::Logoff() {
     provider_->MAPILogoff(session_, uiHandle_, 0, 0);
     provider_ = nullptr;
     session_ = 0;
-}
-
-std::vector<std::string> SplitPathList(std::string_view list) {
-    std::vector<std::string> paths;
-    for (const std::string_view entry : SplitList(list)) paths.emplace_back(entry);
-    return paths;
 }
 
 std::string FormatRecipient(const QorMapiRecipDesc& recipient) {

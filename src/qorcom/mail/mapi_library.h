@@ -68,9 +68,6 @@ private:
     std::uint64_t uiHandle_ = 0;
 };
 
-// Entries of a ";" list of attachment paths, blanks trimmed, empty entries skipped.
-std::vector<std::string> SplitPathList(std::string_view list);
-
 // A recipient or sender as the reading components report it: "Name <address>", or the
 // address alone when the name is empty or the same; an "SMTP:" prefix is dropped.
 std::string FormatRecipient(const QorMapiRecipDesc& recipient);

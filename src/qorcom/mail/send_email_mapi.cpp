@@ -64,7 +64,7 @@ HRESULT CSendEMailMAPI::SendLoaded() {
     for (const Recipient& r : recipients)
         recips.push_back({r.recipClass, r.address.name.c_str(), r.address.address.c_str()});
 
-    const std::vector<std::string> paths = mail::SplitPathList(attachment_);
+    const std::vector<std::string> paths = SplitList(attachment_);
     std::vector<QorMapiFileDesc> files;
     for (const std::string& path : paths) files.push_back({path.c_str(), nullptr, nullptr, 0});
 

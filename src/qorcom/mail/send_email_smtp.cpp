@@ -3,7 +3,6 @@
 #include "comlite/bstr.h"
 #include "qorcom/frame/property_values.h"
 #include "qorcom/mail/mime_message.h"
-#include "qorcom/transfer/ftp_component.h"
 
 namespace tw::qorcom {
 
@@ -15,7 +14,7 @@ CSendEMailSMTP::~CSendEMailSMTP() = default;  // the client says QUIT as it goes
 
 std::unique_ptr<mail::CMailMessage> CSendEMailSMTP::Compose(std::string* error) const {
     // The same ";"-separated, trimmed list form as a server list.
-    const std::vector<std::string> files = SplitServerList(attachment_);
+    const std::vector<std::string> files = SplitList(attachment_);
     std::unique_ptr<mail::CMailMessage> message;
     if (files.empty()) {
         message = std::make_unique<mail::CMailMessage>();

@@ -20,28 +20,7 @@ HRESULT Act(VARIANT_BOOL* result, Action&& action) {
     });
 }
 
-bool IsTrimmed(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 }  // namespace
-
-std::vector<std::string> SplitServerList(const std::string& servers) {
-    std::vector<std::string> hosts;
-    std::size_t start = 0;
-    while (start <= servers.size()) {
-        std::size_t end = servers.find(';', start);
-        if (end == std::string::npos)
-            end = servers.size();
-        std::size_t first = start, last = end;
-        while (first < last && IsTrimmed(servers[first])) ++first;
-        while (last > first && IsTrimmed(servers[last - 1])) --last;
-        if (last > first)
-            hosts.push_back(servers.substr(first, last - first));
-        start = end + 1;
-    }
-    return hosts;
-}
 
 CFTP::CFTP(IUnknown* outer)
     : FtpPropertiesObject(outer, "QORCom.FTP", 21),
@@ -63,7 +42,7 @@ HRESULT CFTP::Connect(VARIANT_BOOL* result) {
         security.secureTransfer = secureTransfer_;
         security.tls.verifyServerCertificate = verifyServerCertificate_;
         client_->SetSecurity(security);
-        const std::vector<std::string> hosts = SplitServerList(server_);
+        const std::vector<std::string> hosts = SplitList(server_);
         for (const std::string& host : hosts) {
             if (!client_->LogOn(host, static_cast<unsigned short>(port_), userName_, password_, ""))
                 continue;

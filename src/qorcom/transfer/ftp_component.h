@@ -28,9 +28,6 @@ struct InterfaceTraits<IQORFTP> {
     static constexpr comlite::DispatchTable kMembers = members::kFTP;
 };
 
-// The hosts of a Server value, in order.
-std::vector<std::string> SplitServerList(const std::string& servers);
-
 class CFTP final : public FtpPropertiesObject<IQORFTP> {
 public:
     explicit CFTP(IUnknown* outer);

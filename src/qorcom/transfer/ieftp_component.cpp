@@ -227,7 +227,7 @@ HRESULT CIEFTP::Connect(VARIANT_BOOL* result) {
             message_ = transfer::kUnsafeArgument;
             return false;
         }
-        for (const std::string& host : SplitServerList(server_))
+        for (const std::string& host : SplitList(server_))
             if (ConnectHost(host))
                 return true;
         return false;
