@@ -140,6 +140,8 @@ set(CPACK_DEBIAN_LIBQORCOM_PACKAGE_CONTROL_EXTRA
     ${PROJECT_BINARY_DIR}/packaging/libqorcom/postinst
     ${PROJECT_BINARY_DIR}/packaging/libqorcom/prerm)
 set(CPACK_DEBIAN_LIBQORCOM_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The MAPI mail provider hands messages to the system's sendmail program.
+set(CPACK_DEBIAN_LIBQORCOM_PACKAGE_SUGGESTS "default-mta | mail-transport-agent")
 
 set(CPACK_DEBIAN_TIDEWELL-TOOLS_PACKAGE_NAME tidewell-tools)
 set(CPACK_DEBIAN_TIDEWELL-TOOLS_DESCRIPTION
