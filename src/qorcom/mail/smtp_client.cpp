@@ -96,9 +96,29 @@ ReplyStatus ReadSmtpReply(LineReader& reader, std::size_t maxLines, SmtpReply* r
     }
 }
 
+namespace {
+
+struct ExpectedReply {
+    int code;
+    const char* message;  // the failure's text when the server's reply holds none
+};
+constexpr ExpectedReply kExpectedReplies[] = {
+    {250, "SMTP server error"},
+    {220, "SMTP server not available"},
+    {354, "SMTP server not ready for data"},
+    {221, "SMTP server didn't terminate session"},
+    {334, "AUTH init request failed"},
+    {235, "AUTH request failed"},
+};
+
+}  // namespace
+
 int ExpectedCode(Expect expect) {
-    static constexpr int kCodes[] = {250, 220, 354, 221, 334, 235};
-    return kCodes[static_cast<int>(expect)];
+    return kExpectedReplies[static_cast<int>(expect)].code;
+}
+
+const char* ExpectedReplyMessage(Expect expect) {
+    return kExpectedReplies[static_cast<int>(expect)].message;
 }
 
 bool SplitServerPort(const std::string& server, std::string* host, int* port) {
@@ -203,7 +223,7 @@ bool CSMTP::GetResponse(Expect expect) {
             break;
     }
     if (reply_.code != ExpectedCode(expect))
-        return Fail(reply_.text);
+        return Fail(TrimBlanks(reply_.text).empty() ? ExpectedReplyMessage(expect) : reply_.text);
     return true;
 }
 

@@ -57,9 +57,12 @@ enum class ReplyStatus { kReply, kSocketError, kTooLong };
 // Reads one whole reply through reader: lines whose fourth character is "-" continue it.
 ReplyStatus ReadSmtpReply(LineReader& reader, std::size_t maxLines, SmtpReply* reply);
 
-// The replies GetResponse expects, by index.
+// The replies GetResponse expects, by index. A reply with another code fails with the server's
+// text, or with the expected reply's own message ("SMTP server not ready for data") when the
+// server sent an empty line.
 enum class Expect { kOk = 0, kConnect = 1, kData = 2, kQuit = 3, kAuthChallenge = 4, kAuthOk = 5 };
 int ExpectedCode(Expect expect);
+const char* ExpectedReplyMessage(Expect expect);
 
 // "host", "host:port", "[v6]:port" or a bare IPv6 address; *port keeps its value unless the
 // text names one. False for a port that is not a number from 1 to 65535.

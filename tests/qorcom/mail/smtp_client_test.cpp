@@ -362,6 +362,24 @@ TEST(SmtpClientTest, FinalLineCodeDecides) {
     EXPECT_EQ(client.LastError(), "Server didn't respond.");
 }
 
+// A refusal without words still says what failed.
+TEST(SmtpClientTest, AnEmptyRefusalGivesTheExpectedRepliesMessage) {
+    FakeFtpServer server([](FakeFtpSession& s) {
+        Greet(s);
+        s.Answer("250 2.1.0 OK");
+        s.Answer("250 2.1.5 OK");
+        s.Answer("");              // to DATA
+        s.Answer("250 2.0.0 OK");  // to RSET
+        s.Answer("221 Bye");
+    });
+    CSMTP client(Server(server), "", "", 25, Quick());
+    ASSERT_TRUE(client.Connect()) << client.LastError();
+    auto message = Simple();
+    EXPECT_FALSE(Send(client, *message));
+    EXPECT_EQ(client.LastError(), "SMTP server not ready for data");
+    client.Disconnect();
+}
+
 TEST(SmtpClientTest, SilentAndFloodingServersFailWithinTheirLimits) {
     {
         FakeFtpServer server([](FakeFtpSession& s) {
