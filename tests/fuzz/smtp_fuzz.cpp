@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A line of one "." ends DATA: the stuffed text must never hold one.
     const std::string stuffed = "\r\n" + mail::DotStuff(text);
     Require(stuffed.find("\r\n.\r\n") == std::string::npos);
-    Require(stuffed.size() < 2 || stuffed.compare(stuffed.size() - 3, 3, "\r\n.") != 0);
+    Require(stuffed.size() < 3 || stuffed.compare(stuffed.size() - 3, 3, "\r\n.") != 0);
     const std::string lines = mail::NormalizeLineEnds(text);
     for (const char c : mail::QuotedPrintableEncode(lines))
         Require(static_cast<unsigned char>(c) < 0x80);

@@ -87,7 +87,8 @@ ReplyStatus ReadSmtpReply(LineReader& reader, std::size_t maxLines, SmtpReply* r
             TrimBlanks(line.size() > 4 ? std::string_view(line).substr(4) : ""));
         if (continued)
             continue;
-        if (line.size() >= 3 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+        // A reply code is 1yz to 5yz; anything else is no code at all.
+        if (line.size() >= 3 && line[0] >= '1' && line[0] <= '5' &&
             std::isdigit(static_cast<unsigned char>(line[1])) &&
             std::isdigit(static_cast<unsigned char>(line[2])) &&
             (line.size() == 3 || line[3] == ' '))

@@ -47,7 +47,7 @@ struct SmtpLimits {
 // One reply: the code of its last line and the text of every line after the code and its
 // separator, trimmed.
 struct SmtpReply {
-    int code = 0;  // 0 when the last line does not begin with three digits
+    int code = 0;  // 0 when the last line does not begin with a code (three digits, 1yz to 5yz)
     std::vector<std::string> lines;
     std::string text;  // the reply as received, lines joined by CR LF, for error messages
 };
