@@ -10,7 +10,7 @@ namespace tw::qorcom {
 using mail::Mailbox;
 
 CSendEMailMAPI::CSendEMailMAPI(IUnknown* outer)
-    : GenericDispatchObject(outer, "QORCom.SendEMailMAPI") {}
+    : SendEMailPropertiesObject(outer, "QORCom.SendEMailMAPI") {}
 
 CSendEMailMAPI::~CSendEMailMAPI() = default;
 
@@ -91,42 +91,6 @@ HRESULT CSendEMailMAPI::Close() {
     });
 }
 
-HRESULT CSendEMailMAPI::get_Attachment(BSTR* value) {
-    return GetString(attachment_, value);
-}
-HRESULT CSendEMailMAPI::put_Attachment(BSTR value) {
-    return PutString(value, &attachment_);
-}
-HRESULT CSendEMailMAPI::get_BCC(BSTR* value) {
-    return GetString(bcc_, value);
-}
-HRESULT CSendEMailMAPI::put_BCC(BSTR value) {
-    return PutString(value, &bcc_);
-}
-HRESULT CSendEMailMAPI::get_CC(BSTR* value) {
-    return GetString(cc_, value);
-}
-HRESULT CSendEMailMAPI::put_CC(BSTR value) {
-    return PutString(value, &cc_);
-}
-HRESULT CSendEMailMAPI::get_Subject(BSTR* value) {
-    return GetString(subject_, value);
-}
-HRESULT CSendEMailMAPI::put_Subject(BSTR value) {
-    return PutString(value, &subject_);
-}
-HRESULT CSendEMailMAPI::get_Body(BSTR* value) {
-    return GetString(body_, value);
-}
-HRESULT CSendEMailMAPI::put_Body(BSTR value) {
-    return PutString(value, &body_);
-}
-HRESULT CSendEMailMAPI::get_To(BSTR* value) {
-    return GetString(to_, value);
-}
-HRESULT CSendEMailMAPI::put_To(BSTR value) {
-    return PutString(value, &to_);
-}
 HRESULT CSendEMailMAPI::get_Profile(BSTR* value) {
     return GetString(profile_, value);
 }

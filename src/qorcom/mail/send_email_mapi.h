@@ -16,9 +16,9 @@
 
 #include <string>
 
-#include "qorcom/frame/generic_dispatch.h"
 #include "qorcom/interfaces/send_mail.h"
 #include "qorcom/mail/mapi_library.h"
+#include "qorcom/mail/send_email_properties.h"
 
 namespace tw::qorcom {
 
@@ -30,25 +30,13 @@ struct InterfaceTraits<IQORSendEMailMAPI> {
     static constexpr comlite::DispatchTable kMembers = members::kSendEMailMAPI;
 };
 
-class CSendEMailMAPI final : public GenericDispatchObject<IQORSendEMailMAPI> {
+class CSendEMailMAPI final : public SendEMailPropertiesObject<IQORSendEMailMAPI> {
 public:
     explicit CSendEMailMAPI(IUnknown* outer);
     ~CSendEMailMAPI() override;
 
     HRESULT STDMETHODCALLTYPE Send(LONG* result) override;
     HRESULT STDMETHODCALLTYPE Close() override;
-    HRESULT STDMETHODCALLTYPE get_Attachment(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Attachment(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_BCC(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_BCC(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_CC(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_CC(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Subject(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Subject(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Body(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Body(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_To(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_To(BSTR value) override;
 
     HRESULT STDMETHODCALLTYPE InitMail(VARIANT_BOOL userInterface) override;
     HRESULT STDMETHODCALLTYPE get_Profile(BSTR* value) override;
@@ -62,7 +50,7 @@ private:
     HRESULT RaiseMapi(std::uint32_t code) const;
     HRESULT SendLoaded();
 
-    std::string to_, cc_, bcc_, subject_, body_, attachment_, profile_, password_;
+    std::string profile_, password_;
     ULONG uiHandle_ = 0;
     bool userInterface_ = false;
     mail::MapiSession session_;

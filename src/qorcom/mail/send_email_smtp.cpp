@@ -7,7 +7,7 @@
 namespace tw::qorcom {
 
 CSendEMailSMTP::CSendEMailSMTP(IUnknown* outer)
-    : GenericDispatchObject(outer, "QORCom.SendEMailSMTP"),
+    : SendEMailPropertiesObject(outer, "QORCom.SendEMailSMTP"),
       limits_(mail::SmtpLimits::FromEnvironment()) {}
 
 CSendEMailSMTP::~CSendEMailSMTP() = default;  // the client says QUIT as it goes
@@ -71,42 +71,6 @@ HRESULT CSendEMailSMTP::Init(BSTR server, BSTR userName, BSTR password) {
     });
 }
 
-HRESULT CSendEMailSMTP::get_Attachment(BSTR* value) {
-    return GetString(attachment_, value);
-}
-HRESULT CSendEMailSMTP::put_Attachment(BSTR value) {
-    return PutString(value, &attachment_);
-}
-HRESULT CSendEMailSMTP::get_BCC(BSTR* value) {
-    return GetString(bcc_, value);
-}
-HRESULT CSendEMailSMTP::put_BCC(BSTR value) {
-    return PutString(value, &bcc_);
-}
-HRESULT CSendEMailSMTP::get_CC(BSTR* value) {
-    return GetString(cc_, value);
-}
-HRESULT CSendEMailSMTP::put_CC(BSTR value) {
-    return PutString(value, &cc_);
-}
-HRESULT CSendEMailSMTP::get_Subject(BSTR* value) {
-    return GetString(subject_, value);
-}
-HRESULT CSendEMailSMTP::put_Subject(BSTR value) {
-    return PutString(value, &subject_);
-}
-HRESULT CSendEMailSMTP::get_Body(BSTR* value) {
-    return GetString(body_, value);
-}
-HRESULT CSendEMailSMTP::put_Body(BSTR value) {
-    return PutString(value, &body_);
-}
-HRESULT CSendEMailSMTP::get_To(BSTR* value) {
-    return GetString(to_, value);
-}
-HRESULT CSendEMailSMTP::put_To(BSTR value) {
-    return PutString(value, &to_);
-}
 HRESULT CSendEMailSMTP::put_From(BSTR value) {
     return PutString(value, &from_);
 }

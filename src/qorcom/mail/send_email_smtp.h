@@ -17,8 +17,8 @@
 #include <memory>
 #include <string>
 
-#include "qorcom/frame/generic_dispatch.h"
 #include "qorcom/interfaces/send_mail.h"
+#include "qorcom/mail/send_email_properties.h"
 #include "qorcom/mail/smtp_client.h"
 
 namespace tw::qorcom {
@@ -31,25 +31,13 @@ struct InterfaceTraits<IQORSendEMailSMTP> {
     static constexpr comlite::DispatchTable kMembers = members::kSendEMailSMTP;
 };
 
-class CSendEMailSMTP final : public GenericDispatchObject<IQORSendEMailSMTP> {
+class CSendEMailSMTP final : public SendEMailPropertiesObject<IQORSendEMailSMTP> {
 public:
     explicit CSendEMailSMTP(IUnknown* outer);
     ~CSendEMailSMTP() override;
 
     HRESULT STDMETHODCALLTYPE Send(LONG* result) override;
     HRESULT STDMETHODCALLTYPE Close() override;
-    HRESULT STDMETHODCALLTYPE get_Attachment(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Attachment(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_BCC(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_BCC(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_CC(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_CC(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Subject(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Subject(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_Body(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_Body(BSTR value) override;
-    HRESULT STDMETHODCALLTYPE get_To(BSTR* value) override;
-    HRESULT STDMETHODCALLTYPE put_To(BSTR value) override;
 
     HRESULT STDMETHODCALLTYPE Init(BSTR server, BSTR userName, BSTR password) override;
     HRESULT STDMETHODCALLTYPE put_From(BSTR value) override;
@@ -73,7 +61,7 @@ private:
 
     std::unique_ptr<mail::CSMTP> client_;
     mail::SmtpLimits limits_;
-    std::string to_, cc_, bcc_, from_, fromScreenName_, subject_, body_, attachment_;
+    std::string from_, fromScreenName_;
     SHORT port_ = 25;
     bool secureLogin_ = false;
     bool verifyServerCertificate_ = false;
