@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "comlite/bstr.h"
+#include "interop/ftp_component_test.h"
 #include "interop/ftp_servers.h"
 #include "qorcom/interfaces/ftp.h"
 #include "qorcom/qorcom_test_support.h"
@@ -32,54 +33,14 @@ public:
 
 PyFtpEnvironment* environment = nullptr;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-class PyFtpTest : public ::testing::Test {
+class PyFtpTest : public test::FtpComponentTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(environment->running) << environment->why;
-        ftp_ = qorcom::test::Create<IQORFTP>(CLSID_QORFTP, IID_IQORFTP);
-        ASSERT_TRUE(ftp_);
-        ftp_->put_Server(Bstr::FromUtf8("127.0.0.1").Get());
-        ftp_->put_Port(PyFtpServer::kPort);
-        ftp_->put_UserName(Bstr::FromUtf8(PyFtpServer::kUser).Get());
-        ftp_->put_Password(Bstr::FromUtf8(PyFtpServer::kPassword).Get());
-    }
-    void TearDown() override {
-        if (ftp_)
-            ftp_->Disconnect();
-    }
-    bool Connect() {
-        VARIANT_BOOL ok = VARIANT_FALSE;
-        ftp_->Connect(&ok);
-        return ok == VARIANT_TRUE;
-    }
-    using Member = HRESULT (STDMETHODCALLTYPE IQORFTP::*)(BSTR, BSTR, VARIANT_BOOL*);
-    bool Two(Member member, const std::string& a, const std::string& b) {
-        VARIANT_BOOL ok = VARIANT_FALSE;
-        (ftp_.Get()->*member)(Bstr::FromUtf8(a).Get(), Bstr::FromUtf8(b).Get(), &ok);
-        return ok == VARIANT_TRUE;
-    }
-    using OneMember = HRESULT (STDMETHODCALLTYPE IQORFTP::*)(BSTR, VARIANT_BOOL*);
-    bool One(OneMember member, const std::string& a) {
-        VARIANT_BOOL ok = VARIANT_FALSE;
-        (ftp_.Get()->*member)(Bstr::FromUtf8(a).Get(), &ok);
-        return ok == VARIANT_TRUE;
-    }
-    std::string Message() {
-        Bstr text;
-        ftp_->get_LastErrorMessage(text.Put());
-        return text.Utf8();
+        ASSERT_NO_FATAL_FAILURE(
+            Open(PyFtpServer::kPort, PyFtpServer::kUser, PyFtpServer::kPassword));
     }
     std::string Remote(const std::string& name) { return environment->server.Home() + "/" + name; }
-
-    comlite::ComPtr<IQORFTP> ftp_;
-    test::ScratchDir local_;
 };
 
 TEST_F(PyFtpTest, EveryOperationPassiveAndActive) {
@@ -93,7 +54,7 @@ TEST_F(PyFtpTest, EveryOperationPassiveAndActive) {
         const std::string up = local_.Write("up-" + dir, "<prices>\n");
         ASSERT_TRUE(Two(&IQORFTP::PutFile, up, dir + "/price.xml")) << Message();
         ASSERT_TRUE(Two(&IQORFTP::PutFileAppend, up, dir + "/price.xml")) << Message();
-        EXPECT_EQ(ReadAll(Remote(dir + "/price.xml")), "<prices>\n<prices>\n");
+        EXPECT_EQ(test::ReadAll(Remote(dir + "/price.xml")), "<prices>\n<prices>\n");
 
         Bstr line;
         ftp_->FindFirst(Bstr::FromUtf8(dir).Get(), line.Put());
@@ -112,9 +73,9 @@ TEST_F(PyFtpTest, EveryOperationPassiveAndActive) {
 
         const std::string down = local_.Write("down-" + dir, "kept:");
         ASSERT_TRUE(Two(&IQORFTP::GetFileAppend, dir + "/price.xml", down)) << Message();
-        EXPECT_EQ(ReadAll(down), "kept:<prices>\n<prices>\n");
+        EXPECT_EQ(test::ReadAll(down), "kept:<prices>\n<prices>\n");
         ASSERT_TRUE(Two(&IQORFTP::GetFile, dir + "/price.xml", down)) << Message();
-        EXPECT_EQ(ReadAll(down), "<prices>\n<prices>\n");
+        EXPECT_EQ(test::ReadAll(down), "<prices>\n<prices>\n");
 
         ASSERT_TRUE(Two(&IQORFTP::Rename, dir + "/price.xml", dir + "/done.xml")) << Message();
         EXPECT_TRUE(std::filesystem::exists(Remote(dir + "/done.xml")));
@@ -137,7 +98,7 @@ TEST_F(PyFtpTest, WrongPasswordAndMissingFile) {
     const std::string target = local_.Write("sales.xml", "mine");
     EXPECT_FALSE(Two(&IQORFTP::GetFile, "absent.xml", target));
     EXPECT_EQ(Message().substr(0, 4), "550 ") << Message();
-    EXPECT_EQ(ReadAll(target), "mine");
+    EXPECT_EQ(test::ReadAll(target), "mine");
 }
 
 TEST_F(PyFtpTest, ABinaryFileComesBackByteForByte) {
@@ -148,7 +109,7 @@ TEST_F(PyFtpTest, ABinaryFileComesBackByteForByte) {
     ASSERT_TRUE(Connect()) << Message();
     ASSERT_TRUE(Two(&IQORFTP::PutFile, source, "blob")) << Message();
     ASSERT_TRUE(Two(&IQORFTP::GetFile, "blob", local_.File("back"))) << Message();
-    EXPECT_TRUE(ReadAll(local_.File("back")) == bytes);
+    EXPECT_TRUE(test::ReadAll(local_.File("back")) == bytes);
 }
 
 TEST_F(PyFtpTest, TheCurlVariantInActiveMode) {
@@ -161,12 +122,12 @@ TEST_F(PyFtpTest, TheCurlVariantInActiveMode) {
     ftp_->put_Passive(VARIANT_FALSE);
     ASSERT_TRUE(Connect()) << Message();
     ASSERT_TRUE(Two(&IQORFTP::PutFile, local_.Write("a", "active"), "active.txt")) << Message();
-    EXPECT_EQ(ReadAll(Remote("active.txt")), "active");
+    EXPECT_EQ(test::ReadAll(Remote("active.txt")), "active");
     Bstr name;
     ftp_->FindFirst(Bstr::FromUtf8("").Get(), name.Put());
     EXPECT_EQ(name.Utf8(), "active.txt");
     ASSERT_TRUE(Two(&IQORFTP::GetFile, "active.txt", local_.File("b"))) << Message();
-    EXPECT_EQ(ReadAll(local_.File("b")), "active");
+    EXPECT_EQ(test::ReadAll(local_.File("b")), "active");
     ASSERT_TRUE(One(&IQORFTP::DeleteFile, "active.txt")) << Message();
 }
 

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "comlite/bstr.h"
+#include "interop/ftp_component_test.h"
 #include "interop/ftp_servers.h"
 #include "qorcom/frame/errors.h"
 #include "qorcom/interfaces/ftp.h"
@@ -34,13 +35,6 @@ public:
 
 VsftpdEnvironment* environment = nullptr;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string Sha256(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     EVP_MD_CTX* md = EVP_MD_CTX_new();
@@ -61,44 +55,14 @@ std::string Sha256(const std::string& path) {
     return hex;
 }
 
-class FtpsTest : public ::testing::Test {
+class FtpsTest : public test::FtpComponentTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(environment->running) << environment->why;
-        ftp_ = qorcom::test::Create<IQORFTP>(CLSID_QORFTP, IID_IQORFTP);
-        ASSERT_TRUE(ftp_);
-        ftp_->put_Server(Bstr::FromUtf8("127.0.0.1").Get());
-        ftp_->put_Port(VsftpdServer::kPort);
-        ftp_->put_UserName(Bstr::FromUtf8(VsftpdServer::kUser).Get());
-        ftp_->put_Password(Bstr::FromUtf8(VsftpdServer::kPassword).Get());
+        ASSERT_NO_FATAL_FAILURE(
+            Open(VsftpdServer::kPort, VsftpdServer::kUser, VsftpdServer::kPassword));
         ftp_->put_SecureLogin(VARIANT_TRUE);
         ftp_->put_SecureTransfer(VARIANT_TRUE);
-    }
-    void TearDown() override {
-        if (ftp_)
-            ftp_->Disconnect();
-    }
-    bool Connect() {
-        VARIANT_BOOL ok = VARIANT_FALSE;
-        ftp_->Connect(&ok);
-        return ok == VARIANT_TRUE;
-    }
-    using Member = HRESULT (STDMETHODCALLTYPE IQORFTP::*)(BSTR, BSTR, VARIANT_BOOL*);
-    bool Two(Member member, const std::string& a, const std::string& b) {
-        VARIANT_BOOL ok = VARIANT_FALSE;
-        (ftp_.Get()->*member)(Bstr::FromUtf8(a).Get(), Bstr::FromUtf8(b).Get(), &ok);
-        return ok == VARIANT_TRUE;
-    }
-    using OneMember = HRESULT (STDMETHODCALLTYPE IQORFTP::*)(BSTR, VARIANT_BOOL*);
-    bool One(OneMember member, const std::string& a) {
-        VARIANT_BOOL ok = VARIANT_FALSE;
-        (ftp_.Get()->*member)(Bstr::FromUtf8(a).Get(), &ok);
-        return ok == VARIANT_TRUE;
-    }
-    std::string Message() {
-        Bstr text;
-        ftp_->get_LastErrorMessage(text.Put());
-        return text.Utf8();
     }
     // A path inside this run's directory, as the server sees it and as it lies on disk.
     std::string Remote(const std::string& name) const {
@@ -107,9 +71,6 @@ protected:
     std::string OnDisk(const std::string& name) const {
         return environment->server.LocalDirectory() + "/" + name;
     }
-
-    comlite::ComPtr<IQORFTP> ftp_;
-    test::ScratchDir local_;
 };
 
 TEST_F(FtpsTest, EveryOperationPassiveAndActiveResumingTheSession) {
@@ -123,7 +84,7 @@ TEST_F(FtpsTest, EveryOperationPassiveAndActiveResumingTheSession) {
         const std::string up = local_.Write("up-" + dir, "<prices>\n");
         ASSERT_TRUE(Two(&IQORFTP::PutFile, up, Remote(dir + "/price.xml"))) << Message();
         ASSERT_TRUE(Two(&IQORFTP::PutFileAppend, up, Remote(dir + "/price.xml"))) << Message();
-        EXPECT_EQ(ReadAll(OnDisk(dir + "/price.xml")), "<prices>\n<prices>\n");
+        EXPECT_EQ(test::ReadAll(OnDisk(dir + "/price.xml")), "<prices>\n<prices>\n");
 
         Bstr line;
         ftp_->FindFirst(Bstr::FromUtf8(Remote(dir)).Get(), line.Put());
@@ -131,9 +92,9 @@ TEST_F(FtpsTest, EveryOperationPassiveAndActiveResumingTheSession) {
 
         const std::string down = local_.Write("down-" + dir, "kept:");
         ASSERT_TRUE(Two(&IQORFTP::GetFileAppend, Remote(dir + "/price.xml"), down)) << Message();
-        EXPECT_EQ(ReadAll(down), "kept:<prices>\n<prices>\n");
+        EXPECT_EQ(test::ReadAll(down), "kept:<prices>\n<prices>\n");
         ASSERT_TRUE(Two(&IQORFTP::GetFile, Remote(dir + "/price.xml"), down)) << Message();
-        EXPECT_EQ(ReadAll(down), "<prices>\n<prices>\n");
+        EXPECT_EQ(test::ReadAll(down), "<prices>\n<prices>\n");
 
         ASSERT_TRUE(Two(&IQORFTP::Rename, Remote(dir + "/price.xml"), Remote(dir + "/done.xml")))
             << Message();
@@ -208,9 +169,9 @@ TEST_F(FtpsTest, TheCurlVariantDoesEveryOperationButAppend) {
         ASSERT_TRUE(One(&IQORFTP::MakeDir, Remote(dir))) << Message();
         const std::string up = local_.Write("ie-up", "<items/>");
         ASSERT_TRUE(Two(&IQORFTP::PutFile, up, Remote(dir + "/items.xml"))) << Message();
-        EXPECT_EQ(ReadAll(OnDisk(dir + "/items.xml")), "<items/>");
+        EXPECT_EQ(test::ReadAll(OnDisk(dir + "/items.xml")), "<items/>");
         EXPECT_FALSE(Two(&IQORFTP::PutFileAppend, up, Remote(dir + "/items.xml")));
-        EXPECT_EQ(ReadAll(OnDisk(dir + "/items.xml")), "<items/>");
+        EXPECT_EQ(test::ReadAll(OnDisk(dir + "/items.xml")), "<items/>");
 
         Bstr line;
         ftp_->FindFirst(Bstr::FromUtf8(Remote(dir)).Get(), line.Put());
@@ -226,9 +187,9 @@ TEST_F(FtpsTest, TheCurlVariantDoesEveryOperationButAppend) {
 
         const std::string down = local_.Write("ie-down", "old");
         EXPECT_FALSE(Two(&IQORFTP::GetFile, Remote(dir + "/absent.xml"), down));
-        EXPECT_EQ(ReadAll(down), "old");
+        EXPECT_EQ(test::ReadAll(down), "old");
         ASSERT_TRUE(Two(&IQORFTP::GetFile, Remote(dir + "/items.xml"), down)) << Message();
-        EXPECT_EQ(ReadAll(down), "<items/>");
+        EXPECT_EQ(test::ReadAll(down), "<items/>");
         ASSERT_TRUE(Two(&IQORFTP::Rename, Remote(dir + "/items.xml"), Remote(dir + "/done.xml")))
             << Message();
         ASSERT_TRUE(One(&IQORFTP::DeleteFile, Remote(dir + "/done.xml"))) << Message();
