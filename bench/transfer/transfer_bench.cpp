@@ -1,11 +1,13 @@
-// Drives "QORCom.FTP" as any caller does (created by ProgID, called through IQORFTP) for
-// bench/ftp/run: one connection with explicit TLS on the logon and the data connections
-// (passive, binary), then the transfers asked for, then a disconnect.
+// Drives a file-transfer component as any caller does (created by ProgID, called through
+// IQORFTP) for bench/ftp/run and bench/sftp/run: one connection, then the transfers asked for,
+// then a disconnect. "QORCom.FTP" uses explicit TLS on the logon and the data connections
+// (passive, binary); "QORCom.SFTP" logs on with the password, or with the user's key when the
+// password is "".
 //
-//   ftp_bench HOST PORT USER PASSWORD get REMOTE LOCAL
-//   ftp_bench HOST PORT USER PASSWORD put LOCAL REMOTE
-//   ftp_bench HOST PORT USER PASSWORD put-many LOCALDIR REMOTEDIR COUNT
-//   ftp_bench HOST PORT USER PASSWORD get-many REMOTEDIR LOCALDIR COUNT
+//   transfer_bench PROGID HOST PORT USER PASSWORD get REMOTE LOCAL
+//   transfer_bench PROGID HOST PORT USER PASSWORD put LOCAL REMOTE
+//   transfer_bench PROGID HOST PORT USER PASSWORD put-many LOCALDIR REMOTEDIR COUNT
+//   transfer_bench PROGID HOST PORT USER PASSWORD get-many REMOTEDIR LOCALDIR COUNT
 //
 // Files of the -many forms are named f0000 ... Exit status 0 when all succeeded.
 
@@ -16,12 +18,13 @@
 #include "comlite/activation.h"
 #include "comlite/bstr.h"
 #include "comlite/com_ptr.h"
+#include "comlite/text.h"
 #include "qorcom/interfaces/ftp.h"
 
 namespace {
 
 [[noreturn]] void Die(const std::string& why) {
-    std::fprintf(stderr, "ftp_bench: %s\n", why.c_str());
+    std::fprintf(stderr, "transfer_bench: %s\n", why.c_str());
     std::exit(1);
 }
 
@@ -49,29 +52,32 @@ void Transfer(IQORFTP* ftp, bool get, const std::string& from, const std::string
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 8)
-        Die("usage: HOST PORT USER PASSWORD get|put|get-many|put-many FROM TO [COUNT]");
-    const std::string mode = argv[5], from = argv[6], to = argv[7];
+    if (argc < 9)
+        Die("usage: PROGID HOST PORT USER PASSWORD get|put|get-many|put-many FROM TO [COUNT]");
+    const std::string progId = argv[1], mode = argv[6], from = argv[7], to = argv[8];
     CLSID clsid{};
     comlite::ComPtr<IQORFTP> ftp;
-    if (CLSIDFromProgID(u"QORCom.FTP", &clsid) != S_OK ||
+    if (CLSIDFromProgID(comlite::Utf8ToUtf16(progId).c_str(), &clsid) != S_OK ||
         CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IQORFTP, ftp.PutVoid()) != S_OK)
-        Die("cannot create QORCom.FTP (is libqorcom.so registered?)");
-    ftp->put_Server(comlite::Bstr::FromUtf8(argv[1]).Get());
-    ftp->put_Port(static_cast<SHORT>(std::atoi(argv[2])));
-    ftp->put_UserName(comlite::Bstr::FromUtf8(argv[3]).Get());
-    ftp->put_Password(comlite::Bstr::FromUtf8(argv[4]).Get());
-    ftp->put_SecureLogin(VARIANT_TRUE);
-    ftp->put_SecureTransfer(VARIANT_TRUE);
-    ftp->put_Passive(VARIANT_TRUE);
-    ftp->put_ASCII(VARIANT_FALSE);
+        Die("cannot create " + progId + " (is libqorcom.so registered?)");
+    ftp->put_Server(comlite::Bstr::FromUtf8(argv[2]).Get());
+    ftp->put_Port(static_cast<SHORT>(std::atoi(argv[3])));
+    ftp->put_UserName(comlite::Bstr::FromUtf8(argv[4]).Get());
+    if (*argv[5] != '\0')
+        ftp->put_Password(comlite::Bstr::FromUtf8(argv[5]).Get());
+    if (progId == "QORCom.FTP") {
+        ftp->put_SecureLogin(VARIANT_TRUE);
+        ftp->put_SecureTransfer(VARIANT_TRUE);
+        ftp->put_Passive(VARIANT_TRUE);
+        ftp->put_ASCII(VARIANT_FALSE);
+    }
     VARIANT_BOOL ok = VARIANT_FALSE;
     if (ftp->Connect(&ok) != S_OK || ok != VARIANT_TRUE)
         Die("connect: " + LastError(ftp.Get()));
     if (mode == "get" || mode == "put") {
         Transfer(ftp.Get(), mode == "get", from, to);
-    } else if ((mode == "get-many" || mode == "put-many") && argc > 8) {
-        const int count = std::atoi(argv[8]);
+    } else if ((mode == "get-many" || mode == "put-many") && argc > 9) {
+        const int count = std::atoi(argv[9]);
         for (int i = 0; i < count; ++i)
             Transfer(ftp.Get(), mode == "get-many", from + "/" + Name(i), to + "/" + Name(i));
     } else {
